@@ -1,0 +1,19 @@
+// Four-character codes as the host interface writes them: a 32-bit value whose most
+// significant byte is the first character ('GL01' = 0x474C3031).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tw {
+
+constexpr uint32_t FourCC(const char (&code)[5]) {
+    return (uint32_t(uint8_t(code[0])) << 24) | (uint32_t(uint8_t(code[1])) << 16) |
+           (uint32_t(uint8_t(code[2])) << 8) | uint32_t(uint8_t(code[3]));
+}
+
+inline std::string FourCCText(uint32_t code) {
+    return {char(code >> 24), char(code >> 16), char(code >> 8), char(code)};
+}
+
+}  // namespace tw
