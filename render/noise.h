@@ -1,0 +1,60 @@
+// Seeded noise behind the whole water surface: the permutation, gradient and mixed tables,
+// the two gradient-noise variants, the Simple style's displacement field and the Complex
+// style's crested wave octaves, ripples, height field and surface normal.
+//
+// Everything here is a pure function of the tables, the derived WaterState and the
+// position, so any thread evaluating the same point gets the same bits.
+#pragma once
+
+#include <cstdint>
+
+namespace tw {
+
+struct WaterState;
+
+constexpr int kMixTableSize = 2048;
+
+struct NoiseTables {
+    int32_t seed = 0;                    // the seed the tables were built from, 0..2047
+    int32_t perm[512];                   // permutation rotated by seed mod 256, then repeated
+    float gradX[16], gradY[16];          // gradient of each 4-bit hash
+    int32_t mixTable[kMixTableSize];     // seed-mixed bytes of the fixed program table
+    float unitTable[kMixTableSize];      // mixTable / 255, the 0..1 table ripples and slope samples read
+};
+
+// Fills all tables for `seed`; seeds outside 0..2047 are reduced into that range.
+void buildNoiseTables(NoiseTables& tables, int32_t seed);
+
+// Two-dimensional gradient noise, 0 at every lattice point, roughly -1..1.
+float gradientNoiseQuintic(const NoiseTables& t, float x, float y);
+float gradientNoiseCubic(const NoiseTables& t, float x, float y);
+
+struct Displacement {
+    float dx, dz;
+};
+// The Simple style's fractal displacement; `octaves` is fractional (1.01..7.01 from the
+// sliders) and is clamped to 1..8 so a wild value cannot stall the loop.
+Displacement flatDisplacement(const NoiseTables& t, float x, float z, float octaves);
+
+// One crest shape of period 2*pi in both axes; smaller `sharpness` gives sharper crests.
+double bumpShape(double px, double pz, double sharpness);
+
+struct PlanePoint {
+    double x, z;
+};
+// Domain-warped, normalised crest shape of octave `octave`; `p` is warped in place.
+double octaveBump(PlanePoint& p, double sharpness, int octave, const WaterState& s);
+
+// The Complex style's ripple field around the marker's world point.
+double rippleHeight(double x, double z, const WaterState& s);
+
+// y minus the surface height at (x, z); `octaves` is 5 for shading and 4 for ray casting.
+double waveHeight(double x, double y, double z, const WaterState& s, int octaves);
+
+struct Vec3 {
+    double x, y, z;
+};
+// Unit normal of the surface at (x, z); (0, 0, 0) when degenerate.
+Vec3 surfaceNormal(double x, double y, double z, const WaterState& s);
+
+}  // namespace tw

@@ -1,0 +1,122 @@
+// WaterState: everything a render pass derives from RenderParams and the size of the image,
+// computed once per tile job by setupWaterState on the host's thread and then only read by
+// the per-pixel passes (apart from the Complex style's per-pixel cache, which is why each
+// job owns its own copy).
+//
+// Parameters are sanitised here: every slider is clamped to its range and a non-finite value
+// becomes its plain default, so no per-pixel loop ever sees a value it cannot survive. The
+// RenderParams record itself is never modified.
+#pragma once
+
+#include <cstdint>
+
+#include "params/render_params.h"
+#include "render/noise.h"
+
+namespace tw {
+
+struct ImageBuffer;
+
+// A job's rectangle in pass pixels (preview pixels in a preview), bottom and right exclusive.
+struct TileRect {
+    int32_t top, left, bottom, right;
+};
+
+// The size of the picture a pass renders: the filter rectangle, or the export image in an
+// offscreen pass. Pixel centres sit at i + 0.5.
+struct PassImage {
+    int32_t width, height;
+};
+
+// The twelve sliders after clamping; per-pixel code reads these, never RenderParams.
+struct SliderValues {
+    float horizon, offset, spin, perspective, altitude, waviness;
+    float complexity, brilliance, blur, size, height, undulation;
+};
+
+struct WaterState {
+    // Bookkeeping for the scheduler and the passes.
+    const NoiseTables* noise = nullptr;  // shared, read-only during the pass
+    const ImageBuffer* source = nullptr; // the picture being reflected
+    TileRect job{};                       // the job this state belongs to
+    int32_t workerCount = 1;              // min(job rows, processors)
+    int32_t renderMode = 0;               // RenderMode
+    int32_t seed = 0;                     // 0..2047
+    SliderValues slider{};                // sanitised sliders
+    float pickX = 0.5f, pickY = 0.2f;     // ripple centre, fractions 0..1
+
+    // Image geometry.
+    float imageWidth = 1, imageHeight = 1;
+    float aspect = 1;                     // height / width
+    float invWidth = 1, invHeight = 1;
+    int32_t previewStep = 1;              // preview pixel step (zoom), >= 1
+    int32_t panX = 0, panY = 0;           // preview pan in image pixels
+
+    // Plane and camera.
+    double spinMatrix[2][2]{};            // rotation by theta
+    double unspinMatrix[2][2]{};          // rotation by -theta
+    float span = 1;
+    double pixelSize = 1;
+    float horizonFraction = 0, waterlineFraction = 0;
+    float horizonY = 0, waterlineY = 0;
+    float perspectiveFactor = 0;
+    float altitudeScale = 0;
+    double focal = 1;
+    float altitudeFraction = 0;
+    double waterlineDistance = 0;
+
+    // Ripples.
+    float rippleSpread = 0, rippleSpreadInv = 0;
+    float rippleHeight = 0;
+    double rippleFrequency = 0;
+    float rippleX[9]{}, rippleY[9]{};     // Simple style centres
+    int32_t markerX = 0, markerY = 0;     // preview pixel of the ripple marker
+    float worldRippleX[9]{}, worldRippleZ[9]{};
+    double rippleCentreWorld[3]{};
+    double rippleRadius = 0, rippleRadiusInv = 1;
+    float rippleProfileMean = 0;
+
+    // Waves.
+    float waveAmplitude = 0;
+    float octaveGain = 0;
+    double sharpness[5]{};
+    double shapeScale[5]{}, shapeOffset[5]{};
+    double octaveWeight[5]{};             // rewritten per pixel key by the Complex style
+    double slopeVarianceX[5]{}, slopeVarianceZ[5]{};
+
+    // Light and colour.
+    int32_t styleMode = 1;                // 1 Simple, 2 Complex
+    float waterColour[3]{};
+    double waterColourThird[3]{};
+    double skyTint[3]{};
+    double glitterColour[3]{};
+    float brillianceFactor = 0;
+    float perspectiveFraction = 0;
+    double lightDirection[3]{};           // x, y (up), z
+    int32_t footprintKey = 0x4ec4702;     // key of the cached octave weights and roughness
+    double cachedRoughness[2]{};          // roughness belonging to footprintKey
+
+    // Sampling state for the footprint sampler.
+    int32_t maxTaps = 20;
+    uint8_t isotropicLod = 0;
+    float mirrorLine[6]{};                // du, dv, ua, va, ub, vb of the waterline in source space
+    uint8_t jitterTaps = 0;
+};
+
+// Fills `state` for one job. `noise` must already be built from the same seed; `source`
+// may be null (nothing is sampled then, which tests of the geometry use). Never fails.
+void setupWaterState(WaterState& state, const RenderParams& params, const NoiseTables& noise,
+                     const PassImage& image, const ImageBuffer* source, const TileRect& job);
+
+// The sanitised sliders of `params`: clamped to range, non-finite values replaced by the
+// plain default. Exposed so the dialog and tests use the very same rule.
+SliderValues sanitisedSliders(const RenderParams& params);
+
+// Plane mapping of a normalised image position (u, v) and its inverse.
+struct Plane2 {
+    double x, y;
+};
+Plane2 imageToPlane(const WaterState& s, double u, double v);
+Plane2 planeToImage(const WaterState& s, double x, double y);
+
+}  // namespace tw
