@@ -34,6 +34,9 @@ struct SliderValues {
     float complexity, brilliance, blur, size, height, undulation;
 };
 
+// The footprint cache key before the first pixel: a value no pixel key is expected to take.
+constexpr int32_t kNoFootprintKey = 0x4ec4702;
+
 struct WaterState {
     // Bookkeeping for the scheduler and the passes.
     const NoiseTables* noise = nullptr;  // shared, read-only during the pass
@@ -71,6 +74,7 @@ struct WaterState {
     double rippleFrequency = 0;
     float rippleX[9]{}, rippleY[9]{};     // Simple style centres
     int32_t markerX = 0, markerY = 0;     // preview pixel of the ripple marker
+    float flatRippleCentreX = 0, flatRippleCentreZ = 0;  // Simple style: marker on the water
     float worldRippleX[9]{}, worldRippleZ[9]{};
     double rippleCentreWorld[3]{};
     double rippleRadius = 0, rippleRadiusInv = 1;
@@ -93,7 +97,7 @@ struct WaterState {
     float brillianceFactor = 0;
     float perspectiveFraction = 0;
     double lightDirection[3]{};           // x, y (up), z
-    int32_t footprintKey = 0x4ec4702;     // key of the cached octave weights and roughness
+    int32_t footprintKey = kNoFootprintKey;    // key of the cached octave weights and roughness
     double cachedRoughness[2]{};          // roughness belonging to footprintKey
 
     // Sampling state for the footprint sampler.
@@ -103,10 +107,12 @@ struct WaterState {
     uint8_t jitterTaps = 0;
 };
 
-// Fills `state` for one job. `noise` must already be built from the same seed; `source`
-// may be null (nothing is sampled then, which tests of the geometry use). Never fails.
+// Fills `state` for one job. `noise` must already be built from the same seed. `source` is
+// the picture to reflect; set-up switches it to the folding edge mode the water needs
+// (written only when it differs, so jobs set up while others sample do not race). It may
+// be null for geometry-only use; nothing is sampled then. Never fails.
 void setupWaterState(WaterState& state, const RenderParams& params, const NoiseTables& noise,
-                     const PassImage& image, const ImageBuffer* source, const TileRect& job);
+                     const PassImage& image, ImageBuffer* source, const TileRect& job);
 
 // The sanitised sliders of `params`: clamped to range, non-finite values replaced by the
 // plain default. Exposed so the dialog and tests use the very same rule.

@@ -1,0 +1,277 @@
+// Reflection and perspective of both styles, and the plane mapping they share.
+#include "render/geometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "render/noise.h"
+#include "render/shading.h"
+
+namespace tw {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+
+inline Vec3 reflect(const Vec3& d, const Vec3& n) {
+    const double k = 2 * (d.x * n.x + d.y * n.y + d.z * n.z);
+    return {d.x - k * n.x, d.y - k * n.y, d.z - k * n.z};
+}
+
+inline void store(double (&out)[3], const Vec3& v) {
+    out[0] = v.x;
+    out[1] = v.y;
+    out[2] = v.z;
+}
+
+void setSource(PixelRecord& rec, const Plane2& uv) {
+    rec.sourceU = static_cast<float>(uv.x);
+    rec.sourceV = static_cast<float>(uv.y);
+}
+
+void markDry(const WaterState& s, PixelRecord& rec, double x, double y, int32_t kind) {
+    rec.kind = kind;
+    rec.weight = 1;
+    setSource(rec, planeToImage(s, x, y));
+}
+
+// ---- Simple style --------------------------------------------------------------------------
+
+void simpleGeometry(const WaterState& s, PixelRecord& rec, double x, double y) {
+    if (y <= s.waterlineY) {
+        markDry(s, rec, x, y, kKindDry);
+        return;
+    }
+    const float slopeX = 2 * s.perspectiveFactor * s.altitudeScale;
+    const double E = s.aspect;
+
+    // Where this pixel lies on the water: further away the nearer it is to the horizon.
+    const double m = y + 0.0001 - s.horizonY;
+    const float J = static_cast<float>(m / E);
+    const float wx = static_cast<float>(slopeX * x * 2 / J);
+    const float wz = s.altitudeScale / J;
+
+    // Fractal displacement of the reflection.
+    const Displacement d = flatDisplacement(*s.noise, wx, wz, s.slider.complexity * 0.06f + 1.01f);
+    const float waviness = s.slider.waviness * 0.01f;
+    const float dx = d.dx * waviness, dz = d.dz * waviness;
+
+    // Ripples round the marker.
+    float sx = 0, sz = 0;
+    if (s.rippleSpread > 0) {
+        for (int k = 0; k < 9; ++k) {
+            const float a = (wz - (s.rippleY[k] + s.flatRippleCentreZ)) * s.rippleSpreadInv;
+            const float b = (wx - (s.rippleX[k] + s.flatRippleCentreX)) * s.rippleSpreadInv;
+            const float d2 = a * a + b * b;
+            if (!(d2 < 1)) continue;
+            const float r = std::sqrt(d2);
+            const double phi = r * kPi * s.rippleFrequency;
+            const float f = (1 - r) * 0.7f;
+            const float S = f * f * 2.0408163f;
+            sx += static_cast<float>(std::sin(phi) * S * s.rippleHeight);
+            sz += static_cast<float>(std::cos(phi) * S * s.rippleHeight);
+        }
+    }
+
+    // Mirror about the waterline; a displacement that would lift the reflection above the
+    // waterline is folded back so land never shows below its own reflection.
+    const double xr = (sx + dx) * J + x;
+    const double N = (sz + dz) * J;
+    double yr = 2.0 * s.waterlineY - y + N;
+    if (yr > s.waterlineY) yr = s.waterlineY - (yr - s.waterlineY);
+
+    // Share of the reflection: fades with depth, brightened by Brilliance.
+    const float invE = static_cast<float>(1 / E);
+    const double M = std::clamp((y - s.horizonY) * invE / (1.01 - s.horizonFraction), 0.0, 1.0);
+    const double K = (0.5 - 0.5 * M) * (0.5 - 0.5 * M) + s.slider.brilliance * 0.01;
+    const double A = K < 0.5 ? 2 * K : 1;
+    const double B = K >= 0.5 ? 1 - 2 * (K - 0.5) : 1;
+    rec.weight = static_cast<float>(std::clamp((invE * 5 * N - J * 2 * s.perspectiveFactor) * B * E + A, 0.0, 1.0));
+
+    rec.blurRadius = static_cast<float>((y - s.waterlineY) * (s.slider.blur * 0.01 / E) /
+                                        std::max(1.0 - s.horizonFraction, 0.01));
+    rec.kind = kKindSimpleWater;
+    setSource(rec, planeToImage(s, xr, yr));
+}
+
+// ---- Complex style -------------------------------------------------------------------------
+
+// Octave weights and roughness for the pixel's footprint: octaves finer than the pixel can
+// resolve are faded out and their slope variance moves into the glitter's roughness.
+void updateFootprintFilter(WaterState& s, const Vec3& d, double x, double yb, int32_t key) {
+    if (key == s.footprintKey) return;
+    s.footprintKey = key;
+    const Vec3 d2 = viewDirection(s, x, yb + s.pixelSize);
+    // A level neighbour ray gives no depth difference to measure; treat the footprint as huge.
+    const double F = d2.y != 0 ? std::fabs(d.z - d2.z * d.y / d2.y) : 1e6;
+    double f = 0.16, vx = 0, vz = 0;
+    for (int k = 0; k < 5; ++k) {
+        s.octaveWeight[k] = 0.2 + 0.4 * erfcApprox((f * F - 1.25) * 0.5);
+        const double lost = (1 - s.octaveWeight[k]) * (1 - s.octaveWeight[k]);
+        vx += lost * s.slopeVarianceX[k];
+        vz += lost * s.slopeVarianceZ[k];
+        f *= 2.47;
+    }
+    s.cachedRoughness[0] = std::max(vx, 0.04);
+    s.cachedRoughness[1] = std::max(vz, 0.04);
+}
+
+Plane2 sourceOfReflection(const WaterState& s, const Plane2& a) {
+    return planeToImage(s, a.x, s.horizonY + a.y + 2.0 * (s.waterlineY - s.horizonY));
+}
+
+// Footprint derivatives: how far the source point moves when the normal tilts by one
+// standard deviation of the slopes the pixel cannot resolve.
+void footprintDerivatives(const WaterState& s, PixelRecord& rec, const Vec3& d, const Vec3& n,
+                          const Plane2& a0) {
+    const double sigma[2] = {std::sqrt(std::max(rec.roughness[0], 1e-8)),
+                             std::sqrt(std::max(rec.roughness[1], 1e-8))};
+    const Plane2 base = sourceOfReflection(s, a0);
+    float out[4];
+    for (int axis = 0; axis < 2; ++axis) {
+        const double ta = axis == 0 ? 0.01 : 0, tb = axis == 0 ? 0 : 0.01;
+        const double len = std::sqrt(ta * ta + 1 + tb * tb);
+        const double tx = -ta / len, ty = 1 / len, tz = -tb / len;
+        const Vec3 tilted{n.x * ty + tx, n.y * ty, n.z * ty + tz};
+        Vec3 r = reflect(d, tilted);
+        r.y = std::fabs(r.y);
+        const Plane2 src = sourceOfReflection(s, projectDirection(s, r));
+        const double scale = 100 * sigma[axis];
+        out[2 * axis] = static_cast<float>((src.x - base.x) * scale);
+        out[2 * axis + 1] = static_cast<float>((src.y - base.y) * scale);
+    }
+    const double l0 = out[0] * out[0] + out[1] * out[1], l1 = out[2] * out[2] + out[3] * out[3];
+    const double longest = std::max(l0, l1);
+    if (longest > 0.2025) {
+        const float k = static_cast<float>(0.45 / std::sqrt(longest));
+        for (float& v : out) v *= k;
+    }
+    for (int i = 0; i < 4; ++i) rec.footprint[i] = std::isfinite(out[i]) ? out[i] : 0.0f;
+    rec.hasFootprint = 1;
+}
+
+// Intersects the view ray with the wave field by false position inside the slab of heights
+// -1.5..1.5. Returns false when the ray never reaches the surface inside the slab.
+bool intersectWaves(const WaterState& s, const Vec3& eye, const Vec3& d, double& tHit) {
+    double t0 = -(eye.y - 1.5) / d.y, t1 = -(eye.y + 1.5) / d.y;
+    auto F = [&](double t) { return waveHeight(eye.x + t * d.x, eye.y + t * d.y, eye.z + t * d.z, s, 4); };
+    double F0 = F(t0), F1 = F(t1);
+    if (!(F1 <= 0)) return false;  // even the deep end is above the surface (or not a number)
+    if (!(F0 > 0)) {               // already under a crest where the ray enters the slab
+        tHit = t0;
+        return true;
+    }
+    for (int step = 0; step < 5; ++step) {
+        const double t = F0 / (F0 - F1) * (t1 - t0) + t0;
+        const double Ft = F(t);
+        if (Ft >= 0) {
+            t0 = t;
+            F0 = Ft;
+        } else {
+            t1 = t;
+            F1 = Ft;
+        }
+    }
+    tHit = F0 / (F0 - F1) * (t1 - t0) + t0;
+    return std::isfinite(tHit);
+}
+
+void complexGeometry(WaterState& s, PixelRecord& rec, double x, double y) {
+    const double e = s.altitudeFraction * 20 + 1.1;
+    const Vec3 eye{0, e, 0};
+    const double yb = y - s.horizonY;
+    const Vec3 d = viewDirection(s, x, yb);
+    rec.kind = kKindComplexTracing;
+    store(rec.viewDirection, d);
+    store(rec.reversedView, {-d.x, -d.y, -d.z});
+
+    double t = 0;
+    bool wet = false;
+    if (d.y < 0) {
+        updateFootprintFilter(s, d, x, yb, rec.key);
+        rec.roughness[0] = s.cachedRoughness[0];
+        rec.roughness[1] = s.cachedRoughness[1];
+        wet = intersectWaves(s, eye, d, t) && d.z * t <= s.waterlineDistance;
+    }
+    if (!wet) {
+        // Sky, or water beyond the waterline: the picture shows through unchanged.
+        markDry(s, rec, x, y, kKindComplexDry);
+        return;
+    }
+
+    const Vec3 hit{eye.x + t * d.x, eye.y + t * d.y, eye.z + t * d.z};
+    const Vec3 n = surfaceNormal(hit.x, hit.y, hit.z, s);
+    Vec3 r = reflect(d, n);
+    r.y = std::fabs(r.y);  // a reflection into the water is seen as its mirror above it
+    const Plane2 a = projectDirection(s, r);
+    rec.kind = kKindComplexWater;
+    store(rec.hitPoint, hit);
+    store(rec.hitNormal, n);
+    store(rec.eyeToHit, {hit.x - eye.x, hit.y - eye.y, hit.z - eye.z});
+    rec.weight = 1;
+    // Blur grows towards the bottom of the picture; never negative, which would sharpen.
+    rec.blurRadius = static_cast<float>(std::max(0.0, 2 * (std::trunc(s.slider.blur) * 0.01) * (y / s.aspect)));
+    footprintDerivatives(s, rec, d, n, a);
+    setSource(rec, sourceOfReflection(s, a));
+}
+
+void resetRecord(PixelRecord& rec, int32_t key) {
+    rec.key = key;
+    rec.kind = kKindDry;
+    rec.sourceU = rec.sourceV = -1;
+    rec.weight = 1;
+    for (int i = 0; i < 3; ++i)
+        rec.hitPoint[i] = rec.hitNormal[i] = rec.viewDirection[i] = rec.eyeToHit[i] = rec.reversedView[i] = -1;
+    rec.roughness[0] = rec.roughness[1] = 0;
+    rec.hasFootprint = 0;
+    for (float& f : rec.footprint) f = 0;
+    rec.outside = 0;
+    rec.blurRadius = 0;
+}
+
+}  // namespace
+
+Vec3 viewDirection(const WaterState& s, double x, double yBelowHorizon) {
+    const double y = -yBelowHorizon, z = s.focal;
+    const double len = std::sqrt(x * x + y * y + z * z);
+    return {x / len, y / len, z / len};
+}
+
+Plane2 projectDirection(const WaterState& s, const Vec3& r) {
+    const double z = r.z;
+    double f;
+    if (z >= 0.5) f = 1 / z;
+    else if (z < -0.5) f = -1 / z;
+    else if (z >= 0) f = 4 - 4 * z;
+    else f = 4 + 4 * z;
+    return {s.focal * r.x * f, -s.focal * r.y * f};
+}
+
+void pixelGeometry(WaterState& s, PixelRecord& rec, float column, float row, int32_t key) {
+    resetRecord(rec, key);
+    const float X = static_cast<float>(s.previewStep) * column + static_cast<float>(s.panX) + 0.5f;
+    const float Y = static_cast<float>(s.previewStep) * row + static_cast<float>(s.panY) + 0.5f;
+    const double u = (2.0 * X + 1) * 0.5 / s.imageWidth;
+    const double v = (2.0 * Y + 1) * 0.5 / s.imageHeight;
+    const Plane2 p = imageToPlane(s, u, v);
+    rec.planeX = p.x;
+    rec.planeY = p.y;
+    if (s.styleMode == 2) complexGeometry(s, rec, p.x, p.y);
+    else simpleGeometry(s, rec, p.x, p.y);
+    if (!std::isfinite(rec.sourceU) || !std::isfinite(rec.sourceV)) {
+        // Only reachable through extreme geometry; a pixel with no source is left transparent.
+        rec.sourceU = rec.sourceV = -1;
+    }
+    rec.outside = (rec.sourceU < 0 || rec.sourceU > 1 || rec.sourceV < 0 || rec.sourceV > 1) ? 1 : 0;
+}
+
+void geometryPass(WaterState& s, PixelRecord* grid) {
+    const TileRect& j = s.job;
+    const int32_t stride = j.right - j.left + 2;
+    for (int32_t r = j.top - 1; r <= j.bottom; ++r) {
+        PixelRecord* row = grid + static_cast<ptrdiff_t>(r - j.top + 1) * stride;
+        for (int32_t c = j.left - 1; c <= j.right; ++c)
+            pixelGeometry(s, row[c - j.left + 1], static_cast<float>(c), static_cast<float>(r), pixelKey(c, r));
+    }
+}
+
+}  // namespace tw

@@ -1,0 +1,206 @@
+// Seeded noise tables, gradient noise and the wave surface built on them.
+#include "render/noise.h"
+
+#include <cmath>
+#include <cstdint>
+#include <utility>
+
+#include "render/water_state.h"
+
+namespace tw {
+namespace {
+
+// Ken Perlin's permutation from his improved-noise reference, the usual choice because its
+// statistics are well studied.
+constexpr int32_t kPerlinPermutation[256] = {
+    151, 160, 137, 91,  90,  15,  131, 13,  201, 95,  96,  53,  194, 233, 7,   225, 140, 36,  103,
+    30,  69,  142, 8,   99,  37,  240, 21,  10,  23,  190, 6,   148, 247, 120, 234, 75,  0,   26,
+    197, 62,  94,  252, 219, 203, 117, 35,  11,  32,  57,  177, 33,  88,  237, 149, 56,  87,  174,
+    20,  125, 136, 171, 168, 68,  175, 74,  165, 71,  134, 139, 48,  27,  166, 77,  146, 158, 231,
+    83,  111, 229, 122, 60,  211, 133, 230, 220, 105, 92,  41,  55,  46,  245, 40,  244, 102, 143,
+    54,  65,  25,  63,  161, 1,   216, 80,  73,  209, 76,  132, 187, 208, 89,  18,  169, 200, 196,
+    135, 130, 116, 188, 159, 86,  164, 100, 109, 198, 173, 186, 3,   64,  52,  217, 226, 250, 124,
+    123, 5,   202, 38,  147, 118, 126, 255, 82,  85,  212, 207, 206, 59,  227, 47,  16,  58,  17,
+    182, 189, 28,  42,  223, 183, 170, 213, 119, 248, 152, 2,   44,  154, 163, 70,  221, 153, 101,
+    155, 167, 43,  172, 9,   129, 22,  39,  253, 19,  98,  108, 110, 79,  113, 224, 232, 178, 185,
+    112, 104, 218, 246, 97,  228, 251, 34,  242, 193, 238, 210, 144, 12,  191, 179, 162, 241, 81,
+    51,  145, 235, 249, 14,  239, 107, 49,  192, 214, 31,  181, 199, 106, 157, 184, 84,  204, 176,
+    115, 121, 50,  45,  127, 4,   150, 254, 138, 236, 205, 93,  222, 114, 67,  29,  24,  72,  243,
+    141, 128, 195, 78,  66,  215, 61,  156, 180};
+
+constexpr float kGradX[16] = {1, -1, 1, -1, 1, -1, 1, -1, 0, 0, 0, 0, 1, -1, 0, 0};
+constexpr float kGradY[16] = {1, 1, -1, -1, 0, 0, 0, 0, 1, -1, 1, -1, 1, 1, 1, -1};
+
+// The fixed program table behind mixTable. Ripple centres and the slope sample points are
+// read from it, so it must never change: it is generated at compile time by a fixed integer
+// hash of the index (a tested checksum pins it).
+struct ProgramTable {
+    int32_t v[kMixTableSize];
+};
+constexpr ProgramTable makeProgramTable() {
+    ProgramTable t{};
+    for (uint32_t i = 0; i < kMixTableSize; ++i) {
+        uint32_t h = i * 0x9E3779B9u + 0x7F4A7C15u;
+        h ^= h >> 16;
+        h *= 0x85EBCA6Bu;
+        h ^= h >> 13;
+        h *= 0xC2B2AE35u;
+        h ^= h >> 16;
+        t.v[i] = static_cast<int32_t>(h % kMixTableSize);
+    }
+    return t;
+}
+constexpr ProgramTable kProgram = makeProgramTable();
+
+// Lattice cell index of a coordinate, wrapped to a byte. Coordinates too large for an
+// integer (or not finite) all land in cell 0 rather than overflowing the conversion.
+inline int latticeIndex(float floored) {
+    if (!(std::fabs(floored) < 1e18f)) return 0;
+    return static_cast<int>(static_cast<int64_t>(floored) & 255);
+}
+
+template <typename Fade>
+inline float gradientNoise(const NoiseTables& t, float x, float y, Fade fade) {
+    const float flx = std::floor(x), fly = std::floor(y);
+    const int X = latticeIndex(flx), Y = latticeIndex(fly);
+    float fx = x - flx, fy = y - fly;
+    if (!std::isfinite(fx)) fx = 0;
+    if (!std::isfinite(fy)) fy = 0;
+    const int32_t* p = t.perm;
+    const int h00 = p[p[p[X] + Y]] & 15, h01 = p[p[p[X] + Y + 1]] & 15;
+    const int h10 = p[p[p[X + 1] + Y]] & 15, h11 = p[p[p[X + 1] + Y + 1]] & 15;
+    const float g00 = t.gradX[h00] * fx + t.gradY[h00] * fy;
+    const float g10 = t.gradX[h10] * (fx - 1) + t.gradY[h10] * fy;
+    const float g01 = t.gradX[h01] * fx + t.gradY[h01] * (fy - 1);
+    const float g11 = t.gradX[h11] * (fx - 1) + t.gradY[h11] * (fy - 1);
+    const float sx = fade(fx), sy = fade(fy);
+    const float a = g00 + (g10 - g00) * sx;
+    const float b = g01 + (g11 - g01) * sx;
+    return a + (b - a) * sy;
+}
+
+inline float parabolaWave(float t) { return 8.0f * t - 16.0f * t * std::fabs(t); }
+
+}  // namespace
+
+void buildNoiseTables(NoiseTables& t, int32_t seed) {
+    seed &= kMixTableSize - 1;  // keeps every index below in range, whatever the caller gave
+    t.seed = seed;
+    for (int i = 0; i < 256; ++i) t.perm[i] = kPerlinPermutation[(i + seed) & 255];
+    for (int i = 0; i < 256; ++i) t.perm[256 + i] = t.perm[i];
+    for (int h = 0; h < 16; ++h) {
+        t.gradX[h] = kGradX[h];
+        t.gradY[h] = kGradY[h];
+    }
+    for (int k = 0; k < kMixTableSize; ++k) t.mixTable[k] = kProgram.v[k] & 255;
+    for (int i = 0; i < kMixTableSize; ++i) {
+        std::swap(t.mixTable[i], t.mixTable[kProgram.v[(seed + i) & (kMixTableSize - 1)]]);
+        t.mixTable[i] = kProgram.v[i] & 255;
+    }
+    for (int k = 0; k < kMixTableSize; ++k)
+        t.unitTable[k] = static_cast<float>(t.mixTable[k] * 0.003921568627451);
+}
+
+float gradientNoiseQuintic(const NoiseTables& t, float x, float y) {
+    return gradientNoise(t, x, y, [](float s) { return ((6.0f * s - 15.0f) * s + 10.0f) * s * s * s; });
+}
+
+float gradientNoiseCubic(const NoiseTables& t, float x, float y) {
+    return gradientNoise(t, x, y, [](float s) { return (3.0f - 2.0f * s) * s * s; });
+}
+
+Displacement flatDisplacement(const NoiseTables& t, float x, float z, float octaves) {
+    // The sliders give 1.01..7.01; anything else comes from a damaged record.
+    if (!(octaves >= 1.0f)) octaves = 1.0f;
+    if (octaves > 8.0f) octaves = 8.0f;
+    constexpr float c = 0.7771459f, s = 0.6293203f;
+    float dx = 0, dz = 0, a = x, b = z;
+    for (int i = 1; static_cast<float>(i) < octaves; ++i) {
+        dx += gradientNoiseQuintic(t, c * a - s * b, s * a + c * b);
+        a += 25.0764f;
+        b += 723.453f;
+        dz += gradientNoiseQuintic(t, c * a - s * b, s * a + c * b);
+        b = (b + 65.81998f) * 1.7134f;
+        a = (a + 44.8452f) * 1.7134f;
+    }
+    const float f = octaves - std::floor(octaves);
+    if (f > 0) {
+        dx += gradientNoiseQuintic(t, a, b) * f;
+        dz += gradientNoiseQuintic(t, a + 13.0764f, b + 623.453f) * f;
+    }
+    return {dx, dz};
+}
+
+double bumpShape(double px, double pz, double sharpness) {
+    constexpr double kInvTwoPi = 1.0 / 6.283185307179586;
+    const double u = px * kInvTwoPi + 0.5, v = pz * kInvTwoPi + 0.5;
+    const float tu = static_cast<float>(u - std::floor(u) - 0.5);
+    const float tv = static_cast<float>(v - std::floor(v) - 0.5);
+    const float s = static_cast<float>(sharpness);
+    const float wu = parabolaWave(tu), wv = parabolaWave(tv);
+    const float gx = std::sqrt(wu * wu + s), gz = std::sqrt(wv * wv + s);
+    const double d = 1.0 - static_cast<double>(gx) * gz;
+    return d * d;
+}
+
+double octaveBump(PlanePoint& p, double sharpness, int octave, const WaterState& s) {
+    const double n = gradientNoiseCubic(*s.noise, static_cast<float>(p.x), static_cast<float>(p.z));
+    p.x += n;
+    p.z += n;
+    return bumpShape(p.x, p.z, sharpness) * s.shapeScale[octave] + s.shapeOffset[octave];
+}
+
+double rippleHeight(double x, double z, const WaterState& s) {
+    if (!(s.rippleRadius > 0)) return 0;
+    double sum = 0;
+    const double* centre = s.rippleCentreWorld;
+    const double cyclesPerRadius = 3.141592653589793 * (1.0 / 6.283185307179586) * s.rippleFrequency;
+    for (int i = 0; i < 9; ++i) {
+        const double dz = (z - (s.worldRippleZ[i] + centre[2])) * s.rippleRadiusInv;
+        const double dx = (x - (centre[0] + s.worldRippleX[i])) * s.rippleRadiusInv;
+        const double d2 = dx * dx + dz * dz;
+        if (!(d2 < 1)) continue;
+        const float r = std::sqrt(static_cast<float>(d2));
+        const double phi = r * cyclesPerRadius;
+        const double t = phi - std::floor(phi) - 0.5;
+        const double profile = 8 * t - 16 * t * std::fabs(t) + 2.5;
+        const double fade = (1.0 - r) * 0.7;
+        sum += (0.05 * profile * profile * profile + s.rippleProfileMean) * (fade * fade * 0.8) * s.rippleHeight;
+    }
+    return sum;
+}
+
+double waveHeight(double x, double y, double z, const WaterState& s, int octaves) {
+    double px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
+    const double shift = s.seed * 0.17 * 0.8;
+    double g = 0.16, a = s.waveAmplitude, sum = 0;
+    for (int k = 0; k < octaves; ++k) {
+        PlanePoint p{(px + shift) * g, (pz + shift) * g};
+        PlanePoint q{(qx - shift) * g, (qz - shift) * g};
+        const double u = octaveBump(p, s.sharpness[k], k, s);
+        const double v = octaveBump(q, s.sharpness[k], k, s);
+        sum += (u + v) * a * s.octaveWeight[k];
+        const double npx = 1.6 * px - 1.2 * pz, npz = 1.6 * pz + 1.2 * px;
+        const double nqx = 1.35 * qz - 1.45 * qx, nqz = -1.35 * qx - 1.45 * qz;
+        px = npx;
+        pz = npz;
+        qx = nqx;
+        qz = nqz;
+        g *= 1.9;
+        a *= s.octaveGain;
+    }
+    return y - (static_cast<float>(rippleHeight(x, z, s)) + sum);
+}
+
+Vec3 surfaceNormal(double x, double y, double z, const WaterState& s) {
+    constexpr double kStep = 0.002;
+    auto height = [&](double hx, double hz) { return y - waveHeight(hx, y, hz, s, 5); };
+    const double h = height(x, z);
+    const double nx = -(height(x + kStep, z) - h);
+    const double nz = height(x, z - kStep) - h;
+    const double len = std::sqrt(nx * nx + kStep * kStep + nz * nz);
+    if (!(len > 0) || !std::isfinite(len)) return {0, 0, 0};
+    return {nx / len, kStep / len, nz / len};
+}
+
+}  // namespace tw

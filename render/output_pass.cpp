@@ -1,0 +1,270 @@
+// The luminance and output passes: source sampling, shading and adaptive anti-aliasing.
+#include "render/output_pass.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "image/image_buffer.h"
+#include "render/geometry.h"
+#include "render/overlay.h"
+#include "render/shading.h"
+
+namespace tw {
+namespace {
+
+constexpr float kNoSource = -1;
+
+struct GridView {
+    PixelRecord* grid;
+    int32_t top, left, stride;
+    PixelRecord& at(int32_t column, int32_t row) const {
+        return grid[static_cast<ptrdiff_t>(row - top + 1) * stride + (column - left + 1)];
+    }
+};
+
+GridView viewOf(const WaterState& s, PixelRecord* grid) {
+    return {grid, s.job.top, s.job.left, s.job.right - s.job.left + 2};
+}
+
+int regionOf(const PixelRecord& r) {
+    return static_cast<int>((r.kind & 7) * 311 + static_cast<float>(r.outside) * 2099.0f);
+}
+
+bool sameRegion(const PixelRecord& a, const PixelRecord& b) {
+    return a.kind == b.kind && a.outside == b.outside;
+}
+
+bool sourceWraps(const WaterState& s) {
+    return s.source && (s.source->wrap == kWrapBoth || s.source->wrap == kWrapHorizontal);
+}
+
+// Difference b - a of two source coordinates, across the seam when the picture wraps.
+float wrappedDelta(float a, float b, bool wraps) {
+    float d = b - a;
+    if (wraps) {
+        if (d > 0.5f) d -= 1;
+        else if (d < -0.5f) d += 1;
+    }
+    return d;
+}
+
+// Mean of two source coordinates; a missing one gives way to the other.
+float pairMean(float a, float b, bool wraps) {
+    if (a == kNoSource) return b;
+    if (b == kNoSource) return a;
+    float m = a + wrappedDelta(a, b, wraps) * 0.5f;
+    if (wraps) m -= std::floor(m);
+    return m;
+}
+
+SamplingState samplingStateOf(const WaterState& s) {
+    SamplingState st;
+    st.max_taps = s.maxTaps;
+    st.isotropic_lod = s.isotropicLod;
+    st.jitter_taps = s.jitterTaps;
+    for (int i = 0; i < 6; ++i) st.mirror_line[i] = s.mirrorLine[i];
+    st.permutation = s.noise ? s.noise->perm : nullptr;
+    return st;
+}
+
+// Widens a pixel footprint by the Complex style's reflection footprint, so the filter
+// covers both the pixel's extent and the wave detail it cannot resolve.
+Footprint withReflection(Footprint f, const PixelRecord& r) {
+    if (!r.hasFootprint) return f;
+    auto widen = [](float& u, float& v, float fu, float fv) {
+        const float sign = u * fu + v * fv < 0 ? -1.0f : 1.0f;
+        u += sign * fu;
+        v += sign * fv;
+    };
+    widen(f.dux, f.dvx, r.footprint[0], r.footprint[1]);
+    widen(f.duy, f.dvy, r.footprint[2], r.footprint[3]);
+    return f;
+}
+
+Rgba sampleSource(const WaterState& s, float u, float v, const Footprint& f, const PixelRecord& r) {
+    if (!s.source || u == kNoSource || v == kNoSource) return {0, 0, 0, 0};
+    const SamplingState st = samplingStateOf(s);
+    const float blur = std::fmin(std::fmax(r.blurRadius, 0.0f), 1.0f);
+    const PixelRgba p = footprintSample(*s.source, u, v, withReflection(f, r), blur, 0.0f, st);
+    return {p.r, p.g, p.b, p.a};
+}
+
+Rgba shade(const WaterState& s, PixelRecord& r, Rgba c) {
+    float rgba[4] = {c.r, c.g, c.b, c.a};
+    shadeWater(rgba, s, r, kShadeNormal);
+    Rgba out{rgba[0], rgba[1], rgba[2], rgba[3]};
+    if (std::isnan(out.r)) out.r = 0;
+    if (std::isnan(out.g)) out.g = 0;
+    if (std::isnan(out.b)) out.b = 0;
+    if (std::isnan(out.a)) out.a = 0;
+    return out;
+}
+
+// A single sample's colour: a zero alpha leaves nothing of the colour behind.
+Rgba premultiplyRoundTrip(Rgba c) {
+    if (c.a > 0) return c;
+    return {0, 0, 0, std::fmax(c.a, 0.0f)};
+}
+
+// One filtered lookup over the quadrilateral the pixel's 2x2 block of records spans.
+Rgba areaSample(WaterState& s, const GridView& g, int32_t c, int32_t r) {
+    PixelRecord& pix = g.at(c, r);
+    const PixelRecord& left = g.at(c - 1, r);
+    const PixelRecord& up = g.at(c, r - 1);
+    const PixelRecord& ul = g.at(c - 1, r - 1);
+    const bool wraps = sourceWraps(s);
+    // Edge midpoints of the quadrilateral, then its centre and extents.
+    const float lu = pairMean(ul.sourceU, left.sourceU, wraps), lv = pairMean(ul.sourceV, left.sourceV, wraps);
+    const float ru = pairMean(up.sourceU, pix.sourceU, wraps), rv = pairMean(up.sourceV, pix.sourceV, wraps);
+    const float tu = pairMean(ul.sourceU, up.sourceU, wraps), tv = pairMean(ul.sourceV, up.sourceV, wraps);
+    const float bu = pairMean(left.sourceU, pix.sourceU, wraps), bv = pairMean(left.sourceV, pix.sourceV, wraps);
+    const float u = pairMean(lu, ru, wraps), v = pairMean(lv, rv, wraps);
+    Footprint f{0, 0, 0, 0};
+    if (lu != kNoSource && ru != kNoSource) {
+        f.dux = wrappedDelta(lu, ru, wraps);
+        f.dvx = rv - lv;
+    }
+    if (tu != kNoSource && bu != kNoSource) {
+        f.duy = wrappedDelta(tu, bu, wraps);
+        f.dvy = bv - tv;
+    }
+    return shade(s, pix, sampleSource(s, u, v, f, pix));
+}
+
+// Sub-sample footprints are cached per pixel for each region met, so a region's footprint
+// costs its probes once however many sub-samples fall in it.
+struct FootprintCache {
+    int count = 0;
+    int region[4];
+    Footprint footprint[4];
+};
+
+Footprint probeFootprint(WaterState& s, const PixelRecord& sub, float x, float y) {
+    PixelRecord probe[4];  // (+,+), (+,-), (-,+), (-,-) half a pixel away
+    const float ox[4] = {0.5f, 0.5f, -0.5f, -0.5f}, oy[4] = {0.5f, -0.5f, 0.5f, -0.5f};
+    bool match[4];
+    for (int i = 0; i < 4; ++i) {
+        const float px = x + ox[i], py = y + oy[i];
+        pixelGeometry(s, probe[i], px, py,
+                      pixelKey(static_cast<int32_t>(px), static_cast<int32_t>(py)));
+        match[i] = sameRegion(probe[i], sub) && probe[i].sourceU != kNoSource;
+    }
+    const bool wraps = sourceWraps(s);
+    Footprint f{0, 0, 0, 0};
+    auto delta = [&](int to, int from, float& du, float& dv) {
+        du = wrappedDelta(probe[from].sourceU, probe[to].sourceU, wraps);
+        dv = probe[to].sourceV - probe[from].sourceV;
+    };
+    // One-sided differences at region borders: only probes of the sub-sample's own region.
+    if (match[0] && match[2]) delta(0, 2, f.dux, f.dvx);
+    else if (match[1] && match[3]) delta(1, 3, f.dux, f.dvx);
+    if (match[0] && match[1]) delta(0, 1, f.duy, f.dvy);
+    else if (match[2] && match[3]) delta(2, 3, f.duy, f.dvy);
+    return f;
+}
+
+Rgba supersample(WaterState& s, int32_t c, int32_t r, int xHalf, int yHalf, float xStep, float yStep) {
+    FootprintCache cache;
+    double sumR = 0, sumG = 0, sumB = 0, sumA = 0;
+    int n = 0;
+    PixelRecord sub;
+    // The pixel covers record positions c - 1 .. c, so its centre is at c - 0.5.
+    const float cx = static_cast<float>(c) - 0.5f, cy = static_cast<float>(r) - 0.5f;
+    for (int j = -yHalf; j <= yHalf; ++j) {
+        for (int i = -xHalf; i <= xHalf; ++i) {
+            const float x = cx + i * xStep, y = cy + j * yStep;
+            pixelGeometry(s, sub, x, y, pixelKey(static_cast<int32_t>(x), static_cast<int32_t>(y)));
+            const int region = regionOf(sub);
+            int slot = 0;
+            while (slot < cache.count && cache.region[slot] != region) ++slot;
+            Footprint f;
+            if (slot < cache.count) {
+                f = cache.footprint[slot];
+            } else {
+                f = probeFootprint(s, sub, x, y);
+                if (cache.count < 4) {
+                    cache.region[cache.count] = region;
+                    cache.footprint[cache.count++] = f;
+                }
+            }
+            const Rgba col = shade(s, sub, sampleSource(s, sub.sourceU, sub.sourceV, f, sub));
+            const double a = col.a;
+            sumR += col.r * a;
+            sumG += col.g * a;
+            sumB += col.b * a;
+            sumA += a;
+            ++n;
+        }
+    }
+    if (!(sumA > 0)) return {0, 0, 0, 0};
+    return {static_cast<float>(sumR / sumA), static_cast<float>(sumG / sumA), static_cast<float>(sumB / sumA),
+            static_cast<float>(sumA / n)};
+}
+
+int edgeFlags(const GridView& g, int32_t c, int32_t r) {
+    const PixelRecord& pix = g.at(c, r);
+    const PixelRecord& left = g.at(c - 1, r);
+    const PixelRecord& up = g.at(c, r - 1);
+    const PixelRecord& ul = g.at(c - 1, r - 1);
+    auto differs = [](const PixelRecord& a, const PixelRecord& b) {
+        return std::fabs(a.luminance - b.luminance) > 0.05f || !sameRegion(a, b);
+    };
+    int flags = 0;
+    if (differs(left, pix) || differs(ul, up)) flags |= 1;
+    if (differs(up, pix) || differs(ul, left)) flags |= 2;
+    return flags;
+}
+
+}  // namespace
+
+int passMode(const WaterState& s) {
+    if (s.renderMode == kRenderPreview) return s.styleMode == 2 ? 5 : 2;
+    return 3;
+}
+
+Rgba renderPixel(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode) {
+    const GridView g = viewOf(s, grid);
+    if (mode == 2 || mode == 5) {
+        s.jitterTaps = mode == 5 ? 1 : 0;
+        return premultiplyRoundTrip(areaSample(s, g, c, r));
+    }
+    s.jitterTaps = 0;
+    switch (edgeFlags(g, c, r)) {
+        case 1: return supersample(s, c, r, 8, 0, 1.0f / 16, 0);
+        case 2: return supersample(s, c, r, 0, 8, 0, 1.0f / 16);
+        case 3: return supersample(s, c, r, 2, 2, 0.25f, 0.25f);
+        default: break;
+    }
+    // Smooth neighbourhood: an edge can still cross the pixel's middle between records.
+    PixelRecord probe;
+    pixelGeometry(s, probe, static_cast<float>(c) - 0.5f, static_cast<float>(r) - 0.5f, pixelKey(c, r));
+    if (!sameRegion(probe, g.at(c, r))) return supersample(s, c, r, 2, 2, 0.25f, 0.25f);
+    return premultiplyRoundTrip(areaSample(s, g, c, r));
+}
+
+void luminancePass(WaterState& s, PixelRecord* grid) {
+    const TileRect& j = s.job;
+    const size_t count = gridRecordCount(j.right - j.left, j.bottom - j.top);
+    for (size_t i = 0; i < count; ++i) {
+        float rgba[4] = {0, 0, 0, 0};
+        shadeWater(rgba, s, grid[i], kShadeWhite);
+    }
+}
+
+void outputPass(WaterState& s, PixelRecord* grid) {
+    const GridView g = viewOf(s, grid);
+    const int mode = passMode(s);
+    for (int32_t r = s.job.top; r < s.job.bottom; ++r) {
+        for (int32_t c = s.job.left; c < s.job.right; ++c) {
+            Rgba col = renderPixel(s, grid, c, r, mode);
+            float* out = g.at(c, r).colour;
+            out[0] = std::isnan(col.r) ? 0 : col.r;
+            out[1] = std::isnan(col.g) ? 0 : col.g;
+            out[2] = std::isnan(col.b) ? 0 : col.b;
+            out[3] = std::isnan(col.a) ? 0 : col.a;
+            if (s.renderMode == kRenderPreview) applyPreviewOverlay(s, g.at(c, r), c, r);
+        }
+    }
+}
+
+}  // namespace tw
