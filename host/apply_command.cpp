@@ -1,0 +1,202 @@
+// `tarnwell apply IN OUT`: loads the plug-in module and runs it over a picture file the
+// way an editor runs a filter without its dialog, then writes the result.
+#include <cstdio>
+
+#include "host/commands.h"
+#include "host/document.h"
+#include "host/host_session.h"
+#include "host/module.h"
+#include "host/picture.h"
+#include "host/terminal.h"
+#include "platform/platform.h"
+
+namespace tw::host {
+namespace {
+
+const char kApplyHelp[] =
+    "Usage: tarnwell apply IN OUT [options]\n"
+    "\n"
+    "Runs the Tarnwell plug-in over the picture IN, as an image editor runs the filter\n"
+    "without its dialog, and writes the result to OUT. OUT keeps the size, colour mode\n"
+    "(grey or RGB), transparency and bit depth of IN; its format follows its extension.\n"
+    "\n"
+    "Options:\n"
+    "  --mask FILE     a greyscale picture the size of IN used as the selection:\n"
+    "                  white is filtered, black left alone, grey blends\n"
+    "  --plugin PATH   the plug-in module to load (default: Tarnwell.so in the folder\n"
+    "                  of this program)\n"
+    "  --quality N     JPEG quality of OUT, 1 to 100 (default 95)\n"
+    "  --threads N     most worker threads the plug-in may use, 1 to 1024\n"
+    "                  (default: one per processor)\n"
+    "  -q, --quiet     no progress bar (it is shown only when stderr is a terminal)\n"
+    "  -h, --help      show this help\n"
+    "\n"
+    "Pictures: PNG (8 or 16-bit, grey or RGB, with or without alpha), JPEG (8-bit grey or\n"
+    "RGB), TIFF (8 or 16-bit integer or 32-bit float, grey or RGB, with or without alpha).\n"
+    "A picture's alpha is the layer's editable transparency. The input's format is\n"
+    "recognised from its content.\n"
+    "\n"
+    "Ctrl-C stops the render; nothing is written then. OUT is written under a temporary\n"
+    "name and renamed when complete, so it is never left half-written.\n"
+    "\n"
+    "Exit status: 0 done, 1 failed (bad picture, plug-in error), 2 bad command line,\n"
+    "130 cancelled.\n";
+
+struct ApplyOptions {
+    std::string input, output, mask, plugin;
+    long quality = 95;
+    long threads = 0;  // 0: leave the plug-in's own choice
+    bool quiet = false;
+};
+
+// Returns -1 to go on, else the exit status to end with (after --help or an error).
+int ParseApply(const Arguments& arguments, ApplyOptions& options) {
+    std::vector<std::string> positional;
+    bool options_ended = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        std::string argument = arguments[i];
+        if (options_ended || argument.size() < 2 || argument[0] != '-') {
+            positional.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            options_ended = true;
+            continue;
+        }
+        if (argument == "-h" || argument == "--help") {
+            std::fputs(kApplyHelp, stdout);
+            return kExitOk;
+        }
+        if (argument == "-q" || argument == "--quiet") {
+            options.quiet = true;
+            continue;
+        }
+        std::string name = argument, value;
+        bool has_value = SplitOption(argument, name, value);
+        bool known = name == "--mask" || name == "--plugin" || name == "--quality" ||
+                     name == "--threads";
+        if (!known) {
+            ReportError("apply: unknown option '" + argument + "' (see 'tarnwell apply --help')");
+            return kExitUsage;
+        }
+        if (!has_value) {
+            if (i + 1 >= arguments.size()) {
+                ReportError("apply: " + name + " needs a value");
+                return kExitUsage;
+            }
+            value = arguments[++i];
+        }
+        std::string error;
+        if (name == "--mask") options.mask = value;
+        if (name == "--plugin") options.plugin = value;
+        if ((name == "--quality" && !ParseInteger(value, 1, 100, name, options.quality, error)) ||
+            (name == "--threads" && !ParseInteger(value, 1, 1024, name, options.threads, error))) {
+            ReportError("apply: " + error);
+            return kExitUsage;
+        }
+    }
+    if (positional.size() != 2) {
+        ReportError(positional.size() < 2
+                        ? "apply: needs an input and an output file (see 'tarnwell apply --help')"
+                        : "apply: too many file names; expected IN OUT");
+        return kExitUsage;
+    }
+    options.input = positional[0];
+    options.output = positional[1];
+    return -1;
+}
+
+void OnProgress(void* context, int32_t done, int32_t total) {
+    ShowProgress(*static_cast<ProgressBar*>(context), done, total);
+}
+
+bool OnAbort(void*) { return Interrupted(); }
+
+std::string DefaultPluginPath() {
+    std::string folder = ExecutableFolder();
+    return folder.empty() ? DefaultPluginFileName() : platform::JoinPath(folder, DefaultPluginFileName());
+}
+
+}  // namespace
+
+int RunApply(const Arguments& arguments) {
+    ApplyOptions options;
+    if (int status = ParseApply(arguments, options); status >= 0) return status;
+
+    FileFormat out_format = FormatFromName(options.output);
+    if (out_format == FileFormat::Unknown) {
+        ReportError("apply: cannot tell the format of '" + options.output +
+                    "' (use a .png, .jpg or .tif name)");
+        return kExitUsage;
+    }
+
+    // Everything that can be checked is checked before the render starts.
+    std::string error;
+    Picture picture;
+    Document document;
+    if (!ReadPicture(options.input, picture, error) ||
+        !DocumentFromPicture(picture, document, error)) {
+        ReportError(error);
+        return kExitFailure;
+    }
+    if (std::string why = WhyCannotStore(out_format, picture); !why.empty()) {
+        ReportError("cannot write '" + options.output + "': " + why);
+        return kExitFailure;
+    }
+    picture = Picture();  // the document holds the pixels from here on
+    if (!options.mask.empty()) {
+        Picture mask;
+        if (!ReadPicture(options.mask, mask, error) ||
+            !MaskFromPicture(mask, document.width, document.height, document.mask, error)) {
+            ReportError("mask " + error);
+            return kExitFailure;
+        }
+    }
+    if (options.threads > 0) SetEnvironmentValue("TARNWELL_THREADS", std::to_string(options.threads));
+
+    PluginModule module;
+    std::string plugin = options.plugin.empty() ? DefaultPluginPath() : options.plugin;
+    if (!LoadPluginModule(plugin, module, error)) {
+        ReportError(error);
+        return kExitFailure;
+    }
+
+    ProgressBar bar;
+    StartProgress(bar, "rendering", options.quiet);
+    HostEvents events;
+    events.progress = OnProgress;
+    events.abort = OnAbort;
+    events.context = &bar;
+    InstallInterruptHandler();
+    RunOutcome outcome;
+    {
+        HostSession session;
+        outcome = session.Apply(module.entry, document, events);
+    }
+    bool interrupted = Interrupted();
+    RemoveInterruptHandler();
+    EndProgress(bar);
+    UnloadPluginModule(module);
+
+    if (interrupted || outcome.result == userCanceledErr) {
+        ReportError("cancelled; nothing written");
+        return kExitCancelled;
+    }
+    if (outcome.result != noErr) {
+        std::string what = DescribeResult(outcome.result);
+        if (!outcome.message.empty()) what += ": " + outcome.message;
+        ReportError("the plug-in failed: " + what + " (code " + std::to_string(outcome.result) +
+                    "); nothing written");
+        return kExitFailure;
+    }
+
+    WriteOptions write;
+    write.jpeg_quality = int(options.quality);
+    if (!WritePicture(options.output, PictureFromDocument(document), write, error)) {
+        ReportError(error);
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace tw::host

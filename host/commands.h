@@ -1,0 +1,44 @@
+// The `tarnwell` command's subcommands. Each is one entry of kCommands: a name, the
+// function that runs it and a one-line summary for `tarnwell --help`. To add a command,
+// write its function (taking the arguments after its name, returning the exit status)
+// and add a line to the table in commands.cpp.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tw::host {
+
+using Arguments = std::vector<std::string>;
+
+struct Command {
+    const char* name;
+    int (*run)(const Arguments& arguments);
+    const char* summary;
+};
+
+extern const Command kCommands[];
+extern const size_t kCommandCount;
+
+// Exit statuses shared by all commands.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;    // bad input, unreadable file, plug-in error
+constexpr int kExitUsage = 2;      // unknown option, missing argument, number out of range
+constexpr int kExitCancelled = 130;  // Ctrl-C, as shells report an interrupted program
+
+int RunApply(const Arguments& arguments);
+
+// ---- Helpers for command implementations ----------------------------------------------
+
+// Prints "tarnwell: <message>" on stderr.
+void ReportError(const std::string& message);
+
+// Parses a whole decimal integer within [low, high]; on failure sets a message naming the
+// option and the allowed range.
+bool ParseInteger(const std::string& text, long low, long high, const std::string& option,
+                  long& value, std::string& error);
+
+// Splits "--name=value" into name and value; returns false when there is no '='.
+bool SplitOption(const std::string& argument, std::string& name, std::string& value);
+
+}  // namespace tw::host

@@ -1,0 +1,105 @@
+// Scripting descriptors on the host's side: the in-memory descriptor an editor keeps for a
+// recorded action, the read and write procedures a plug-in calls to fill and read one, and
+// the two ways a user reaches it from the command line (--set label=value, and JSON files
+// for --record and --replay).
+//
+// A descriptor reaches the plug-in as a handle of the host's handle procedures, holding the
+// items in a private big-endian form; the plug-in disposes of it with those procedures.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "hostapi/descriptors.h"
+#include "hostapi/host_procs.h"
+
+namespace tw::host {
+
+// The kinds of value an editor's descriptor holds.
+enum class DescriptorKind : uint8_t {
+    Integer,          // 'long'
+    Float,            // 'doub'
+    UnitFloat,        // 'UntF': a double with a unit code
+    Boolean,          // 'bool'
+    Enumerated,       // 'enum': an enumeration type and a value code
+    Text,             // 'TEXT': bytes (also what put/getString carry)
+    Alias,            // 'alis': a file alias, opaque bytes
+    Class,            // 'type': a class code
+    Object,           // 'Objc': a class code and a nested descriptor
+    Count,            // a list length, unsigned
+    SimpleReference,  // 'obj ': a reference to an element of the document
+};
+
+struct DescriptorItem {
+    uint32_t key = 0;
+    DescriptorKind kind = DescriptorKind::Integer;
+    int32_t integer = 0;   // Integer, Boolean (0 or 1), Count (as unsigned), reference index
+    double number = 0;     // Float, UnitFloat
+    uint32_t unit = 0;     // UnitFloat's unit
+    uint32_t type = 0;     // Enumerated's type, Class's and Object's class, reference's class
+    uint32_t value = 0;    // Enumerated's value, reference's key form
+    std::string text;      // Text, Alias, reference name
+    uint32_t ref_type = 0, ref_value = 0;   // reference's key data
+    std::vector<DescriptorItem> object;    // Object's items
+};
+
+// Items in the order they were put; a key appears at most once (a later put replaces).
+struct Descriptor {
+    std::vector<DescriptorItem> items;
+    const DescriptorItem* Find(uint32_t key) const;
+    void Put(const DescriptorItem& item);
+};
+
+// The type code getKey reports for an item ('long', 'doub', 'enum', ...).
+uint32_t DescriptorTypeCode(const DescriptorItem& item);
+
+// The private form kept inside descriptor handles. Decoding fails on anything malformed,
+// truncated or nested too deeply.
+std::vector<uint8_t> EncodeDescriptor(const Descriptor& descriptor);
+bool DecodeDescriptor(const uint8_t* bytes, size_t size, Descriptor& descriptor);
+
+// ---- The procedures offered to the plug-in ------------------------------------------------
+
+// What `descriptorParameters` of the host's FilterRecord points at, with the records it
+// refers to. One is current at a time: the write procedures take no context, so they find
+// the handle procedures through the current one, as they find the session.
+struct ScriptingHost {
+    PIDescriptorParameters parameters{};
+    ReadDescriptorProcs read_procs{};
+    WriteDescriptorProcs write_procs{};
+    const HandleProcs* handles = nullptr;
+};
+
+// Fills the records, with no descriptor and playInfo 0, and makes `host` current.
+// `handles` must outlive it.
+void InitScriptingHost(ScriptingHost& host, const HandleProcs* handles);
+// Hands `descriptor` to the plug-in as the action to replay, replacing any held one.
+// False when the handle cannot be had.
+bool OfferDescriptor(ScriptingHost& host, const Descriptor& descriptor, int16_t play_info);
+// The descriptor the plug-in left (after finish: the one it recorded). False when there is
+// none or it is not one of ours.
+bool HeldDescriptor(const ScriptingHost& host, Descriptor& descriptor);
+// Disposes of the held descriptor handle and stops being current.
+void ReleaseScriptingHost(ScriptingHost& host);
+
+// ---- The command line ----------------------------------------------------------------------
+
+// Adds one "label=value" setting as the keys an editor would record for it. Labels are the
+// dialog's, case-insensitive: the twelve sliders by their label (the float key), Color and
+// Glitter (r,g,b 0..255 or #rrggbb), Style (simple, complex, 1, 2), Glue (a mode name or
+// 1..69), Seed (0..2047), Center (x,y, fractions 0..1) and Light (x,y,z, any non-zero
+// direction). False with a one-line reason naming the accepted range.
+bool AddSetting(Descriptor& descriptor, const std::string& assignment, std::string& error);
+// The labels AddSetting accepts, for --help.
+std::string SettingLabels();
+
+// JSON with one object per item: key, name (from the filter's terminology; empty for keys
+// it does not list), type, value, and unit, enumeration type or class where the kind has
+// one. Numbers are written so they read back to the same bits.
+std::string DescriptorToJson(const Descriptor& descriptor);
+bool DescriptorFromJson(const std::string& json, Descriptor& descriptor, std::string& error);
+bool WriteDescriptorFile(const std::string& path, const Descriptor& descriptor, std::string& error);
+bool ReadDescriptorFile(const std::string& path, Descriptor& descriptor, std::string& error);
+
+}  // namespace tw::host
