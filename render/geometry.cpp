@@ -246,22 +246,28 @@ Plane2 projectDirection(const WaterState& s, const Vec3& r) {
     return {s.focal * r.x * f, -s.focal * r.y * f};
 }
 
-void pixelGeometry(WaterState& s, PixelRecord& rec, float column, float row, int32_t key) {
-    resetRecord(rec, key);
-    const float X = static_cast<float>(s.previewStep) * column + static_cast<float>(s.panX) + 0.5f;
-    const float Y = static_cast<float>(s.previewStep) * row + static_cast<float>(s.panY) + 0.5f;
-    const double u = (2.0 * X + 1) * 0.5 / s.imageWidth;
-    const double v = (2.0 * Y + 1) * 0.5 / s.imageHeight;
-    const Plane2 p = imageToPlane(s, u, v);
-    rec.planeX = p.x;
-    rec.planeY = p.y;
-    if (s.styleMode == 2) complexGeometry(s, rec, p.x, p.y);
-    else simpleGeometry(s, rec, p.x, p.y);
+void planeGeometry(WaterState& s, PixelRecord& rec, double x, double y) {
+    rec.planeX = x;
+    rec.planeY = y;
+    if (s.styleMode == 2) complexGeometry(s, rec, x, y);
+    else simpleGeometry(s, rec, x, y);
     if (!std::isfinite(rec.sourceU) || !std::isfinite(rec.sourceV)) {
         // Only reachable through extreme geometry; a pixel with no source is left transparent.
         rec.sourceU = rec.sourceV = -1;
     }
     rec.outside = (rec.sourceU < 0 || rec.sourceU > 1 || rec.sourceV < 0 || rec.sourceV > 1) ? 1 : 0;
+}
+
+void pixelGeometry(WaterState& s, PixelRecord& rec, float column, float row, int32_t key) {
+    resetRecord(rec, key);
+    // Record positions sit half a pixel past the pixel centre, so the 2 x 2 block of a
+    // pixel's record and its left and upper neighbours spans exactly that pixel.
+    const float X = static_cast<float>(s.previewStep) * column + static_cast<float>(s.panX) + 0.5f;
+    const float Y = static_cast<float>(s.previewStep) * row + static_cast<float>(s.panY) + 0.5f;
+    const double u = (2.0 * X + 1) * 0.5 / s.imageWidth;
+    const double v = (2.0 * Y + 1) * 0.5 / s.imageHeight;
+    const Plane2 p = imageToPlane(s, u, v);
+    planeGeometry(s, rec, p.x, p.y);
 }
 
 void geometryPass(WaterState& s, PixelRecord* grid) {

@@ -22,6 +22,10 @@ void geometryPass(WaterState& state, PixelRecord* grid);
 // The geometry of one pass position (column, row may be fractional for sub-samples).
 void pixelGeometry(WaterState& state, PixelRecord& record, float column, float row, int32_t key);
 
+// The style's geometry at plane point (x, y) for a record already reset by pixelGeometry
+// (or zero-filled): source position, kind, weight, blur, and for Complex water the hit.
+void planeGeometry(WaterState& state, PixelRecord& record, double x, double y);
+
 // Projects a direction onto the image plane (the Complex style's camera).
 Plane2 projectDirection(const WaterState& s, const Vec3& r);
 

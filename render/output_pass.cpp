@@ -222,24 +222,29 @@ int passMode(const WaterState& s) {
     return 3;
 }
 
-Rgba renderPixel(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode) {
+SampleGrid chooseSampleGrid(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode) {
+    constexpr SampleGrid kSingle{0, 0, 0, 0}, kAcross{8, 0, 1.0f / 16, 0}, kDown{0, 8, 0, 1.0f / 16},
+        kSquare{2, 2, 0.25f, 0.25f};
+    if (mode == 2 || mode == 5) return kSingle;  // previews stay fast: never supersampled
     const GridView g = viewOf(s, grid);
-    if (mode == 2 || mode == 5) {
-        s.jitterTaps = mode == 5 ? 1 : 0;
-        return premultiplyRoundTrip(areaSample(s, g, c, r));
-    }
-    s.jitterTaps = 0;
     switch (edgeFlags(g, c, r)) {
-        case 1: return supersample(s, c, r, 8, 0, 1.0f / 16, 0);
-        case 2: return supersample(s, c, r, 0, 8, 0, 1.0f / 16);
-        case 3: return supersample(s, c, r, 2, 2, 0.25f, 0.25f);
+        case 1: return kAcross;
+        case 2: return kDown;
+        case 3: return kSquare;
         default: break;
     }
     // Smooth neighbourhood: an edge can still cross the pixel's middle between records.
     PixelRecord probe;
     pixelGeometry(s, probe, static_cast<float>(c) - 0.5f, static_cast<float>(r) - 0.5f, pixelKey(c, r));
-    if (!sameRegion(probe, g.at(c, r))) return supersample(s, c, r, 2, 2, 0.25f, 0.25f);
-    return premultiplyRoundTrip(areaSample(s, g, c, r));
+    return sameRegion(probe, g.at(c, r)) ? kSingle : kSquare;
+}
+
+Rgba renderPixel(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode) {
+    const GridView g = viewOf(s, grid);
+    s.jitterTaps = mode == 5 ? 1 : 0;
+    const SampleGrid sg = chooseSampleGrid(s, grid, c, r, mode);
+    if (sg.count() == 1) return premultiplyRoundTrip(areaSample(s, g, c, r));
+    return supersample(s, c, r, sg.xHalf, sg.yHalf, sg.xStep, sg.yStep);
 }
 
 void luminancePass(WaterState& s, PixelRecord* grid) {

@@ -15,6 +15,16 @@ void outputPass(WaterState& state, PixelRecord* grid);
 // Pass mode of the output pass: 2 Simple preview, 5 Complex preview, 3 full pass.
 int passMode(const WaterState& state);
 
+// The sub-sample grid of one pixel: steps -xHalf..xHalf of xStep pixels across and
+// -yHalf..yHalf of yStep down. A 1 x 1 grid means one area sample.
+struct SampleGrid {
+    int xHalf, yHalf;
+    float xStep, yStep;
+    int count() const { return (2 * xHalf + 1) * (2 * yHalf + 1); }
+};
+// The grid renderPixel uses for pass pixel (column, row) in pass mode `mode`.
+SampleGrid chooseSampleGrid(WaterState& state, PixelRecord* grid, int32_t column, int32_t row, int mode);
+
 struct Rgba {
     float r, g, b, a;
 };
