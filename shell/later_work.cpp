@@ -1,0 +1,30 @@
+// What the shell does for the separately built parts while they are not linked in.
+#include "shell/later_work.h"
+
+#include <cstdio>
+
+#include "shell/message_text.h"
+
+namespace tw {
+
+bool ScriptingWillSupplyParameters() { return false; }
+int16_t ReadScriptingParameters(RenderParams&, GlobalState&) { return 0; }
+int16_t WriteScriptingParameters(const RenderParams&) { return 0; }
+
+void LoadCachedSettings(RenderParams&) {}
+void SaveCachedSettings(const RenderParams&) {}
+void TakeUndoSnapshot(const RenderParams&, GlobalState&) {}
+
+void LoadMemoryDotMap(GlobalState&) {}
+void WriteMemoryDotMap(GlobalState&) {}
+
+int RunParameterDialog(GlobalState&, intptr_t) { return kDialogUnavailable; }
+void ShowAboutBox() {}
+void ShowExportProgress(int) {}
+void ShowWaitCursor(bool) {}
+
+// Without the dialog resources the refusal still has to reach the user, who otherwise
+// sees the filter do nothing without a word.
+void ShowRefusal() { std::fprintf(stderr, "Tarnwell: %s\n", kRefusalText); }
+
+}  // namespace tw

@@ -1,0 +1,51 @@
+// The render drivers: loading the host's picture into the working image, one render pass
+// into the host (final), into the dialog's preview buffer (preview) or into an export
+// picture (offscreen), and the preview's zoom arithmetic.
+#pragma once
+
+#include <cstdint>
+
+#include "shell/global_state.h"
+#include "shell/plugin_shell.h"
+
+namespace tw {
+
+struct ImageBuffer;
+
+// Image format of the working image for the host's depth.
+int32_t WorkImageFormat(const FilterRecord& record);
+
+// Fetches the host's picture into `work_image` in 512-pixel-wide blocks and builds its mip
+// chain on the worker threads. Sets the result to 999 when the picture cannot be
+// allocated, or to the host's error. True when the working image is ready.
+bool LoadSource(const ShellContext& shell);
+
+// One render pass: mode kRenderFinal into the host, kRenderPreview into preview_buffer.
+void RenderToHost(const ShellContext& shell, int32_t mode);
+
+// The offscreen pass of the exporters into `target` (render_mode must be offscreen).
+void RenderOffscreen(const ShellContext& shell, ImageBuffer& target);
+
+// The preview's set-up (before every preview render and when the pane changes). `pane_*`
+// is the preview pane's size in pixels (0: no limit).
+void SetZoom(const ShellContext& shell);
+
+// The zoom that fits a width x height picture into a pane_width x pane_height pane; 1 when
+// the host cannot sample.
+int32_t FitZoom(int32_t width, int32_t height, int32_t pane_width, int32_t pane_height,
+                bool can_sample);
+
+// True when the host can deliver subsampled pictures for the preview.
+bool HostCanSample(const FilterRecord& record);
+
+// A preview render: a fresh preview buffer, then RenderToHost in preview mode.
+void PreviewRender(const ShellContext& shell);
+
+// The dialog's "before" view: the unfiltered picture copied into the preview buffer.
+void BeforeView(const ShellContext& shell);
+
+// Makes the line buffer long enough for a render `width` pixels wide; false when the
+// memory cannot be had.
+bool EnsureLineBuffer(GlobalState& globals, int32_t width);
+
+}  // namespace tw
