@@ -1,0 +1,114 @@
+// Inside the image folder only: finding a pixel in the tiles, reading across level
+// borders, and IEEE half floats. Shared by the buffer, sampler and reduction code.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "image/image_buffer.h"
+
+namespace tw::image_detail {
+
+// Address of pixel (x, y) of a level; the position must lie inside the level.
+inline const uint8_t* PixelAddress(const ImageBuffer& b, int32_t level, int32_t x, int32_t y) {
+    const ImageLevel& l = b.levels[level];
+    const int32_t sx = x + b.apron, sy = y + b.apron;
+    const ImageTile& t =
+        b.tiles[l.first_tile + (sy / kTileSize) * l.tile_columns + sx / kTileSize];
+    return t.pixels + (size_t(y - t.y) * size_t(t.width) + size_t(x - t.x)) *
+                          size_t(b.bytes_per_pixel);
+}
+inline uint8_t* PixelAddress(ImageBuffer& b, int32_t level, int32_t x, int32_t y) {
+    return const_cast<uint8_t*>(PixelAddress(static_cast<const ImageBuffer&>(b), level, x, y));
+}
+
+// An index brought back into 0..size-1, by wrapping around or by clamping.
+inline int32_t WrapIndex(int32_t i, int32_t size) {
+    int32_t r = i % size;
+    return r < 0 ? r + size : r;
+}
+inline int32_t ClampIndex(int32_t i, int32_t size) {
+    return i < 0 ? 0 : (i >= size ? size - 1 : i);
+}
+inline bool WrapsX(const ImageBuffer& b) { return b.wrap == kWrapBoth || b.wrap == kWrapHorizontal; }
+inline bool WrapsY(const ImageBuffer& b) { return b.wrap == kWrapBoth; }
+inline int32_t BorderX(const ImageBuffer& b, int32_t x, int32_t size) {
+    return WrapsX(b) ? WrapIndex(x, size) : ClampIndex(x, size);
+}
+inline int32_t BorderY(const ImageBuffer& b, int32_t y, int32_t size) {
+    return WrapsY(b) ? WrapIndex(y, size) : ClampIndex(y, size);
+}
+
+// Pointer to the first pixel and the row stride in bytes when the n x n window starting
+// at (x, y) lies inside the level and inside one tile; null otherwise.
+inline const uint8_t* DirectWindow(const ImageBuffer& b, int32_t level, int32_t x, int32_t y,
+                                   int32_t n, size_t& stride) {
+    const ImageLevel& l = b.levels[level];
+    if (x < 0 || y < 0 || x + n > l.width || y + n > l.height) return nullptr;
+    const int32_t sx = x + b.apron, sy = y + b.apron;
+    if (sx / kTileSize != (sx + n - 1) / kTileSize || sy / kTileSize != (sy + n - 1) / kTileSize)
+        return nullptr;
+    const ImageTile& t =
+        b.tiles[l.first_tile + (sy / kTileSize) * l.tile_columns + sx / kTileSize];
+    stride = size_t(t.width) * size_t(b.bytes_per_pixel);
+    return t.pixels + size_t(y - t.y) * stride + size_t(x - t.x) * size_t(b.bytes_per_pixel);
+}
+
+// Copies the n x n window at (x, y) into `out` (n * n pixels, packed), reading across the
+// level's border by the buffer's wrap flag.
+inline void GatherWindow(const ImageBuffer& b, int32_t level, int32_t x, int32_t y, int32_t n,
+                         uint8_t* out) {
+    const ImageLevel& l = b.levels[level];
+    const size_t bpp = size_t(b.bytes_per_pixel);
+    for (int32_t r = 0; r < n; ++r) {
+        const int32_t yy = BorderY(b, y + r, l.height);
+        for (int32_t c = 0; c < n; ++c) {
+            const int32_t xx = BorderX(b, x + c, l.width);
+            std::memcpy(out, PixelAddress(b, level, xx, yy), bpp);
+            out += bpp;
+        }
+    }
+}
+
+// IEEE 754 half precision, round to nearest even.
+inline float HalfToFloat(uint16_t h) {
+    const uint32_t sign = uint32_t(h & 0x8000u) << 16;
+    const uint32_t exponent = (h >> 10) & 0x1fu;
+    const uint32_t mantissa = h & 0x3ffu;
+    uint32_t bits;
+    if (exponent == 0) {
+        if (mantissa == 0) {
+            bits = sign;
+        } else {  // subnormal: scale it exactly
+            float value = std::ldexp(float(mantissa), -24);
+            return sign ? -value : value;
+        }
+    } else if (exponent == 31) {
+        bits = sign | 0x7f800000u | (mantissa << 13);
+    } else {
+        bits = sign | ((exponent + 112) << 23) | (mantissa << 13);
+    }
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+inline uint16_t FloatToHalf(float f) {
+    uint32_t bits;
+    std::memcpy(&bits, &f, 4);
+    const uint16_t sign = uint16_t((bits >> 16) & 0x8000u);
+    const uint32_t abs = bits & 0x7fffffffu;
+    if (abs >= 0x7f800000u)  // infinity or NaN
+        return uint16_t(sign | 0x7c00u | (abs > 0x7f800000u ? 0x200u : 0u));
+    if (abs >= 0x477ff000u) return uint16_t(sign | 0x7c00u);  // rounds beyond 65504
+    if (abs < 0x38800000u) {  // below the smallest normal half: subnormal or zero
+        float a;
+        std::memcpy(&a, &abs, 4);
+        return uint16_t(sign | uint16_t(std::nearbyint(a * 16777216.0f)));
+    }
+    const uint32_t rounded = abs + 0xfffu + ((abs >> 13) & 1u);
+    return uint16_t(sign | ((rounded - 0x38000000u) >> 13));
+}
+
+}  // namespace tw::image_detail

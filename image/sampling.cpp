@@ -1,0 +1,389 @@
+// The samplers: the separable 5 x 5 level sampler of every format, the point sampler that
+// applies the edge mode and mixes two levels, and the footprint sampler that spreads
+// anisotropic taps along the long axis of a pixel's footprint ellipse.
+//
+// This is the hottest code of a render: the output pass calls footprintSample for every
+// pixel and sub-sample, up to 50 taps each, and every tap is two 5 x 5 lookups. Nothing
+// here allocates; a window inside one tile is read in place, and only windows that cross
+// a tile or level border are first gathered into a small block on the stack.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "image/image_access.h"
+#include "image/image_buffer.h"
+#include "image/resample_kernel.h"
+
+namespace tw {
+namespace {
+
+using image_detail::HalfToFloat;
+
+typedef float f32x4 __attribute__((vector_size(16)));
+typedef int32_t i32x4 __attribute__((vector_size(16)));
+typedef double f64x4 __attribute__((vector_size(32)));
+
+constexpr int kTaps = kKernelTaps;
+
+// Weights of the five columns (or rows) h-2 .. h+2 for one phase. The table lists its
+// taps from the far side of the sample towards the near side, so column h-2+k takes tap
+// 4-k; taken the other way round the sample would move backwards inside each pixel.
+struct Weights {
+    float x[kTaps], y[kTaps];
+};
+
+template <typename T>
+void ColumnWeights(const T (&table)[kKernelPhases][kTaps], int phase_x, int phase_y, float* wx,
+                   float* wy) {
+    for (int k = 0; k < kTaps; ++k) {
+        wx[k] = float(table[phase_x][kTaps - 1 - k]);
+        wy[k] = float(table[phase_y][kTaps - 1 - k]);
+    }
+}
+
+// ---- Loading one pixel as four lanes -------------------------------------------------------
+
+inline f32x4 LoadRgba8(const uint8_t* p) {
+    uint32_t w;
+    std::memcpy(&w, p, 4);
+    const int32_t s = int32_t(w);
+    const i32x4 lanes = (i32x4{s, s, s, s} >> i32x4{24, 16, 8, 0}) & 255;
+    return __builtin_convertvector(lanes, f32x4);
+}
+inline f32x4 LoadRgba16(const uint8_t* p) {
+    uint16_t v[4];
+    std::memcpy(v, p, 8);
+    return f32x4{float(v[0]), float(v[1]), float(v[2]), float(v[3])};
+}
+inline f32x4 LoadRgbaFloat(const uint8_t* p) {
+    f32x4 v;
+    std::memcpy(&v, p, 16);
+    return v;
+}
+inline f32x4 LoadRgbHalf(const uint8_t* p) {
+    uint16_t v[3];
+    std::memcpy(v, p, 6);
+    return f32x4{HalfToFloat(v[0]), HalfToFloat(v[1]), HalfToFloat(v[2]), 1.0f};
+}
+inline f32x4 LoadGrey8(const uint8_t* p) { return f32x4{float(p[0]), 0, 0, 0}; }
+inline f32x4 LoadGrey16(const uint8_t* p) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return f32x4{float(v), 0, 0, 0};
+}
+inline f32x4 LoadGreyFloat(const uint8_t* p) {
+    float v;
+    std::memcpy(&v, p, 4);
+    return f32x4{v, 0, 0, 0};
+}
+inline f32x4 LoadGreyHalf(const uint8_t* p) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return f32x4{HalfToFloat(v), 0, 0, 0};
+}
+
+// ---- The 5 x 5 filters ---------------------------------------------------------------------
+
+// 8-bit pixels with the x2048 integer weights. A row sum stays below 2^24 and is exact in
+// float; the column sum reaches 2^31 and is kept in double, so the result equals the
+// integer sum exactly, scaled by 2^-22.
+template <f32x4 (*Load)(const uint8_t*), int kBpp>
+f32x4 FilterInteger8(const uint8_t* p, size_t stride, const Weights& w) {
+    f64x4 total = {0, 0, 0, 0};
+    for (int r = 0; r < kTaps; ++r, p += stride) {
+        f32x4 row = {0, 0, 0, 0};
+        for (int k = 0; k < kTaps; ++k) row += Load(p + k * kBpp) * w.x[k];
+        total += __builtin_convertvector(row, f64x4) * double(w.y[r]);
+    }
+    return __builtin_convertvector(total * 0x1p-22, f32x4);
+}
+
+// 16-bit pixels with the x32768 integer weights; products need more than float's 24 bits,
+// so both passes run in double, which still holds the integer sums exactly.
+template <f32x4 (*Load)(const uint8_t*), int kBpp>
+f32x4 FilterInteger16(const uint8_t* p, size_t stride, const Weights& w) {
+    f64x4 total = {0, 0, 0, 0};
+    for (int r = 0; r < kTaps; ++r, p += stride) {
+        f64x4 row = {0, 0, 0, 0};
+        for (int k = 0; k < kTaps; ++k)
+            row += __builtin_convertvector(Load(p + k * kBpp), f64x4) * double(w.x[k]);
+        total += row * double(w.y[r]);
+    }
+    return __builtin_convertvector(total * 0x1p-30, f32x4);
+}
+
+// Float pixels with the float weights, written as the centre plus weighted differences
+// from it: a flat area then comes back bit for bit, whatever the rounding of the weights.
+template <f32x4 (*Load)(const uint8_t*), int kBpp>
+f32x4 FilterFloat(const uint8_t* p, size_t stride, const Weights& w) {
+    f32x4 rows[kTaps];
+    for (int r = 0; r < kTaps; ++r, p += stride) {
+        const f32x4 centre = Load(p + 2 * kBpp);
+        f32x4 sum = {0, 0, 0, 0};
+        for (int k = 0; k < kTaps; ++k) sum += (Load(p + k * kBpp) - centre) * w.x[k];
+        rows[r] = centre + sum;
+    }
+    f32x4 sum = {0, 0, 0, 0};
+    for (int r = 0; r < kTaps; ++r) sum += (rows[r] - rows[2]) * w.y[r];
+    return rows[2] + sum;
+}
+
+// One level at (u, v) in 0..1, in the format's full-scale units. Grey formats answer in
+// lane 0 only.
+f32x4 SampleLevel(const ImageBuffer& b, int32_t level, float u, float v) {
+    const ImageLevel& l = b.levels[level];
+    // Level pixel coordinates with pixel x's centre at x + 0.5.
+    const float x = u * float(l.width), y = v * float(l.height);
+    const float fx = std::floor(x), fy = std::floor(y);
+    const int32_t h = int32_t(fx), m = int32_t(fy);
+    const int phase_x = std::min(int((x - fx) * kKernelPhases), kKernelPhases - 1);
+    const int phase_y = std::min(int((y - fy) * kKernelPhases), kKernelPhases - 1);
+
+    size_t stride = 0;
+    alignas(16) uint8_t block[kTaps * kTaps * 16];
+    const uint8_t* p = image_detail::DirectWindow(b, level, h - 2, m - 2, kTaps, stride);
+    if (!p) {
+        image_detail::GatherWindow(b, level, h - 2, m - 2, kTaps, block);
+        p = block;
+        stride = size_t(kTaps) * size_t(b.bytes_per_pixel);
+    }
+
+    Weights w;
+    const ResampleKernel& K = *b.kernel;
+    switch (b.format) {
+        case kRgba8:
+            ColumnWeights(K.weights2048, phase_x, phase_y, w.x, w.y);
+            return FilterInteger8<LoadRgba8, 4>(p, stride, w);
+        case kGrey8:
+            ColumnWeights(K.weights2048, phase_x, phase_y, w.x, w.y);
+            return FilterInteger8<LoadGrey8, 1>(p, stride, w);
+        case kRgba16:
+            ColumnWeights(K.weights32768, phase_x, phase_y, w.x, w.y);
+            return FilterInteger16<LoadRgba16, 8>(p, stride, w);
+        case kGrey16:
+            ColumnWeights(K.weights32768, phase_x, phase_y, w.x, w.y);
+            return FilterInteger16<LoadGrey16, 2>(p, stride, w);
+        case kRgbaFloat:
+            ColumnWeights(K.weights, phase_x, phase_y, w.x, w.y);
+            return FilterFloat<LoadRgbaFloat, 16>(p, stride, w);
+        case kGreyFloat:
+            ColumnWeights(K.weights, phase_x, phase_y, w.x, w.y);
+            return FilterFloat<LoadGreyFloat, 4>(p, stride, w);
+        case kRgbHalf:
+            ColumnWeights(K.weights, phase_x, phase_y, w.x, w.y);
+            return FilterFloat<LoadRgbHalf, 6>(p, stride, w);
+        case kGreyHalf:
+            ColumnWeights(K.weights, phase_x, phase_y, w.x, w.y);
+            return FilterFloat<LoadGreyHalf, 2>(p, stride, w);
+        default:
+            return f32x4{0.5f, 0.5f, 0.5f, 0.5f} * b.full_scale;
+    }
+}
+
+inline float Frac(float x) { return x - std::floor(x); }
+
+// Brings (u, v) into the picture by the buffer's edge mode; may raise the level of
+// detail. False when the position yields no sample.
+bool ApplyEdgeMode(const ImageBuffer& b, float& u, float& v, float& lod) {
+    if (u >= 0.0f && u <= 1.0f && v >= 0.0f && v < 1.0f) return true;
+    switch (b.edge_mode) {
+        case kEdgeNoSample:
+            return false;
+        case kEdgeFoldBlur: {
+            if (v < 0.0f) {
+                // Above the top the picture dissolves into ever coarser levels.
+                const float d = std::min(-v, 1.0f);
+                lod += (1.0f - std::exp2(-3.0f * d)) * float(b.top_level);
+            }
+            v = std::clamp(v, 0.0f, 1.0f);
+            u = 2.0f * Frac(u * 0.5f);
+            if (u > 1.0f) u = 2.0f - u;
+            u = std::clamp(u, 0.0f, 1.0f);
+            return true;
+        }
+        case kEdgeWrapU:
+            u = Frac(u);
+            v = std::clamp(v, 0.0f, 1.0f);
+            return true;
+        case kEdgeWrapBoth:
+        case kEdgeWrapBothToo:
+            u = Frac(u);
+            v = Frac(v);
+            return true;
+        case kEdgeMirrorRows: {
+            const float n = std::floor(v);
+            v -= n;
+            if (std::fmod(n, 2.0f) != 0.0f) {
+                v = 1.0f - v;
+                u = 0.5f - u;
+            }
+            u = Frac(u);
+            return true;
+        }
+        case kEdgeClamp:
+        default:
+            u = std::clamp(u, 0.0f, 1.0f);
+            v = std::clamp(v, 0.0f, 1.0f);
+            return true;
+    }
+}
+
+inline bool IsGrey(const ImageBuffer& b) { return b.channels == 1; }
+
+inline PixelRgba ToRgba(const ImageBuffer& b, f32x4 c) {
+    const float s = b.inv_full_scale;
+    if (IsGrey(b)) return {c[0] * s, c[0] * s, c[0] * s, 1.0f};
+    return {c[0] * s, c[1] * s, c[2] * s, c[3] * s};
+}
+
+}  // namespace
+
+PixelRgba pointSample(const ImageBuffer& b, float lod, float u, float v) {
+    // Positions that are not numbers cannot be placed anywhere; they give nothing.
+    if (b.empty() || !std::isfinite(u) || !std::isfinite(v)) return {0, 0, 0, 0};
+    if (!ApplyEdgeMode(b, u, v, lod)) return {0, 0, 0, 0};
+    lod = lod > 0.0f ? std::min(lod, float(b.top_level)) : 0.0f;  // NaN reads level 0
+    const int32_t level = int32_t(lod);
+    const float f = lod - float(level);
+    f32x4 c = SampleLevel(b, level, u, v);
+    if (f > 0.0f && level < b.top_level) {
+        const f32x4 coarse = SampleLevel(b, level + 1, u, v);
+        c += (coarse - c) * f;
+    }
+    return ToRgba(b, c);
+}
+
+// ---- Footprint sampler ----------------------------------------------------------------------
+
+namespace {
+
+struct Ellipse {
+    float major, minor;     // semi-axes in level-0 pixels
+    float axis_x, axis_y;   // unit direction of the major axis, in level-0 pixels
+};
+
+// The footprint is the image of a unit pixel under the Jacobian J = [dux duy; dvx dvy]
+// (in level-0 pixels). Its semi-axes are the singular values of J, the square roots of
+// the eigenvalues of J J^T = [C, -B/2; -B/2, A]. Taking them directly, rather than through
+// the inverse quadratic form, keeps tiny and needle-thin footprints from blowing up.
+Ellipse FootprintEllipse(float dux, float dvx, float duy, float dvy) {
+    const double A = double(dvx) * dvx + double(dvy) * dvy;
+    const double C = double(dux) * dux + double(duy) * duy;
+    const double B = -2.0 * (double(dux) * dvx + double(duy) * dvy);
+    const double root = std::sqrt((A - C) * (A - C) + B * B);
+    const double big = 0.5 * (A + C + root), small = std::max(0.5 * (A + C - root), 0.0);
+    Ellipse e;
+    e.major = float(std::sqrt(big));
+    e.minor = float(std::sqrt(small));
+    // Eigenvector of the larger eigenvalue; of the two equivalent forms take the longer,
+    // which is the better conditioned one.
+    double ex = big - A, ey = -0.5 * B;
+    const double fx = -0.5 * B, fy = big - C;
+    if (fx * fx + fy * fy > ex * ex + ey * ey) {
+        ex = fx;
+        ey = fy;
+    }
+    const double length = std::sqrt(ex * ex + ey * ey);
+    if (length > 0.0) {
+        e.axis_x = float(ex / length);
+        e.axis_y = float(ey / length);
+    } else {  // a circle: any direction will do
+        e.axis_x = 1.0f;
+        e.axis_y = 0.0f;
+    }
+    return e;
+}
+
+// Which side of the waterline a position is on; taps with a positive side are dropped.
+inline float MirrorSide(const float* line, float u, float v) {
+    return (v - line[3]) * line[0] - (u - line[2]) * line[1];
+}
+
+// A fraction in -0.5..0.5 from the noise permutation, a pure function of the tap's
+// position and number, so every thread and every run jitters alike.
+inline float JitterFraction(const int32_t* perm, float u, float v, int tap) {
+    const auto cell = [](float x, float scale) {
+        const float s = std::clamp(x * scale, -1.0e9f, 1.0e9f);
+        return int32_t(int64_t(std::floor(s)) & 255);
+    };
+    const int32_t a = perm[(cell(u, 30000.0f) + 37 * tap) & 255];
+    const int32_t b = perm[(a + cell(v, 40000.0f) + 79 * tap) & 255];
+    return (float(b & 255) + 0.5f) / 256.0f - 0.5f;
+}
+
+}  // namespace
+
+PixelRgba footprintSample(const ImageBuffer& b, float u, float v, const Footprint& fp,
+                          float blur, float softness, const SamplingState& state) {
+    if (b.empty()) return {0, 0, 0, 0};
+    const float W = float(b.width), H = float(b.height);
+    const float dux = fp.dux * W, duy = fp.duy * W, dvx = fp.dvx * H, dvy = fp.dvy * H;
+    const float top = float(b.top_level);
+
+    // Level of detail from the footprint.
+    float lod = 0.0f;
+    bool anisotropic = false;
+    Ellipse e{};
+    if (state.isotropic_lod) {
+        const float largest = std::max({std::fabs(dux), std::fabs(duy), std::fabs(dvx),
+                                        std::fabs(dvy)});
+        lod = largest > 1.0f ? std::log2(largest) : 0.0f;
+    } else {
+        e = FootprintEllipse(dux, dvx, duy, dvy);
+        const float shrink = 1.0f - 0.5f * softness;
+        e.major *= shrink;
+        e.minor = std::max(e.minor * shrink, 0.5f);  // never finer than half a pixel
+        lod = std::log2(e.minor);
+        anisotropic = e.major / e.minor >= 1.25f;
+    }
+    // Blur moves the level towards the top of the chain.
+    lod += blur * (top - lod);
+    lod = lod > 0.0f ? std::min(lod, top) : 0.0f;  // NaN from a broken footprint: level 0
+    if (!anisotropic || !(state.max_taps > 1)) return pointSample(b, lod, u, v);
+
+    // Taps spread evenly over the major axis, centred on the position.
+    const float ratio = e.major / e.minor;
+    int n;
+    float spread = 1.0f;
+    if (ratio < 1.5f) {
+        n = 2;
+        spread = (ratio - 1.25f) * 4.0f;  // grows the pair smoothly out of a single tap
+    } else {
+        n = std::min(int(std::lround(std::min(ratio, 1.0e6f))), state.max_taps);
+    }
+    const float spacing = 2.0f * e.major / float(n) * spread;
+    const float step_u = spacing * e.axis_x / W, step_v = spacing * e.axis_y / H;
+    const float start = -0.5f * float(n - 1);
+
+    // Keep the taps on the near side of the waterline when the row of taps crosses it.
+    const float* line = state.mirror_line;
+    const float first = MirrorSide(line, u + start * step_u, v + start * step_v);
+    const float last = MirrorSide(line, u - start * step_u, v - start * step_v);
+    const bool clip = (first <= 0.0f) != (last <= 0.0f);
+
+    const bool jitter = state.jitter_taps && state.permutation;
+    double sum_r = 0, sum_g = 0, sum_b = 0, sum_a = 0;
+    int used = 0;
+    for (int i = 0; i < n; ++i) {
+        float t = start + float(i);
+        float tu = u + t * step_u, tv = v + t * step_v;
+        if (clip && MirrorSide(line, tu, tv) > 0.0f) continue;
+        if (jitter) {
+            t += JitterFraction(state.permutation, tu, tv, i);
+            tu = u + t * step_u;
+            tv = v + t * step_v;
+        }
+        const PixelRgba c = pointSample(b, lod, tu, tv);
+        sum_r += double(c.r) * c.r;
+        sum_g += double(c.g) * c.g;
+        sum_b += double(c.b) * c.b;
+        sum_a += c.a;
+        ++used;
+    }
+    if (used == 0) return pointSample(b, lod, u, v);  // cannot happen: one end is kept
+    const double inv = 1.0 / used;
+    return {float(std::sqrt(sum_r * inv)), float(std::sqrt(sum_g * inv)),
+            float(std::sqrt(sum_b * inv)), float(sum_a * inv)};
+}
+
+}  // namespace tw
