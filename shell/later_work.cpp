@@ -7,9 +7,7 @@
 
 namespace tw {
 
-bool ScriptingWillSupplyParameters() { return false; }
-int16_t ReadScriptingParameters(RenderParams&, GlobalState&) { return 0; }
-int16_t WriteScriptingParameters(const RenderParams&) { return 0; }
+// The three scripting calls live in script_params.cpp.
 
 void LoadCachedSettings(RenderParams&) {}
 void SaveCachedSettings(const RenderParams&) {}

@@ -1,0 +1,195 @@
+#include "shell/terminology.h"
+
+#include <cstring>
+
+#include "hostapi/host_constants.h"
+#include "render/blend_modes.h"
+
+namespace tw {
+
+namespace {
+
+using V = ScriptValue;
+using P = RenderParams;
+
+}  // namespace
+
+// There is no key '0014': the glue enumeration took its place long ago, and old actions
+// still list the keys in this order.
+const ScriptKey kScriptKeys[kScriptKeyCount] = {
+    {FourCC("0001"), "water red", V::kColorRed, nullptr},
+    {FourCC("0002"), "water green", V::kColorGreen, nullptr},
+    {FourCC("0003"), "water blue", V::kColorBlue, nullptr},
+    {0, "ripple height", V::kSliderLegacy, &P::height},
+    {0, "horizon", V::kSliderLegacy, &P::horizon},
+    {0, "perspective", V::kSliderLegacy, &P::perspective},
+    {0, "ripple undulation", V::kSliderLegacy, &P::undulation},
+    {0, "ripple size", V::kSliderLegacy, &P::size},
+    {0, "offset", V::kSliderLegacy, &P::offset},
+    {0, "waviness", V::kSliderLegacy, &P::waviness},
+    {0, "blur", V::kSliderLegacy, &P::blur},
+    {0, "complexity", V::kSliderLegacy, &P::complexity},
+    {0, "altitude", V::kSliderLegacy, &P::altitude},
+    {kGlueKey, "glue", V::kGlue, nullptr},
+    {0, "brilliance", V::kSliderLegacy, &P::brilliance},
+    {FourCC("0016"), "random seed", V::kSeed, nullptr},
+    {FourCC("0017"), "X center", V::kPickX, nullptr},
+    {FourCC("0018"), "Y center", V::kPickY, nullptr},
+    {0, "horizon float", V::kSliderFloat, &P::horizon},
+    {0, "offset float", V::kSliderFloat, &P::offset},
+    {0, "spin", V::kSliderFloat, &P::spin},
+    {FourCC("0022"), "water style", V::kStyle, nullptr},
+    {FourCC("0023"), "light X", V::kLightX, nullptr},
+    {FourCC("0024"), "light Y", V::kLightY, nullptr},
+    {FourCC("0025"), "light Z", V::kLightZ, nullptr},
+    {FourCC("0026"), "glitter red", V::kGlitterRed, nullptr},
+    {FourCC("0027"), "glitter green", V::kGlitterGreen, nullptr},
+    {FourCC("0028"), "glitter blue", V::kGlitterBlue, nullptr},
+    {0, "perspective float", V::kSliderFloat, &P::perspective},
+    {0, "altitude float", V::kSliderFloat, &P::altitude},
+    {0, "waviness float", V::kSliderFloat, &P::waviness},
+    {0, "complexity float", V::kSliderFloat, &P::complexity},
+    {0, "brilliance float", V::kSliderFloat, &P::brilliance},
+    {0, "blur float", V::kSliderFloat, &P::blur},
+    {0, "size float", V::kSliderFloat, &P::size},
+    {0, "height float", V::kSliderFloat, &P::height},
+    {0, "undulation float", V::kSliderFloat, &P::undulation},
+};
+
+const SliderInfo* ScriptKeySlider(const ScriptKey& key) {
+    if (!key.slider) return nullptr;
+    for (const SliderInfo& s : kSliders)
+        if (s.field == key.slider) return &s;
+    return nullptr;
+}
+
+uint32_t ScriptKeyCode(const ScriptKey& key) {
+    if (key.value == V::kSliderLegacy || key.value == V::kSliderFloat) {
+        const SliderInfo* s = ScriptKeySlider(key);
+        if (!s) return 0;
+        return key.value == V::kSliderLegacy ? s->legacy_key : s->key;
+    }
+    return key.code;
+}
+
+uint32_t ScriptKeyType(const ScriptKey& key) {
+    switch (key.value) {
+    case V::kGlue:
+        return kGlueEnumType;
+    case V::kSliderFloat:
+    case V::kPickX:
+    case V::kPickY:
+    case V::kLightX:
+    case V::kLightY:
+    case V::kLightZ:
+        return typeFloat;
+    default:
+        return typeInteger;
+    }
+}
+
+uint16_t ScriptKeyFlags(const ScriptKey& key) {
+    uint16_t flags = actionOptionalParameter;
+    if (key.value == V::kGlue) flags |= actionEnumeratedParameter;
+    return flags;
+}
+
+const ScriptKey* FindScriptKey(uint32_t code) {
+    if (code == 0) return nullptr;
+    for (const ScriptKey& k : kScriptKeys)
+        if (ScriptKeyCode(k) == code) return &k;
+    return nullptr;
+}
+
+void FillScriptKeyArray(ScriptKeyArray& keys) {
+    for (int i = 0; i < kScriptKeyCount; ++i) keys[i] = ScriptKeyCode(kScriptKeys[i]);
+    keys[kScriptKeyCount] = 0;
+}
+
+namespace {
+
+// The resource is read by Windows hosts as little-endian words; codes therefore appear
+// byte-reversed in the file.
+struct LittleEndianBytes {
+    std::vector<uint8_t>& out;
+    void u8(uint8_t v) { out.push_back(v); }
+    void u16(uint16_t v) {
+        u8(uint8_t(v));
+        u8(uint8_t(v >> 8));
+    }
+    void u32(uint32_t v) {
+        u16(uint16_t(v));
+        u16(uint16_t(v >> 16));
+    }
+    // Pascal string, no alignment byte after it; names are short, but never overflow the
+    // length byte.
+    void text(const char* s) {
+        const size_t n = std::strlen(s) < 255 ? std::strlen(s) : 255;
+        u8(uint8_t(n));
+        out.insert(out.end(), s, s + n);
+    }
+};
+
+}  // namespace
+
+std::vector<uint8_t> TerminologyBytes() {
+    std::vector<uint8_t> bytes;
+    LittleEndianBytes w{bytes};
+    w.u16(1);  // the leading word every Windows host expects before the header
+
+    // Header: format version, language and script, one suite.
+    w.u8(1);
+    w.u8(1);
+    w.u16(0);
+    w.u16(0);
+    w.u16(1);
+
+    // The suite, with its one event.
+    w.text("Quillmoth");
+    w.text("Tarnwell 2");
+    w.u32(kScriptEventCode);
+    w.u16(1);  // level
+    w.u16(1);  // version
+    w.u16(1);  // events
+
+    w.text("Tarnwell 2");
+    w.text("Draws lying water");
+    w.u32(kScriptEventCode);  // class
+    w.u32(kScriptEventCode);  // id
+    // No reply, and the image as direct parameter; hosts read both descriptions as empty.
+    w.u32(noReply);
+    w.text("");
+    w.u16(0);
+    w.u32(typeImageReference);
+    w.text("");
+    w.u16(0xB000);
+    w.u16(kScriptKeyCount);
+    for (const ScriptKey& k : kScriptKeys) {
+        w.text(k.name);
+        w.u32(ScriptKeyCode(k));
+        w.u32(ScriptKeyType(k));
+        w.text(k.name);
+        w.u16(ScriptKeyFlags(k));
+    }
+
+    w.u16(0);  // classes
+    w.u16(0);  // comparison operators
+    w.u16(1);  // enumerations
+
+    // Modes 60 and 61 came after the terminology was published and are not listed; their
+    // codes still read and write.
+    const BlendModeInfo* modes = blendModeTable();
+    int listed = 0;
+    for (int i = 0; i < kBlendModeCount; ++i) listed += modes[i].in_terminology;
+    w.u32(kGlueEnumType);
+    w.u16(uint16_t(listed));
+    for (int i = 0; i < kBlendModeCount; ++i) {
+        if (!modes[i].in_terminology) continue;
+        w.text(modes[i].script_name);
+        w.u32(modes[i].script_code);
+        w.text(modes[i].script_name);
+    }
+    return bytes;
+}
+
+}  // namespace tw

@@ -1,0 +1,81 @@
+// The filter's scripting terminology: every key a recorded action carries, with its type,
+// name and flags, and the one enumeration (the glue modes). It is said once here and serves
+// three readers: the plug-in's descriptor reader and writer, the AETE resource that tells an
+// editor what the keys mean, and the command line that builds descriptors from labels.
+//
+// The slider keys are not repeated here: their codes come from kSliders next to RenderParams.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "hostapi/four_cc.h"
+#include "params/render_params.h"
+
+namespace tw {
+
+// Which part of RenderParams a key carries.
+enum class ScriptValue : uint8_t {
+    kColorRed,      // water colour, one component as 8 bits (the high byte)
+    kColorGreen,
+    kColorBlue,
+    kGlitterRed,    // glitter colour, likewise
+    kGlitterGreen,
+    kGlitterBlue,
+    kSliderLegacy,  // a slider's old whole-number form, the legacy integer
+    kSliderFloat,   // a slider itself, as a double
+    kGlue,          // glue_mode as an enumeration code 'GLnn'
+    kSeed,          // seed, integer
+    kStyle,         // style, integer
+    kPickX,         // ripple centre, doubles
+    kPickY,
+    kLightX,        // light direction components, doubles
+    kLightY,
+    kLightZ,
+};
+
+struct ScriptKey {
+    uint32_t code;                  // the key; 0 for slider keys, whose code is in kSliders
+    const char* name;               // also the description in the terminology
+    ScriptValue value;
+    float RenderParams::*slider;    // the slider behind kSliderLegacy / kSliderFloat
+};
+
+constexpr int kScriptKeyCount = 37;
+// In the order the keys are published, recorded and offered to the reader.
+extern const ScriptKey kScriptKeys[kScriptKeyCount];
+
+constexpr uint32_t kGlueKey = FourCC("GLUE");
+constexpr uint32_t kGlueEnumType = FourCC("GLty");
+constexpr uint32_t kVersionKey = FourCC("Vers");      // recorded first, never read back
+// The colours' full 16 bits, recorded after the published keys: the 8-bit keys alone would
+// turn the plain water colour 0x2E2E into 0x2E00 on replay, and a replayed action must
+// render what was recorded. Readers take one only when its high byte agrees with the 8-bit
+// key, so an action edited through the 8-bit keys still means what it says. Water R, G, B,
+// then glitter R, G, B.
+constexpr uint32_t kFullColourKeys[6] = {FourCC("WtrR"), FourCC("WtrG"), FourCC("WtrB"),
+                                         FourCC("GltR"), FourCC("GltG"), FourCC("GltB")};
+constexpr uint32_t kScriptEventCode = FourCC("ZQW2");  // the terminology's class and event
+constexpr int16_t kTerminologyId = 16000;
+constexpr const char* kTerminologyScope = "Quillmoth Tarnwell 2";
+
+uint32_t ScriptKeyCode(const ScriptKey& key);
+uint32_t ScriptKeyType(const ScriptKey& key);   // 'long', 'doub' or 'GLty'
+uint16_t ScriptKeyFlags(const ScriptKey& key);  // optional; the glue is also enumerated
+// The table entry for `code`, or null.
+const ScriptKey* FindScriptKey(uint32_t code);
+// The slider a slider key stands for (never null for kSliderLegacy / kSliderFloat).
+const SliderInfo* ScriptKeySlider(const ScriptKey& key);
+
+// The zero-terminated key array handed to the host's descriptor reader.
+using ScriptKeyArray = uint32_t[kScriptKeyCount + 1];
+void FillScriptKeyArray(ScriptKeyArray& keys);
+
+// The glue modes' codes ('GLnn', '<NO>') and names come from the blend-mode table in
+// render/blend_modes.h, so the terminology, the dialog and settings files cannot drift.
+
+// The AETE resource (id 16000) in the Windows layout: a leading word 1, little-endian
+// integers and codes, Pascal strings without alignment bytes.
+std::vector<uint8_t> TerminologyBytes();
+
+}  // namespace tw
