@@ -52,6 +52,19 @@ constexpr ProgramTable makeProgramTable() {
 }
 constexpr ProgramTable kProgram = makeProgramTable();
 
+// floor() without a library call (the baseline x86-64 target has no rounding instruction);
+// values beyond the exact integer range of the conversion go through the library.
+inline double fastFloor(double v) {
+    if (!(std::fabs(v) < 4.0e18)) return std::floor(v);
+    const double t = static_cast<double>(static_cast<int64_t>(v));
+    return t > v ? t - 1 : t;
+}
+inline float fastFloor(float v) {
+    if (!(std::fabs(v) < 4.0e18f)) return std::floor(v);
+    const float t = static_cast<float>(static_cast<int64_t>(v));
+    return t > v ? t - 1 : t;
+}
+
 // Lattice cell index of a coordinate, wrapped to a byte. Coordinates too large for an
 // integer (or not finite) all land in cell 0 rather than overflowing the conversion.
 inline int latticeIndex(float floored) {
@@ -61,7 +74,7 @@ inline int latticeIndex(float floored) {
 
 template <typename Fade>
 inline float gradientNoise(const NoiseTables& t, float x, float y, Fade fade) {
-    const float flx = std::floor(x), fly = std::floor(y);
+    const float flx = fastFloor(x), fly = fastFloor(y);
     const int X = latticeIndex(flx), Y = latticeIndex(fly);
     float fx = x - flx, fy = y - fly;
     if (!std::isfinite(fx)) fx = 0;
@@ -134,8 +147,8 @@ Displacement flatDisplacement(const NoiseTables& t, float x, float z, float octa
 double bumpShape(double px, double pz, double sharpness) {
     constexpr double kInvTwoPi = 1.0 / 6.283185307179586;
     const double u = px * kInvTwoPi + 0.5, v = pz * kInvTwoPi + 0.5;
-    const float tu = static_cast<float>(u - std::floor(u) - 0.5);
-    const float tv = static_cast<float>(v - std::floor(v) - 0.5);
+    const float tu = static_cast<float>(u - fastFloor(u) - 0.5);
+    const float tv = static_cast<float>(v - fastFloor(v) - 0.5);
     const float s = static_cast<float>(sharpness);
     const float wu = parabolaWave(tu), wv = parabolaWave(tv);
     const float gx = std::sqrt(wu * wu + s), gz = std::sqrt(wv * wv + s);
@@ -162,7 +175,7 @@ double rippleHeight(double x, double z, const WaterState& s) {
         if (!(d2 < 1)) continue;
         const float r = std::sqrt(static_cast<float>(d2));
         const double phi = r * cyclesPerRadius;
-        const double t = phi - std::floor(phi) - 0.5;
+        const double t = phi - fastFloor(phi) - 0.5;
         const double profile = 8 * t - 16 * t * std::fabs(t) + 2.5;
         const double fade = (1.0 - r) * 0.7;
         sum += (0.05 * profile * profile * profile + s.rippleProfileMean) * (fade * fade * 0.8) * s.rippleHeight;
@@ -175,11 +188,14 @@ double waveHeight(double x, double y, double z, const WaterState& s, int octaves
     const double shift = s.seed * 0.17 * 0.8;
     double g = 0.16, a = s.waveAmplitude, sum = 0;
     for (int k = 0; k < octaves; ++k) {
-        PlanePoint p{(px + shift) * g, (pz + shift) * g};
-        PlanePoint q{(qx - shift) * g, (qz - shift) * g};
-        const double u = octaveBump(p, s.sharpness[k], k, s);
-        const double v = octaveBump(q, s.sharpness[k], k, s);
-        sum += (u + v) * a * s.octaveWeight[k];
+        // An octave of weight 0 (set-up measures the octaves one at a time) adds nothing.
+        if (s.octaveWeight[k] != 0) {
+            PlanePoint p{(px + shift) * g, (pz + shift) * g};
+            PlanePoint q{(qx - shift) * g, (qz - shift) * g};
+            const double u = octaveBump(p, s.sharpness[k], k, s);
+            const double v = octaveBump(q, s.sharpness[k], k, s);
+            sum += (u + v) * a * s.octaveWeight[k];
+        }
         const double npx = 1.6 * px - 1.2 * pz, npz = 1.6 * pz + 1.2 * px;
         const double nqx = 1.35 * qz - 1.45 * qx, nqz = -1.35 * qx - 1.45 * qz;
         px = npx;

@@ -1,0 +1,241 @@
+// render_png: renders a PNG picture through the water renderer without any host, for looking
+// at results and for whole-render timings. Also makes contact sheets of several PNGs.
+//
+//   render_png [options] IN.png OUT.png
+//   render_png --sheet OUT.png THUMB_WIDTH COLUMNS IN.png...
+#include <png.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "image/image_buffer.h"
+#include "params/render_params.h"
+#include "render/render_image.h"
+
+namespace {
+
+struct Picture {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgba;
+};
+
+bool readPng(const char* path, Picture& pic) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path)) {
+        std::fprintf(stderr, "render_png: cannot read %s: %s\n", path, image.message);
+        return false;
+    }
+    image.format = PNG_FORMAT_RGBA;
+    pic.width = static_cast<int>(image.width);
+    pic.height = static_cast<int>(image.height);
+    pic.rgba.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pic.rgba.data(), 0, nullptr)) {
+        std::fprintf(stderr, "render_png: cannot decode %s: %s\n", path, image.message);
+        return false;
+    }
+    return true;
+}
+
+bool writePng(const char* path, const Picture& pic) {
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    image.width = static_cast<png_uint_32>(pic.width);
+    image.height = static_cast<png_uint_32>(pic.height);
+    image.format = PNG_FORMAT_RGBA;
+    if (!png_image_write_to_file(&image, path, 0, pic.rgba.data(), 0, nullptr)) {
+        std::fprintf(stderr, "render_png: cannot write %s: %s\n", path, image.message);
+        return false;
+    }
+    return true;
+}
+
+// Box-filtered reduction to `width` pixels across, for thumbnails.
+Picture shrink(const Picture& in, int width) {
+    Picture out;
+    out.width = std::max(1, std::min(width, in.width));
+    out.height = std::max(1, static_cast<int>(std::lround(static_cast<double>(in.height) * out.width / in.width)));
+    out.rgba.resize(static_cast<size_t>(out.width) * out.height * 4);
+    for (int y = 0; y < out.height; ++y)
+        for (int x = 0; x < out.width; ++x) {
+            const int x0 = x * in.width / out.width, x1 = std::max(x0 + 1, (x + 1) * in.width / out.width);
+            const int y0 = y * in.height / out.height, y1 = std::max(y0 + 1, (y + 1) * in.height / out.height);
+            double sum[4] = {0, 0, 0, 0};
+            for (int sy = y0; sy < y1; ++sy)
+                for (int sx = x0; sx < x1; ++sx)
+                    for (int c = 0; c < 4; ++c) sum[c] += in.rgba[(static_cast<size_t>(sy) * in.width + sx) * 4 + c];
+            const double n = static_cast<double>(x1 - x0) * (y1 - y0);
+            for (int c = 0; c < 4; ++c)
+                out.rgba[(static_cast<size_t>(y) * out.width + x) * 4 + c] = static_cast<uint8_t>(sum[c] / n + 0.5);
+        }
+    return out;
+}
+
+int makeSheet(int argc, char** argv) {
+    if (argc < 6) {
+        std::fprintf(stderr, "usage: render_png --sheet OUT.png THUMB_WIDTH COLUMNS IN.png...\n");
+        return 2;
+    }
+    const int thumb = std::atoi(argv[3]), columns = std::atoi(argv[4]);
+    if (thumb < 8 || columns < 1) {
+        std::fprintf(stderr, "render_png: thumbnail width and column count must be positive\n");
+        return 2;
+    }
+    std::vector<Picture> thumbs;
+    for (int i = 5; i < argc; ++i) {
+        Picture p;
+        if (!readPng(argv[i], p)) return 1;
+        thumbs.push_back(shrink(p, thumb));
+    }
+    const int rows = (static_cast<int>(thumbs.size()) + columns - 1) / columns, gap = 4;
+    int cellHeight = 0;
+    for (const Picture& t : thumbs) cellHeight = std::max(cellHeight, t.height);
+    Picture sheet;
+    sheet.width = columns * thumb + (columns + 1) * gap;
+    sheet.height = rows * cellHeight + (rows + 1) * gap;
+    sheet.rgba.assign(static_cast<size_t>(sheet.width) * sheet.height * 4, 255);
+    for (size_t i = 0; i < thumbs.size(); ++i) {
+        const int ox = gap + static_cast<int>(i % columns) * (thumb + gap);
+        const int oy = gap + static_cast<int>(i / columns) * (cellHeight + gap);
+        const Picture& t = thumbs[i];
+        for (int y = 0; y < t.height; ++y)
+            std::memcpy(&sheet.rgba[(static_cast<size_t>(oy + y) * sheet.width + ox) * 4],
+                        &t.rgba[static_cast<size_t>(y) * t.width * 4], static_cast<size_t>(t.width) * 4);
+    }
+    return writePng(argv[2], sheet) ? 0 : 1;
+}
+
+void usage(FILE* out) {
+    std::fprintf(out,
+                 "usage: render_png [options] IN.png OUT.png\n"
+                 "       render_png --sheet OUT.png THUMB_WIDTH COLUMNS IN.png...\n"
+                 "Renders lying water over IN.png with the plain settings changed by the options.\n"
+                 "  --complex            Complex style (default Simple)\n"
+                 "  --preview ZOOM       preview pass at 1/ZOOM size with the guides drawn\n"
+                 "  --set NAME=VALUE     a slider by its label, e.g. --set Horizon=30 (repeatable)\n"
+                 "  --seed N             noise seed 0..2047\n"
+                 "  --pick X,Y           ripple centre as fractions of width and height\n"
+                 "  --light A,B,C        light direction as stored in the settings\n"
+                 "  --threads N          worker threads (default 1)\n"
+                 "  --repeat N           render N times and report the fastest time\n"
+                 "  --help               this text\n");
+}
+
+void printProgress(void*, int done, int total) {
+    std::fprintf(stderr, "\r%3d%%", done * 100 / total);
+    if (done == total) std::fprintf(stderr, "\r");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "--sheet") == 0) return makeSheet(argc, argv);
+    tw::RenderParams params;
+    std::memset(&params, 0, sizeof params);
+    tw::ResetParams(params);
+    tw::SetPlainSettings(params);
+    params.style = tw::kStyleSimple;
+    params.zoom = 1;
+    params.render_mode = tw::kRenderFinal;
+    int threads = 1, repeat = 1;
+    std::vector<const char*> files;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto next = [&]() -> const char* {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "render_png: %s needs a value\n", a.c_str());
+                std::exit(2);
+            }
+            return argv[++i];
+        };
+        if (a == "--help" || a == "-h") {
+            usage(stdout);
+            return 0;
+        } else if (a == "--complex") {
+            params.style = tw::kStyleComplex;
+        } else if (a == "--preview") {
+            params.render_mode = tw::kRenderPreview;
+            params.zoom = std::max(1, std::atoi(next()));
+        } else if (a == "--set") {
+            const std::string kv = next();
+            const size_t eq = kv.find('=');
+            const tw::SliderInfo* s = eq == std::string::npos ? nullptr : tw::FindSlider(kv.substr(0, eq).c_str());
+            if (!s) {
+                std::fprintf(stderr, "render_png: unknown slider in '%s'\n", kv.c_str());
+                return 2;
+            }
+            params.*(s->field) = std::strtof(kv.c_str() + eq + 1, nullptr);
+        } else if (a == "--seed") {
+            params.seed = std::atoi(next());
+        } else if (a == "--pick") {
+            if (std::sscanf(next(), "%f,%f", &params.pick_x, &params.pick_y) != 2) {
+                std::fprintf(stderr, "render_png: --pick wants X,Y\n");
+                return 2;
+            }
+        } else if (a == "--light") {
+            if (std::sscanf(next(), "%f,%f,%f", &params.light_dir[0], &params.light_dir[1], &params.light_dir[2]) != 3) {
+                std::fprintf(stderr, "render_png: --light wants A,B,C\n");
+                return 2;
+            }
+        } else if (a == "--threads") {
+            threads = std::max(1, std::atoi(next()));
+        } else if (a == "--repeat") {
+            repeat = std::max(1, std::atoi(next()));
+        } else if (!a.empty() && a[0] == '-') {
+            std::fprintf(stderr, "render_png: unknown option %s (try --help)\n", a.c_str());
+            return 2;
+        } else {
+            files.push_back(argv[i]);
+        }
+    }
+    if (files.size() != 2) {
+        usage(stderr);
+        return 2;
+    }
+    Picture in;
+    if (!readPng(files[0], in)) return 1;
+    tw::ImageBuffer* source = tw::createImageBuffer(in.width, in.height, tw::kRgba8);
+    if (!source) {
+        std::fprintf(stderr, "render_png: out of memory for a %dx%d picture\n", in.width, in.height);
+        return 1;
+    }
+    for (int y = 0; y < in.height; ++y)
+        for (int x = 0; x < in.width; ++x) {
+            const uint8_t* p = &in.rgba[(static_cast<size_t>(y) * in.width + x) * 4];
+            tw::writePixel(*source, 0, x, y, {p[0] / 255.0f, p[1] / 255.0f, p[2] / 255.0f, p[3] / 255.0f});
+        }
+    tw::buildMipChain(*source);
+
+    tw::RenderImageRequest request;
+    request.width = (in.width + params.zoom - 1) / params.zoom;
+    request.height = (in.height + params.zoom - 1) / params.zoom;
+    request.threads = threads;
+    if (repeat == 1) request.progress = printProgress;
+    std::vector<float> out;
+    double best = 1e30;
+    for (int r = 0; r < repeat; ++r) {
+        const auto t0 = std::chrono::steady_clock::now();
+        tw::renderImage(*source, params, request, out);
+        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    }
+    std::fprintf(stderr, "%dx%d %s %s, %d thread(s): %.3f s, %.2f Mpixel/s\n", request.width, request.height,
+                 params.style == tw::kStyleComplex ? "Complex" : "Simple",
+                 params.render_mode == tw::kRenderPreview ? "preview" : "final", threads, best,
+                 request.width * static_cast<double>(request.height) / best * 1e-6);
+    Picture result;
+    result.width = request.width;
+    result.height = request.height;
+    result.rgba.resize(out.size());
+    for (size_t i = 0; i < out.size(); ++i)
+        result.rgba[i] = static_cast<uint8_t>(std::clamp(out[i], 0.0f, 1.0f) * 255.0f + 0.5f);
+    tw::destroyImageBuffer(source);
+    return writePng(files[1], result) ? 0 : 1;
+}
