@@ -181,7 +181,7 @@ std::vector<std::string> closeBlendModeNames(std::string_view text, size_t max_c
     std::vector<Candidate> found;
     if (key.empty()) return {};
     // Allow about one slip per three letters typed, and at least two.
-    size_t limit = std::max<size_t>(2, key.size() / 3);
+    size_t limit = std::max<size_t>(2, (key.size() + 2) / 3);
     for (const BlendModeInfo& row : kModes) {
         std::string name = Normalise(row.name);
         size_t distance = std::min(EditDistance(key, name),

@@ -1,15 +1,19 @@
 // The opponent colour space of the "parietal", "temporal", "occipital" and "limbic" modes:
 // channel 1 a lightness, channels 2 and 3 two opponent-colour axes centred on byte 128.
 //
-// The space is defined by a smooth per-channel lightening curve followed by a map that is
-// linear on each of the six tetrahedra of the RGB cube that share the black-white diagonal
-// (the same split as tetrahedral interpolation uses). The eight cube corners are placed by
-// hand: greys stay on the axis (a = b = 128), the primaries and secondaries sit around it in
-// hue order, so every tetrahedron keeps its orientation and the map is one-to-one.
-// The inverse undoes the linear pieces exactly and the curve by solving a quadratic; points
-// outside the gamut are clipped by clamping the recovered channels.
+// The space is built like the familiar perceptual spaces: each RGB channel passes a
+// darkening curve, the three are mixed into three cone-like responses, each response is
+// compressed by a power law with a straight toe, and a last linear step forms lightness and
+// the red-green and yellow-blue differences. Every step is smooth and one-to-one, so the
+// space has no crease at the grey axis for the coarse grid to smear. The constants were
+// solved so that black, white, the grey 8/15 and the four reference primaries land exactly
+// on their fixed byte values.
+//
+// The inverse undoes each step in turn; grid points outside the gamut have their curved
+// channels clamped, and the points next to the grey axis are kept grey (see BuildInverse).
 //
 // Both 16x16x16 tables are computed at compile time; nothing is built at run time.
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -22,48 +26,142 @@ constexpr int kGrid = 16;
 constexpr int kTableBytes = kGrid * kGrid * kGrid * 3;
 constexpr int kStride[3] = {3, 3 * kGrid, 3 * kGrid * kGrid};
 
-struct Opp {
-    double l, a, b;  // byte units: lightness 0..255, opponent axes centred on 128
-};
+// ---- Compile-time arithmetic --------------------------------------------------------------
 
-// Corner placements. Black, white, the greys, red, green, blue and yellow are the fixed
-// reference points of the space; cyan and magenta are ours, chosen between their
-// neighbours' hue angles so that the six pieces fit together without folding.
-constexpr Opp kBlack{0, 128, 128};
-constexpr Opp kWhite{255, 128, 128};
-constexpr Opp kRed{144, 208, 208};
-constexpr Opp kGreen{214, 51, 207};
-constexpr Opp kBlue{104, 158, 33};
-constexpr Opp kYellow{243, 119, 222};
-constexpr Opp kCyan{226, 68, 108};
-constexpr Opp kMagenta{165, 218, 78};
-
-constexpr Opp kPrimary[3] = {kRed, kGreen, kBlue};
-
-// The corner lit by two channels (0 red, 1 green, 2 blue).
-constexpr Opp Secondary(int c1, int c2) {
-    int mask = (1 << c1) | (1 << c2);
-    return mask == 3 ? kYellow : mask == 6 ? kCyan : kMagenta;
-}
-
-// Lightening curve c(1 + k(1 - c)): fixed at 0 and 1, and k is chosen so that the grey 8/15
-// lands on lightness 163. A quadratic keeps its slope finite at black, which keeps the
-// interpolation error of the 16-step grid small there.
-constexpr double kCurve = (163.0 / 255.0 / (8.0 / 15.0) - 1.0) / (7.0 / 15.0);
-
-constexpr double Curve(double c) { return c * (1.0 + kCurve * (1.0 - c)); }
+constexpr double kLn2 = 0.69314718055994530942;
 
 constexpr double Sqrt(double v) {
     if (v <= 0) return 0;
     double x = v < 1 ? 1 : v;
-    for (int i = 0; i < 60; ++i) x = 0.5 * (x + v / x);
+    for (int i = 0; i < 100; ++i) {
+        double next = 0.5 * (x + v / x);
+        if (next >= x) break;  // Newton's iterates fall monotonically onto the root
+        x = next;
+    }
     return x;
 }
+
+constexpr double Log(double v) {  // v > 0
+    int exponent = 0;
+    while (v >= 2) { v *= 0.5; ++exponent; }
+    while (v < 1) { v *= 2; --exponent; }
+    // ln v = 2 atanh((v - 1) / (v + 1)), the argument at most 1/3 here.
+    double z = (v - 1) / (v + 1), z2 = z * z, term = z, sum = 0;
+    for (int n = 1; n < 60; n += 2) {
+        sum += term / n;
+        term *= z2;
+    }
+    return 2 * sum + exponent * kLn2;
+}
+
+constexpr double Exp(double v) {
+    int halvings = 0;
+    while (v > 0.5 || v < -0.5) { v *= 0.5; ++halvings; }
+    double term = 1, sum = 1;
+    for (int n = 1; n < 25; ++n) {
+        term *= v / n;
+        sum += term;
+    }
+    for (int i = 0; i < halvings; ++i) sum *= sum;
+    return sum;
+}
+
+constexpr double Pow(double base, double exponent) {
+    return base <= 0 ? 0 : Exp(exponent * Log(base));
+}
+
+struct Mat3 {
+    double m[3][3];
+};
+
+constexpr Mat3 Inverted(const Mat3& a) {
+    Mat3 out{};
+    double det = 0;
+    for (int j = 0; j < 3; ++j)
+        det += a.m[0][j] * (a.m[1][(j + 1) % 3] * a.m[2][(j + 2) % 3] -
+                            a.m[1][(j + 2) % 3] * a.m[2][(j + 1) % 3]);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j)
+            out.m[i][j] = (a.m[(j + 1) % 3][(i + 1) % 3] * a.m[(j + 2) % 3][(i + 2) % 3] -
+                           a.m[(j + 1) % 3][(i + 2) % 3] * a.m[(j + 2) % 3][(i + 1) % 3]) /
+                          det;
+    return out;
+}
+
+constexpr void Apply(const Mat3& a, const double in[3], double out[3]) {
+    for (int i = 0; i < 3; ++i) out[i] = a.m[i][0] * in[0] + a.m[i][1] * in[1] + a.m[i][2] * in[2];
+}
+
+// ---- The space ----------------------------------------------------------------------------
+
+// Darkening curve c(1 + k(1 - c)), fixed at 0 and 1, one-to-one for |k| < 1.
+constexpr double kCurve = -0.84613835150917149;
+
+constexpr double Curve(double c) { return c * (1.0 + kCurve * (1.0 - c)); }
 
 // The root of k c^2 - (1 + k) c + u = 0 that lies in 0..1.
 constexpr double CurveInverse(double u) {
     double p = 1.0 + kCurve;
     return (p - Sqrt(p * p - 4.0 * kCurve * u)) / (2.0 * kCurve);
+}
+
+// Cone-like responses from the curved channels; each row adds up to 1 so that greys give
+// three equal responses.
+constexpr Mat3 kMix = {{{0.49196135941132968, 0.34607137036680896, 0.1619672702218613},
+                        {0.23149638544391751, 0.65703597324687624, 0.11146764130920625},
+                        {0.0096324960940712412, 0.10601169322040423, 0.88435581068552449}}};
+constexpr Mat3 kUnmix = Inverted(kMix);
+
+// Response compression: v^(1/p) above the knee, a straight line of the same value and slope
+// below it (a pure power would be infinitely steep at black), rescaled to run 0..1.
+constexpr double kPower = 3.0603560735358704;
+constexpr double kKnee = 0.008856;
+constexpr double kKneeValue = Pow(kKnee, 1.0 / kPower);
+constexpr double kKneeSlope = kKneeValue / (kPower * kKnee);
+constexpr double kToeAtZero = kKneeValue - kKneeSlope * kKnee;
+
+constexpr double Compress(double v) {
+    double f = v > kKnee ? Pow(v, 1.0 / kPower) : kKneeValue + kKneeSlope * (v - kKnee);
+    return (f - kToeAtZero) / (1.0 - kToeAtZero);
+}
+
+constexpr double Expand(double w) {
+    double f = w * (1.0 - kToeAtZero) + kToeAtZero;
+    return f > kKneeValue ? Pow(f, kPower) : kKnee + (f - kKneeValue) / kKneeSlope;
+}
+
+// Lightness (bytes) and the two opponent axes (bytes from 128) from the compressed
+// responses. The lightness row adds up to 1 and the opponent rows to 0, so greys stay on
+// the axis and white reaches 255.
+constexpr Mat3 kOpponent = {{{255 * 0.049617308032480927, 255 * 0.94715276756320477,
+                              255 * 0.0032299244043143948},
+                             {397.87627184699625, -398.85320013207121, 0.97692828507496188},
+                             {-2.1185710933009139, 174.04603318022805, -171.92746208692714}}};
+constexpr Mat3 kFromOpponent = Inverted(kOpponent);
+
+constexpr void Forward(const double rgb[3], double opp[3]) {
+    double u[3] = {Curve(rgb[0]), Curve(rgb[1]), Curve(rgb[2])};
+    double v[3] = {};
+    Apply(kMix, u, v);
+    double w[3] = {Compress(v[0]), Compress(v[1]), Compress(v[2])};
+    Apply(kOpponent, w, opp);
+    opp[1] += 128;
+    opp[2] += 128;
+}
+
+// The curved channels of an opponent point; outside the gamut some leave 0..1.
+constexpr void CurvedChannels(double l, double a, double b, double u[3]) {
+    double q[3] = {l, a - 128, b - 128}, w[3] = {};
+    Apply(kFromOpponent, q, w);
+    double v[3] = {Expand(w[0]), Expand(w[1]), Expand(w[2])};
+    Apply(kUnmix, v, u);
+}
+
+// An opponent point back to RGB (0..1), clamped to the gamut.
+constexpr void Inverse(double l, double a, double b, double rgb[3]) {
+    double u[3] = {};
+    CurvedChannels(l, a, b, u);
+    for (int c = 0; c < 3; ++c) rgb[c] = CurveInverse(std::clamp(u[c], 0.0, 1.0));
 }
 
 constexpr uint8_t ToByte(double v) {
@@ -72,68 +170,15 @@ constexpr uint8_t ToByte(double v) {
     return uint8_t(int(v + 0.5));
 }
 
-// Curved channel values u (0..1) to the opponent space, linear inside each tetrahedron.
-constexpr Opp Forward(const double u[3]) {
-    int order[3] = {0, 1, 2};  // channels by falling value
-    for (int i = 0; i < 2; ++i)
-        for (int j = 0; j < 2 - i; ++j)
-            if (u[order[j]] < u[order[j + 1]]) {
-                int t = order[j];
-                order[j] = order[j + 1];
-                order[j + 1] = t;
-            }
-    double hi = u[order[0]], mid = u[order[1]], lo = u[order[2]];
-    Opp p = kPrimary[order[0]];
-    Opp s = Secondary(order[0], order[1]);
-    double w[4] = {1 - hi, hi - mid, mid - lo, lo};
-    return {w[0] * kBlack.l + w[1] * p.l + w[2] * s.l + w[3] * kWhite.l,
-            w[0] * kBlack.a + w[1] * p.a + w[2] * s.a + w[3] * kWhite.a,
-            w[0] * kBlack.b + w[1] * p.b + w[2] * s.b + w[3] * kWhite.b};
-}
-
-// The opponent point back to RGB (0..1), clipped to the gamut.
-constexpr void Inverse(const Opp& q, double rgb[3]) {
-    double qa = q.a - 128, qb = q.b - 128;
-    // Find the tetrahedron whose hue wedge holds (a, b): the one where the point is a
-    // non-negative mix of its primary and secondary corner.
-    for (int first = 0; first < 3; ++first) {
-        for (int second = 0; second < 3; ++second) {
-            if (second == first) continue;
-            Opp p = kPrimary[first];
-            Opp s = Secondary(first, second);
-            double pa = p.a - 128, pb = p.b - 128, sa = s.a - 128, sb = s.b - 128;
-            double det = pa * sb - pb * sa;
-            double alpha = (qa * sb - qb * sa) / det;
-            double beta = (pa * qb - pb * qa) / det;
-            const double slack = -1e-9;  // points on a shared face belong to both wedges
-            if (alpha < slack || beta < slack) continue;
-            double gamma = (q.l - alpha * p.l - beta * s.l) / 255.0;
-            double u[3] = {};
-            int third = 3 - first - second;
-            u[first] = alpha + beta + gamma;
-            u[second] = beta + gamma;
-            u[third] = gamma;
-            for (int c = 0; c < 3; ++c) {
-                double v = u[c] < 0 ? 0 : u[c] > 1 ? 1 : u[c];
-                rgb[c] = CurveInverse(v);
-            }
-            return;
-        }
-    }
-    for (int c = 0; c < 3; ++c) rgb[c] = 0;  // not reached: the wedges cover every hue
-}
-
 constexpr std::array<uint8_t, kTableBytes> BuildForward() {
     std::array<uint8_t, kTableBytes> table{};
     for (int i3 = 0; i3 < kGrid; ++i3)
         for (int i2 = 0; i2 < kGrid; ++i2)
             for (int i1 = 0; i1 < kGrid; ++i1) {
-                double u[3] = {Curve(i1 / 15.0), Curve(i2 / 15.0), Curve(i3 / 15.0)};
-                Opp q = Forward(u);
+                double rgb[3] = {i1 / 15.0, i2 / 15.0, i3 / 15.0}, opp[3] = {};
+                Forward(rgb, opp);
                 int at = i1 * kStride[0] + i2 * kStride[1] + i3 * kStride[2];
-                table[size_t(at)] = ToByte(q.l);
-                table[size_t(at + 1)] = ToByte(q.a);
-                table[size_t(at + 2)] = ToByte(q.b);
+                for (int c = 0; c < 3; ++c) table[size_t(at + c)] = ToByte(opp[c]);
             }
     return table;
 }
@@ -145,8 +190,16 @@ constexpr std::array<uint8_t, kTableBytes> BuildInverse() {
     for (int i3 = 0; i3 < kGrid; ++i3)
         for (int i2 = 0; i2 < kGrid; ++i2)
             for (int i1 = 0; i1 < kGrid; ++i1) {
+                // The four columns around the grey axis (byte 128 lies between grid points
+                // 7 and 8) hold the grey of their lightness. Greys are interpolated from
+                // them alone, with uneven weights, so any colour they carried would tint
+                // the greys, by up to 13 steps near white where the gamut is narrow.
+                bool near_axis = (i2 == 7 || i2 == 8) && (i3 == 7 || i3 == 8);
                 double rgb[3] = {};
-                Inverse({17.0 * i1, 17.0 * i2, 17.0 * i3}, rgb);
+                if (near_axis)
+                    Inverse(17.0 * i1, 128, 128, rgb);
+                else
+                    Inverse(17.0 * i1, 17.0 * i2, 17.0 * i3, rgb);
                 int at = i1 * kStride[0] + i2 * kStride[1] + i3 * kStride[2];
                 for (int c = 0; c < 3; ++c) table[size_t(at + c)] = ToByte(rgb[c] * 255.0);
             }
