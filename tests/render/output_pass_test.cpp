@@ -1,0 +1,192 @@
+// Whole renders through the output pass: determinism, dry pixels, anti-aliasing choices,
+// preview guides and survival of hostile parameters.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "image/image_buffer.h"
+#include "render/geometry.h"
+#include "render/output_pass.h"
+#include "render/render_image.h"
+#include "render_test_util.h"
+
+namespace tw {
+namespace {
+
+using testing::plainParams;
+
+struct BufferDeleter {
+    void operator()(ImageBuffer* b) const { destroyImageBuffer(b); }
+};
+using Buffer = std::unique_ptr<ImageBuffer, BufferDeleter>;
+
+// Red rises left to right, green top to bottom, blue has a few hard stripes: flips,
+// shifts and channel swaps all show.
+Buffer makeSource(int width, int height) {
+    Buffer b(createImageBuffer(width, height, kRgbaFloat));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            writePixel(*b, 0, x, y,
+                       {(x + 0.5f) / width, (y + 0.5f) / height, (x / 7 + y / 5) % 2 ? 0.8f : 0.1f, 1.0f});
+    buildMipChain(*b);
+    return b;
+}
+
+std::vector<float> render(ImageBuffer& src, const RenderParams& p, int threads, int zoom = 1) {
+    RenderImageRequest req;
+    req.width = (src.width + zoom - 1) / zoom;
+    req.height = (src.height + zoom - 1) / zoom;
+    req.threads = threads;
+    std::vector<float> out;
+    EXPECT_TRUE(renderImage(src, p, req, out));
+    return out;
+}
+
+TEST(RenderImage, SameResultForAnyThreadCount) {
+    Buffer src = makeSource(130, 67);
+    for (int style : {kStyleSimple, kStyleComplex})
+        for (int mode : {kRenderFinal, kRenderPreview}) {
+            auto p = plainParams(style);
+            p.render_mode = mode;
+            p.zoom = mode == kRenderPreview ? 2 : 1;
+            const auto one = render(*src, p, 1, p.zoom);
+            const auto two = render(*src, p, 2, p.zoom);
+            const auto three = render(*src, p, 3, p.zoom);
+            EXPECT_EQ(0, std::memcmp(one.data(), two.data(), one.size() * sizeof(float))) << style << mode;
+            EXPECT_EQ(0, std::memcmp(one.data(), three.data(), one.size() * sizeof(float))) << style << mode;
+        }
+}
+
+TEST(RenderImage, DryLandIsTheSourceUnshifted) {
+    Buffer src = makeSource(96, 80);
+    for (int style : {kStyleSimple, kStyleComplex}) {
+        auto p = plainParams(style);
+        p.horizon = 80;
+        const auto out = render(*src, p, 1);
+        // Rows well above the horizon, away from the picture's edges.
+        for (int y = 3; y < 50; y += 4)
+            for (int x = 3; x < 93; x += 5) {
+                const float* px = &out[(y * 96 + x) * 4];
+                EXPECT_NEAR(px[0], (x + 0.5f) / 96, 0.01f) << style << " " << x << "," << y;
+                EXPECT_NEAR(px[1], (y + 0.5f) / 80, 0.01f) << style << " " << x << "," << y;
+                EXPECT_NEAR(px[3], 1.0f, 1e-4f);
+            }
+    }
+}
+
+TEST(RenderImage, SimpleWaterShowsTheSceneUpsideDown) {
+    Buffer src = makeSource(64, 128);
+    auto p = plainParams();
+    p.horizon = 50;
+    p.waviness = 0;
+    p.size = 0;
+    p.brilliance = 100;
+    p.color = {65535, 65535, 65535};
+    const auto out = render(*src, p, 1);
+    // Green grows downwards in the source, so below the waterline it must shrink.
+    float previous = 2;
+    for (int y = 70; y < 126; y += 8) {
+        const float g = out[(y * 64 + 32) * 4 + 1];
+        EXPECT_LT(g, previous) << y;
+        previous = g;
+    }
+}
+
+// Builds the record grid of one job as the scheduler would.
+struct JobFixture {
+    NoiseTables noise;
+    WaterState state;
+    std::vector<PixelRecord> grid;
+    void run(const RenderParams& p, ImageBuffer* src, TileRect job) {
+        buildNoiseTables(noise, p.seed);
+        setupWaterState(state, p, noise, PassImage{src->width, src->height}, src, job);
+        grid.assign(gridRecordCount(job.right - job.left, job.bottom - job.top), PixelRecord{});
+        geometryPass(state, grid.data());
+        luminancePass(state, grid.data());
+    }
+    PixelRecord& at(int c, int r) {
+        const TileRect& j = state.job;
+        return grid[(r - j.top + 1) * (j.right - j.left + 2) + (c - j.left + 1)];
+    }
+};
+
+TEST(OutputPass, WaterlinePixelsAreSupersampledOnlyInTheFullPass) {
+    Buffer src = makeSource(64, 64);
+    for (int style : {kStyleSimple, kStyleComplex}) {
+        auto p = plainParams(style);
+        p.offset = 20;
+        JobFixture f;
+        f.run(p, src.get(), {0, 0, 64, 64});
+        int found = 0;
+        for (int r = 1; r < 64; ++r) {
+            const bool edge = (f.at(20, r).kind & 7) != (f.at(20, r - 1).kind & 7);
+            if (!edge) continue;
+            ++found;
+            EXPECT_GT(chooseSampleGrid(f.state, f.grid.data(), 20, r, 3).count(), 1) << style;
+            EXPECT_EQ(chooseSampleGrid(f.state, f.grid.data(), 20, r, passMode(f.state) == 3 ? 2 : 5).count(), 1);
+        }
+        EXPECT_GE(found, 1) << style;
+        // Deep in the sky nothing changes: one area sample.
+        EXPECT_EQ(chooseSampleGrid(f.state, f.grid.data(), 30, 3, 3).count(), 1);
+    }
+}
+
+TEST(OutputPass, PreviewDrawsGuidesAndFinalDoesNot) {
+    Buffer src = makeSource(200, 160);
+    auto p = plainParams();
+    p.pick_x = 0.5f;
+    p.pick_y = 0.75f;
+    p.render_mode = kRenderPreview;
+    const auto preview = render(*src, p, 1);
+    p.render_mode = kRenderFinal;
+    const auto final = render(*src, p, 1);
+    // The marker's centre is white in the preview.
+    const int mx = 100, my = 120;
+    const float* c = &preview[(my * 200 + mx) * 4];
+    EXPECT_GT(c[0], 0.7f);
+    EXPECT_GT(c[1], 0.7f);
+    EXPECT_GT(c[2], 0.7f);
+    const float* f = &final[(my * 200 + mx) * 4];
+    EXPECT_LT(std::min({f[0], f[1], f[2]}), 0.7f);
+    // Somewhere along the horizon row the magenta dash shows: red and blue above green.
+    int magenta = 0;
+    const int hy = static_cast<int>(160 * 0.495);
+    for (int y = hy - 1; y <= hy + 1; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const float* q = &preview[(y * 200 + x) * 4];
+            magenta += q[0] > q[1] + 0.3f && q[2] > q[1] + 0.3f;
+        }
+    EXPECT_GT(magenta, 10);
+}
+
+TEST(OutputPass, HostileParametersGiveFiniteColours) {
+    Buffer src = makeSource(24, 18);
+    const float hostile[] = {NAN, INFINITY, -1.0f, 1e9f};
+    for (int style : {kStyleSimple, kStyleComplex})
+        for (int i = 0; i < kSliderCount; ++i)
+            for (float v : hostile) {
+                auto p = plainParams(style);
+                p.*kSliders[i].field = v;
+                p.seed = INT32_MIN;
+                const auto out = render(*src, p, 1);
+                for (float x : out) ASSERT_TRUE(std::isfinite(x)) << kSliders[i].label << "=" << v;
+            }
+}
+
+TEST(RenderImage, RefusesEmptyRequests) {
+    Buffer src = makeSource(8, 8);
+    RenderImageRequest req;
+    std::vector<float> out;
+    EXPECT_FALSE(renderImage(*src, plainParams(), req, out));
+    req.width = 1;
+    req.height = 1;
+    EXPECT_TRUE(renderImage(*src, plainParams(), req, out));
+    EXPECT_EQ(out.size(), 4u);
+}
+
+}  // namespace
+}  // namespace tw
