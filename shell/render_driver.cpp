@@ -191,58 +191,9 @@ void WaterWork(void*, TileJob& job) {
     outputPass(*job.engine, job.cells.records);
 }
 
-// Requests the job's rectangle from the host and writes the tile's pixels into it.
 int16_t CompleteWaterJob(void* context, TileJob& job) {
     const auto& pass = *static_cast<const PassContext*>(context);
-    const ShellContext& shell = *pass.shell;
-    FilterRecord& rec = *shell.record;
-    const RenderParams& p = *shell.params;
-
-    HostPixelFormat fmt;
-    fmt.render_mode = p.render_mode;
-    fmt.glue_mode = p.glue_mode;
-    fmt.job = job.rect;
-    fmt.preview = shell.globals->preview_buffer;
-    fmt.preview_width = shell.globals->preview_width;
-    fmt.preview_height = shell.globals->preview_height;
-    fmt.preview_planes = shell.globals->preview_planes;
-
-    if (p.render_mode == kRenderOffscreen) {
-        fmt.export_image = pass.export_image;
-        fmt.background = pass.background;
-        fmt.grey = rec.planes < 3;
-        fmt.float_output = pass.export_image != nullptr &&
-                           (pass.export_image->format == kGreyFloat ||
-                            pass.export_image->format == kRgbaFloat);
-    } else {
-        const int32_t zoom = std::max(p.zoom, 1);
-        int32_t float_v = 0, float_h = 0;
-        GetFloatCoord(rec, float_v, float_h);
-        const int32_t shift_y = float_v / zoom + p.pan_y / zoom;
-        const int32_t shift_x = float_h / zoom + p.pan_x / zoom;
-        const HostRect host{job.rect.top + shift_y, job.rect.left + shift_x,
-                            job.rect.bottom + shift_y, job.rect.right + shift_x};
-        SetInRect(rec, host);
-        SetOutRect(rec, host);
-        if (rec.haveMask) SetMaskRect(rec, host);
-        SetRequestFields(rec, zoom);
-        const OSErr error = rec.advanceState != nullptr ? rec.advanceState() : OSErr(0);
-        // The host's buffers are not ours to write after a failed request.
-        if (error != 0) return error;
-        DescribeHostBuffers(rec, GetInRect(rec), GetOutRect(rec), GetMaskRect(rec), shift_x,
-                            shift_y, fmt);
-        fmt.render_mode = p.render_mode;
-        fmt.float_output = p.render_mode == kRenderFinal && fmt.depth == HostDepth::kFloat;
-    }
-
-    const int32_t columns = job.cells.columns;
-    for (int32_t y = job.rect.top; y < job.rect.bottom; ++y) {
-        const PixelRecord* record =
-            job.cells.records + ptrdiff_t(y - job.rect.top + 1) * columns + 1;
-        for (int32_t x = job.rect.left; x < job.rect.right; ++x, ++record)
-            WritePixel(fmt, x, y, record->colour);
-    }
-    return 0;
+    return WriteWaterJob(*pass.shell, job, pass.export_image, pass.background);
 }
 
 bool WaterAborted(void* context) {
@@ -318,6 +269,58 @@ void ReplacePreviewBuffer(const ShellContext& shell) {
 }
 
 }  // namespace
+
+int16_t WriteWaterJob(const ShellContext& shell, TileJob& job, ImageBuffer* export_image,
+                      const ImageBuffer* background) {
+    FilterRecord& rec = *shell.record;
+    const RenderParams& p = *shell.params;
+
+    HostPixelFormat fmt;
+    fmt.render_mode = p.render_mode;
+    fmt.glue_mode = p.glue_mode;
+    fmt.job = job.rect;
+    fmt.preview = shell.globals->preview_buffer;
+    fmt.preview_width = shell.globals->preview_width;
+    fmt.preview_height = shell.globals->preview_height;
+    fmt.preview_planes = shell.globals->preview_planes;
+
+    if (p.render_mode == kRenderOffscreen) {
+        fmt.export_image = export_image;
+        fmt.background = background;
+        fmt.grey = rec.planes < 3;
+        fmt.float_output = export_image != nullptr &&
+                           (export_image->format == kGreyFloat ||
+                            export_image->format == kRgbaFloat);
+    } else {
+        const int32_t zoom = std::max(p.zoom, 1);
+        int32_t float_v = 0, float_h = 0;
+        GetFloatCoord(rec, float_v, float_h);
+        const int32_t shift_y = float_v / zoom + p.pan_y / zoom;
+        const int32_t shift_x = float_h / zoom + p.pan_x / zoom;
+        const HostRect host{job.rect.top + shift_y, job.rect.left + shift_x,
+                            job.rect.bottom + shift_y, job.rect.right + shift_x};
+        SetInRect(rec, host);
+        SetOutRect(rec, host);
+        if (rec.haveMask) SetMaskRect(rec, host);
+        SetRequestFields(rec, zoom);
+        const OSErr error = rec.advanceState != nullptr ? rec.advanceState() : OSErr(0);
+        // The host's buffers are not ours to write after a failed request.
+        if (error != 0) return error;
+        DescribeHostBuffers(rec, GetInRect(rec), GetOutRect(rec), GetMaskRect(rec), shift_x,
+                            shift_y, fmt);
+        fmt.render_mode = p.render_mode;
+        fmt.float_output = p.render_mode == kRenderFinal && fmt.depth == HostDepth::kFloat;
+    }
+
+    const int32_t columns = job.cells.columns;
+    for (int32_t y = job.rect.top; y < job.rect.bottom; ++y) {
+        const PixelRecord* record =
+            job.cells.records + ptrdiff_t(y - job.rect.top + 1) * columns + 1;
+        for (int32_t x = job.rect.left; x < job.rect.right; ++x, ++record)
+            WritePixel(fmt, x, y, record->colour);
+    }
+    return 0;
+}
 
 int32_t WorkImageFormat(const FilterRecord& record) {
     switch (HostDepthOf(record.imageMode, record.depth)) {

@@ -44,6 +44,13 @@ void PreviewRender(const ShellContext& shell);
 // The dialog's "before" view: the unfiltered picture copied into the preview buffer.
 void BeforeView(const ShellContext& shell);
 
+// Writes one finished water job: in final and preview mode it requests the job's rectangle
+// from the host first (a failed request is returned and nothing is written); offscreen it
+// stores into `export_image` over `background`. Host's thread only.
+struct TileJob;
+int16_t WriteWaterJob(const ShellContext& shell, TileJob& job, ImageBuffer* export_image,
+                      const ImageBuffer* background);
+
 // Makes the line buffer long enough for a render `width` pixels wide; false when the
 // memory cannot be had.
 bool EnsureLineBuffer(GlobalState& globals, int32_t width);
