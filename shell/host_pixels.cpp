@@ -101,7 +101,10 @@ void DescribeHostBuffers(const FilterRecord& record, const HostRect& host_in,
     fmt.mask_rect = Translate(host_mask, shift_x, shift_y);
 }
 
-void ReadHostPixel(const HostPixelFormat& fmt, int32_t x, int32_t y, float rgba[4]) {
+namespace {
+
+// The bodies live here so WritePixel, which runs for every pixel, gets them inlined.
+inline void ReadHost(const HostPixelFormat& fmt, int32_t x, int32_t y, float rgba[4]) {
     if (fmt.in_data == nullptr) {
         rgba[0] = rgba[1] = rgba[2] = rgba[3] = 0;
         return;
@@ -121,7 +124,7 @@ void ReadHostPixel(const HostPixelFormat& fmt, int32_t x, int32_t y, float rgba[
     rgba[3] = fmt.editable_transparency ? plane(fmt.alpha_plane) / fmt.alpha_scale : 1.0f;
 }
 
-void SpillHighlights(float c[4]) {
+inline void Spill(float c[4]) {
     float& r = c[0];
     float& g = c[1];
     float& b = c[2];
@@ -143,6 +146,54 @@ void SpillHighlights(float c[4]) {
     }
 }
 
+inline void StoreHost(const HostPixelFormat& fmt, int32_t x, int32_t y, const float rgba[4]) {
+    switch (fmt.render_mode) {
+        case kRenderOffscreen:
+            if (fmt.export_image != nullptr)
+                writePixel(*fmt.export_image, 0, x, y, PixelRgba{rgba[0], rgba[1], rgba[2], rgba[3]});
+            return;
+        case kRenderPreview: {
+            if (fmt.preview == nullptr || fmt.preview_width <= 0 || fmt.preview_height <= 0) return;
+            const int32_t px = std::clamp(x, 0, fmt.preview_width - 1);
+            const int32_t py = std::clamp(y, 0, fmt.preview_height - 1);
+            const size_t plane = size_t(fmt.preview_width) * size_t(fmt.preview_height);
+            const size_t at = size_t(py) * size_t(fmt.preview_width) + size_t(px);
+            auto byte = [](float v) { return uint8_t(std::clamp(v * 255.0f, 0.0f, 255.0f)); };
+            if (fmt.preview_planes < 3) {
+                fmt.preview[at] = byte(rgba[1]);
+            } else {
+                for (int c = 0; c < 3; ++c) fmt.preview[c * plane + at] = byte(rgba[c]);
+            }
+            return;
+        }
+        default: {
+            if (fmt.out_data == nullptr || !fmt.out_rect.contains(x, y) || !fmt.job.contains(x, y))
+                return;
+            const int32_t bytes = SampleBytes(fmt.depth);
+            uint8_t* pixel = fmt.out_data + ptrdiff_t(y - fmt.out_rect.top) * fmt.out_row_bytes +
+                             ptrdiff_t(x - fmt.out_rect.left) * fmt.stride * bytes;
+            auto plane = [&](int32_t p) { return pixel + (p - fmt.lo_plane) * bytes; };
+            if (fmt.grey) {
+                WriteSample(plane(0), fmt.depth, rgba[1], fmt.scale);
+            } else {
+                for (int c = 0; c < 3; ++c) WriteSample(plane(c), fmt.depth, rgba[c], fmt.scale);
+            }
+            if (fmt.editable_transparency)
+                WriteSample(plane(fmt.alpha_plane), fmt.depth, rgba[3], fmt.alpha_scale);
+            return;
+        }
+    }
+}
+
+
+}  // namespace
+
+void ReadHostPixel(const HostPixelFormat& fmt, int32_t x, int32_t y, float rgba[4]) {
+    ReadHost(fmt, x, y, rgba);
+}
+
+void SpillHighlights(float rgba[4]) { Spill(rgba); }
+
 void WritePixel(const HostPixelFormat& fmt, int32_t x, int32_t y, const float water[4]) {
     const bool float_output = fmt.float_output;
     float w[4] = {water[0], water[1], water[2], water[3]};
@@ -151,7 +202,7 @@ void WritePixel(const HostPixelFormat& fmt, int32_t x, int32_t y, const float wa
     if (!float_output) w[3] *= 1.007f;
     w[3] = std::clamp(w[3], 0.0f, 1.0f);
     for (int i = 0; i < 3; ++i) w[i] = std::max(w[i], 0.0f);
-    if (!float_output) SpillHighlights(w);
+    if (!float_output) Spill(w);
     if (fmt.grey) w[0] = w[1] = w[2] = 0.3f * w[0] + 0.59f * w[1] + 0.11f * w[2];
 
     // The picture underneath.
@@ -162,7 +213,7 @@ void WritePixel(const HostPixelFormat& fmt, int32_t x, int32_t y, const float wa
             b[0] = p.r, b[1] = p.g, b[2] = p.b, b[3] = p.a;
         }
     } else {
-        ReadHostPixel(fmt, x, y, b);
+        ReadHost(fmt, x, y, b);
     }
 
     float result[4];
@@ -206,46 +257,11 @@ void WritePixel(const HostPixelFormat& fmt, int32_t x, int32_t y, const float wa
         if (m < 1)
             for (int c = 0; c < 4; ++c) result[c] = b[c] + m * (result[c] - b[c]);
     }
-    StoreHostPixel(fmt, x, y, result);
+    StoreHost(fmt, x, y, result);
 }
 
 void StoreHostPixel(const HostPixelFormat& fmt, int32_t x, int32_t y, const float rgba[4]) {
-    switch (fmt.render_mode) {
-        case kRenderOffscreen:
-            if (fmt.export_image != nullptr)
-                writePixel(*fmt.export_image, 0, x, y, PixelRgba{rgba[0], rgba[1], rgba[2], rgba[3]});
-            return;
-        case kRenderPreview: {
-            if (fmt.preview == nullptr || fmt.preview_width <= 0 || fmt.preview_height <= 0) return;
-            const int32_t px = std::clamp(x, 0, fmt.preview_width - 1);
-            const int32_t py = std::clamp(y, 0, fmt.preview_height - 1);
-            const size_t plane = size_t(fmt.preview_width) * size_t(fmt.preview_height);
-            const size_t at = size_t(py) * size_t(fmt.preview_width) + size_t(px);
-            auto byte = [](float v) { return uint8_t(std::clamp(v * 255.0f, 0.0f, 255.0f)); };
-            if (fmt.preview_planes < 3) {
-                fmt.preview[at] = byte(rgba[1]);
-            } else {
-                for (int c = 0; c < 3; ++c) fmt.preview[c * plane + at] = byte(rgba[c]);
-            }
-            return;
-        }
-        default: {
-            if (fmt.out_data == nullptr || !fmt.out_rect.contains(x, y) || !fmt.job.contains(x, y))
-                return;
-            const int32_t bytes = SampleBytes(fmt.depth);
-            uint8_t* pixel = fmt.out_data + ptrdiff_t(y - fmt.out_rect.top) * fmt.out_row_bytes +
-                             ptrdiff_t(x - fmt.out_rect.left) * fmt.stride * bytes;
-            auto plane = [&](int32_t p) { return pixel + (p - fmt.lo_plane) * bytes; };
-            if (fmt.grey) {
-                WriteSample(plane(0), fmt.depth, rgba[1], fmt.scale);
-            } else {
-                for (int c = 0; c < 3; ++c) WriteSample(plane(c), fmt.depth, rgba[c], fmt.scale);
-            }
-            if (fmt.editable_transparency)
-                WriteSample(plane(fmt.alpha_plane), fmt.depth, rgba[3], fmt.alpha_scale);
-            return;
-        }
-    }
+    StoreHost(fmt, x, y, rgba);
 }
 
 }  // namespace tw

@@ -189,6 +189,7 @@ SchedulerOutcome RunTileScheduler(const SchedulerRun& run) {
     }
 
     bool stopped = false;  // no new jobs: cancelled, failed or out of memory
+    bool host_failed = false;
     for (int32_t i = 0; i < slots.count && outcome.dispatched < total; ++i) {
         if (!Dispatch(run, layout, slots, i, outcome.dispatched)) {
             outcome.error = kOutOfMemory;
@@ -210,12 +211,14 @@ SchedulerOutcome RunTileScheduler(const SchedulerRun& run) {
             outcome.cancelled = true;
             stopped = true;
         }
-        if (!outcome.cancelled && run.complete != nullptr) {
+        // After the host refused a request it is asked for nothing more in this run.
+        if (!outcome.cancelled && !host_failed && run.complete != nullptr) {
             const int16_t error = run.complete(run.context, *job);
-            // Keep the first host error: a later success must not hide it.
-            if (error != 0 && outcome.error == 0) {
-                outcome.error = error;
+            if (error != 0) {
+                host_failed = true;
                 stopped = true;
+                // Keep the first error: a later success must not hide it.
+                if (outcome.error == 0 || outcome.error == kOutOfMemory) outcome.error = error;
             }
         }
         FreeJob(job, run);

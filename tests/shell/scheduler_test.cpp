@@ -116,12 +116,18 @@ TEST(TileScheduler, CancelStopsNewJobsAndWaitsForRunningOnes) {
 }
 
 TEST(TileScheduler, FirstHostErrorIsKeptAndEndsTheRun) {
-    Recorder rec;
-    rec.error_at = 1;
-    const SchedulerOutcome out = RunTileScheduler(RecordingRun(rec, {0, 0, 640, 640}, 1));
-    EXPECT_EQ(out.error, -36);
-    EXPECT_EQ(rec.completed.size(), 2u);
-    EXPECT_EQ(out.completed, out.dispatched);
+    for (int32_t slots : {1, 3}) {
+        Recorder rec;
+        rec.error_at = 1;
+        const SchedulerOutcome out = RunTileScheduler(RecordingRun(rec, {0, 0, 640, 640}, slots));
+        EXPECT_EQ(out.error, -36);
+        // Jobs still running finish, but the host is asked for nothing after its refusal.
+        ASSERT_FALSE(rec.completed.empty());
+        EXPECT_EQ(rec.completed.back(), 1);
+        EXPECT_EQ(out.completed, out.dispatched);
+        // Each success before the refusal refilled its slot; nothing started after it.
+        EXPECT_EQ(out.dispatched, slots + int32_t(rec.completed.size()) - 1);
+    }
 }
 
 TEST(CellBuffer, ComesFromHostBuffersWhenOfferedElseSystemMemory) {
