@@ -1,5 +1,6 @@
 // The command table and the small helpers every command uses.
 #include "host/commands.h"
+#include "host/settings_command.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -9,6 +10,7 @@ namespace tw::host {
 
 const Command kCommands[] = {
     {"apply", RunApply, "render the water over a picture file and write the result"},
+    {"settings", RunSettings, "show or write a settings file (*.q8r)"},
 };
 const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 
