@@ -14,6 +14,10 @@
 #include "image/image_buffer.h"
 #include "image/resample_kernel.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tw {
 namespace {
 
@@ -21,7 +25,6 @@ using image_detail::HalfToFloat;
 
 typedef float f32x4 __attribute__((vector_size(16)));
 typedef int32_t i32x4 __attribute__((vector_size(16)));
-typedef double f64x4 __attribute__((vector_size(32)));
 
 constexpr int kTaps = kKernelTaps;
 
@@ -33,27 +36,51 @@ struct Weights {
 };
 
 template <typename T>
-void ColumnWeights(const T (&table)[kKernelPhases][kTaps], int phase_x, int phase_y, float* wx,
-                   float* wy) {
+void ColumnWeights(const T (&table)[kKernelPhases][kTaps], float scale, int phase_x, int phase_y,
+                   Weights& w) {
     for (int k = 0; k < kTaps; ++k) {
-        wx[k] = float(table[phase_x][kTaps - 1 - k]);
-        wy[k] = float(table[phase_y][kTaps - 1 - k]);
+        w.x[k] = float(table[phase_x][kTaps - 1 - k]) * scale;
+        w.y[k] = float(table[phase_y][kTaps - 1 - k]) * scale;
     }
 }
 
 // ---- Loading one pixel as four lanes -------------------------------------------------------
+// The 8-bit word is loaded in memory order (alpha first on a little-endian machine) and put
+// in red, green, blue, alpha order once, after filtering.
 
+typedef uint8_t u8x4 __attribute__((vector_size(4)));
+typedef uint16_t u16x4 __attribute__((vector_size(8)));
+
+#if defined(__SSE2__)
+// Compilers turn the portable widening below into scalar code; on x86 say it directly.
 inline f32x4 LoadRgba8(const uint8_t* p) {
-    uint32_t w;
-    std::memcpy(&w, p, 4);
-    const int32_t s = int32_t(w);
-    const i32x4 lanes = (i32x4{s, s, s, s} >> i32x4{24, 16, 8, 0}) & 255;
-    return __builtin_convertvector(lanes, f32x4);
+    int32_t word;
+    std::memcpy(&word, p, 4);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i bytes = _mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero);
+    return f32x4(_mm_cvtepi32_ps(_mm_unpacklo_epi16(bytes, zero)));
 }
 inline f32x4 LoadRgba16(const uint8_t* p) {
-    uint16_t v[4];
-    std::memcpy(v, p, 8);
-    return f32x4{float(v[0]), float(v[1]), float(v[2]), float(v[3])};
+    const __m128i words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    return f32x4(_mm_cvtepi32_ps(_mm_unpacklo_epi16(words, _mm_setzero_si128())));
+}
+#else
+inline f32x4 LoadRgba8(const uint8_t* p) {
+    u8x4 v;
+    std::memcpy(&v, p, 4);
+    return __builtin_convertvector(v, f32x4);
+}
+inline f32x4 LoadRgba16(const uint8_t* p) {
+    u16x4 v;
+    std::memcpy(&v, p, 8);
+    return __builtin_convertvector(v, f32x4);
+}
+#endif
+inline f32x4 Rgba8ToRgba(f32x4 c) {
+    uint32_t probe = 0x01020304u;
+    uint8_t first;
+    std::memcpy(&first, &probe, 1);
+    return first == 0x04 ? __builtin_shuffle(c, i32x4{3, 2, 1, 0}) : c;
 }
 inline f32x4 LoadRgbaFloat(const uint8_t* p) {
     f32x4 v;
@@ -82,49 +109,27 @@ inline f32x4 LoadGreyHalf(const uint8_t* p) {
     return f32x4{HalfToFloat(v), 0, 0, 0};
 }
 
-// ---- The 5 x 5 filters ---------------------------------------------------------------------
+// ---- The 5 x 5 filter ----------------------------------------------------------------------
 
-// 8-bit pixels with the x2048 integer weights. A row sum stays below 2^24 and is exact in
-// float; the column sum reaches 2^31 and is kept in double, so the result equals the
-// integer sum exactly, scaled by 2^-22.
+// One separable pass over the window, written as the centre plus weighted differences from
+// it: a flat area comes back bit for bit whatever the rounding of the weights. 8- and
+// 16-bit pixels take the x2048 and x32768 integer weights divided by their scale (exact in
+// float), so the sum is the integer sum scaled by 2^-22 or 2^-30, held in float.
 template <f32x4 (*Load)(const uint8_t*), int kBpp>
-f32x4 FilterInteger8(const uint8_t* p, size_t stride, const Weights& w) {
-    f64x4 total = {0, 0, 0, 0};
-    for (int r = 0; r < kTaps; ++r, p += stride) {
-        f32x4 row = {0, 0, 0, 0};
-        for (int k = 0; k < kTaps; ++k) row += Load(p + k * kBpp) * w.x[k];
-        total += __builtin_convertvector(row, f64x4) * double(w.y[r]);
-    }
-    return __builtin_convertvector(total * 0x1p-22, f32x4);
-}
-
-// 16-bit pixels with the x32768 integer weights; products need more than float's 24 bits,
-// so both passes run in double, which still holds the integer sums exactly.
-template <f32x4 (*Load)(const uint8_t*), int kBpp>
-f32x4 FilterInteger16(const uint8_t* p, size_t stride, const Weights& w) {
-    f64x4 total = {0, 0, 0, 0};
-    for (int r = 0; r < kTaps; ++r, p += stride) {
-        f64x4 row = {0, 0, 0, 0};
-        for (int k = 0; k < kTaps; ++k)
-            row += __builtin_convertvector(Load(p + k * kBpp), f64x4) * double(w.x[k]);
-        total += row * double(w.y[r]);
-    }
-    return __builtin_convertvector(total * 0x1p-30, f32x4);
-}
-
-// Float pixels with the float weights, written as the centre plus weighted differences
-// from it: a flat area then comes back bit for bit, whatever the rounding of the weights.
-template <f32x4 (*Load)(const uint8_t*), int kBpp>
-f32x4 FilterFloat(const uint8_t* p, size_t stride, const Weights& w) {
+f32x4 Filter(const uint8_t* p, size_t stride, const Weights& w) {
     f32x4 rows[kTaps];
     for (int r = 0; r < kTaps; ++r, p += stride) {
         const f32x4 centre = Load(p + 2 * kBpp);
-        f32x4 sum = {0, 0, 0, 0};
-        for (int k = 0; k < kTaps; ++k) sum += (Load(p + k * kBpp) - centre) * w.x[k];
+        f32x4 sum = (Load(p) - centre) * w.x[0];
+        sum += (Load(p + kBpp) - centre) * w.x[1];
+        sum += (Load(p + 3 * kBpp) - centre) * w.x[3];
+        sum += (Load(p + 4 * kBpp) - centre) * w.x[4];
         rows[r] = centre + sum;
     }
-    f32x4 sum = {0, 0, 0, 0};
-    for (int r = 0; r < kTaps; ++r) sum += (rows[r] - rows[2]) * w.y[r];
+    f32x4 sum = (rows[0] - rows[2]) * w.y[0];
+    sum += (rows[1] - rows[2]) * w.y[1];
+    sum += (rows[3] - rows[2]) * w.y[3];
+    sum += (rows[4] - rows[2]) * w.y[4];
     return rows[2] + sum;
 }
 
@@ -152,29 +157,29 @@ f32x4 SampleLevel(const ImageBuffer& b, int32_t level, float u, float v) {
     const ResampleKernel& K = *b.kernel;
     switch (b.format) {
         case kRgba8:
-            ColumnWeights(K.weights2048, phase_x, phase_y, w.x, w.y);
-            return FilterInteger8<LoadRgba8, 4>(p, stride, w);
+            ColumnWeights(K.weights2048, 0x1p-11f, phase_x, phase_y, w);
+            return Rgba8ToRgba(Filter<LoadRgba8, 4>(p, stride, w));
         case kGrey8:
-            ColumnWeights(K.weights2048, phase_x, phase_y, w.x, w.y);
-            return FilterInteger8<LoadGrey8, 1>(p, stride, w);
+            ColumnWeights(K.weights2048, 0x1p-11f, phase_x, phase_y, w);
+            return Filter<LoadGrey8, 1>(p, stride, w);
         case kRgba16:
-            ColumnWeights(K.weights32768, phase_x, phase_y, w.x, w.y);
-            return FilterInteger16<LoadRgba16, 8>(p, stride, w);
+            ColumnWeights(K.weights32768, 0x1p-15f, phase_x, phase_y, w);
+            return Filter<LoadRgba16, 8>(p, stride, w);
         case kGrey16:
-            ColumnWeights(K.weights32768, phase_x, phase_y, w.x, w.y);
-            return FilterInteger16<LoadGrey16, 2>(p, stride, w);
+            ColumnWeights(K.weights32768, 0x1p-15f, phase_x, phase_y, w);
+            return Filter<LoadGrey16, 2>(p, stride, w);
         case kRgbaFloat:
-            ColumnWeights(K.weights, phase_x, phase_y, w.x, w.y);
-            return FilterFloat<LoadRgbaFloat, 16>(p, stride, w);
+            ColumnWeights(K.weights, 1.0f, phase_x, phase_y, w);
+            return Filter<LoadRgbaFloat, 16>(p, stride, w);
         case kGreyFloat:
-            ColumnWeights(K.weights, phase_x, phase_y, w.x, w.y);
-            return FilterFloat<LoadGreyFloat, 4>(p, stride, w);
+            ColumnWeights(K.weights, 1.0f, phase_x, phase_y, w);
+            return Filter<LoadGreyFloat, 4>(p, stride, w);
         case kRgbHalf:
-            ColumnWeights(K.weights, phase_x, phase_y, w.x, w.y);
-            return FilterFloat<LoadRgbHalf, 6>(p, stride, w);
+            ColumnWeights(K.weights, 1.0f, phase_x, phase_y, w);
+            return Filter<LoadRgbHalf, 6>(p, stride, w);
         case kGreyHalf:
-            ColumnWeights(K.weights, phase_x, phase_y, w.x, w.y);
-            return FilterFloat<LoadGreyHalf, 2>(p, stride, w);
+            ColumnWeights(K.weights, 1.0f, phase_x, phase_y, w);
+            return Filter<LoadGreyHalf, 2>(p, stride, w);
         default:
             return f32x4{0.5f, 0.5f, 0.5f, 0.5f} * b.full_scale;
     }

@@ -91,6 +91,23 @@ TEST(Creation, TilesCoverEveryLevelWithoutOverlap) {
     }
 }
 
+// The apron only adds storage around each level: pixels, samples and the chain are the
+// same as without it.
+TEST(Creation, ApronChangesNothingVisible) {
+    BufferPtr plain = test::Pattern(600, 70, kRgba8);
+    BufferPtr apron = Make(600, 70, kRgba8, true);
+    for (int32_t y = 0; y < 70; ++y)
+        for (int32_t x = 0; x < 600; ++x) writePixel(*apron, 0, x, y, test::PatternColour(x, y));
+    ASSERT_TRUE(buildMipChain(*plain));
+    ASSERT_TRUE(buildMipChain(*apron));
+    for (int32_t k = 0; k <= plain->top_level; ++k) EXPECT_TRUE(test::SameLevel(*plain, *apron, k)) << k;
+    for (float u : {0.0f, 0.4261f, 0.8533f, 0.999f}) {
+        const PixelRgba a = pointSample(*plain, 0.7f, u, 0.31f), b = pointSample(*apron, 0.7f, u, 0.31f);
+        EXPECT_EQ(a.r, b.r);
+        EXPECT_EQ(a.a, b.a);
+    }
+}
+
 TEST(Creation, AllocationFailureFreesEverything) {
     // Hooks that fail after a given number of blocks and count what is still held.
     struct Pool {

@@ -1,0 +1,102 @@
+// Speed of the image buffers: point samples per format (one level and trilinear),
+// footprint samples at 1, 10 and 50 taps, and the mip-chain build of a 12-megapixel
+// picture.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "image/image_buffer.h"
+
+namespace {
+
+using namespace tw;
+
+ImageBuffer* PatternBuffer(int32_t w, int32_t h, int32_t format) {
+    ImageBuffer* b = createImageBuffer(w, h, format);
+    if (!b) return nullptr;
+    for (int32_t y = 0; y < h; ++y)
+        for (int32_t x = 0; x < w; ++x)
+            writePixel(*b, 0, x, y,
+                       {float((x * 37 + y * 11) & 255) / 255, float((x * 5 + y * 73) & 255) / 255,
+                        float((x ^ y) & 255) / 255, 1.0f});
+    return b;
+}
+
+// The positions of one 64 x 64 render tile mapped slightly rotated and scaled into the
+// picture, as the reflection reads it: neighbouring samples touch neighbouring pixels.
+std::vector<float> Positions(size_t count) {
+    std::vector<float> p;
+    p.reserve(count * 2);
+    for (size_t i = 0; i < count; ++i) {
+        const float tx = float(i % 64), ty = float(i / 64 % 64);
+        p.push_back(0.2f + (tx * 0.9f + ty * 0.1f) / 1024.0f);
+        p.push_back(0.3f + (ty * 0.95f - tx * 0.05f) / 1024.0f);
+    }
+    return p;
+}
+
+void BM_PointSample(benchmark::State& state) {
+    const int32_t format = int32_t(state.range(0));
+    const float lod = float(state.range(1)) / 2.0f;  // 0 or 1.5
+    ImageBuffer* b = PatternBuffer(1024, 1024, format);
+    buildMipChain(*b);
+    const std::vector<float> p = Positions(4096);
+    size_t i = 0;
+    for (auto _ : state) {
+        const PixelRgba c = pointSample(*b, lod, p[i], p[i + 1]);
+        benchmark::DoNotOptimize(c);
+        i = (i + 2) & 8191;
+    }
+    state.SetItemsProcessed(state.iterations());
+    destroyImageBuffer(b);
+}
+BENCHMARK(BM_PointSample)
+    ->ArgNames({"format", "lod_x2"})
+    ->ArgsProduct({{kGrey8, kGrey16, kGreyHalf, kRgba8, kRgba16, kGreyFloat, kRgbHalf, kRgbaFloat},
+                   {0, 3}});
+
+void BM_FootprintSample(benchmark::State& state) {
+    const int32_t format = int32_t(state.range(0));
+    const int taps = int(state.range(1));
+    ImageBuffer* b = PatternBuffer(1024, 1024, format);
+    buildMipChain(*b);
+    SamplingState sampling;
+    sampling.max_taps = 50;
+    // Minor radius 1.5 pixels (a trilinear level), major radius `taps` times that.
+    const float minor = 1.5f / 1024, major = minor * float(taps);
+    const Footprint footprint{major * 0.8f, major * 0.6f, -minor * 0.6f, minor * 0.8f};
+    const std::vector<float> p = Positions(4096);
+    size_t i = 0;
+    for (auto _ : state) {
+        const PixelRgba c = footprintSample(*b, p[i], p[i + 1], footprint, 0.1f, 0.0f, sampling);
+        benchmark::DoNotOptimize(c);
+        i = (i + 2) & 8191;
+    }
+    state.SetItemsProcessed(state.iterations());
+    destroyImageBuffer(b);
+}
+BENCHMARK(BM_FootprintSample)
+    ->ArgNames({"format", "taps"})
+    ->ArgsProduct({{kRgba8, kRgba16, kRgbaFloat}, {1, 10, 50}});
+
+void BM_BuildMipChain(benchmark::State& state) {
+    const int32_t format = int32_t(state.range(0));
+    ImageBuffer* b = PatternBuffer(4096, 3072, format);
+    b->mip_job = int32_t(state.range(1));
+    for (auto _ : state) buildMipChain(*b);
+    // Megapixels of the picture reduced per second of processor time (the levels above
+    // add a third); one thread, as one worker of the scheduler.
+    state.counters["MP/s"] =
+        benchmark::Counter(4096.0 * 3072.0 / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+    destroyImageBuffer(b);
+}
+BENCHMARK(BM_BuildMipChain)
+    ->ArgNames({"format", "job"})
+    ->ArgsProduct({{kRgba8, kRgba16, kRgbaFloat}, {kMipJobInteger}})
+    ->Args({kRgba8, kMipJobFloat})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
