@@ -116,7 +116,8 @@ FakeHost::~FakeHost() {
 
 int16_t FakeHost::Call(int16_t selector) {
     result = 0;
-    PluginDispatch(selector, record_.get(), &data_slot, &result);
+    if (entry != nullptr) entry(selector, record_.get(), &data_slot, &result);
+    else PluginDispatch(selector, record_.get(), &data_slot, &result);
     return result;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "hostapi/filter_record.h"
+#include "hostapi/plugin_entry.h"
 #include "shell/global_state.h"
 
 namespace tw::test {
@@ -34,6 +35,9 @@ public:
     FilterRecord& record() { return *record_; }
     intptr_t data_slot = 0;      // the host's slot for the plug-in's data handle
     int16_t result = 0;
+
+    // The entry point called; null calls the shell linked into the test directly.
+    PluginEntryProc entry = nullptr;
 
     // Calls the shell's entry with `selector`, as the host's thread would.
     int16_t Call(int16_t selector);
