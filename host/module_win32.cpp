@@ -4,6 +4,7 @@
 #endif
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 #include "host/module.h"
@@ -83,5 +84,11 @@ std::string ExecutableFolder() {
 }
 
 const char* DefaultPluginFileName() { return "Tarnwell.8bf"; }
+
+void SetEnvironmentValue(const std::string& name, const std::string& value) {
+    // The module shares this process's C run-time (msvcrt.dll), so its getenv sees this;
+    // _putenv_s also updates the process environment the system keeps.
+    _putenv_s(name.c_str(), value.c_str());
+}
 
 }  // namespace tw::host
