@@ -24,6 +24,7 @@
 // into 0..1 fractions with the target level's size, and works on normalised pixels.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "image/image_access.h"
@@ -216,6 +217,131 @@ void ReduceInteger(ImageBuffer& b, const MipJob& job) {
     }
 }
 
+// The same sums, separably. The weight table is the outer product of
+// a = (1, 16, 64, 64, 16, 1) with itself, divided by 16, less 1/16 at each corner, so
+// 16 x sum = sum over rows of a[r] x H[r] - the four corners, where H[r] is the row's
+// horizontal sum with weights a. Every row's H is computed once and kept in a small ring
+// while the three target rows that read it pass, and each source pixel is loaded once per
+// row instead of nine times. The sums are exact (float below 2^24 for 8-bit pixels,
+// double otherwise), so the result is bit for bit that of the direct form.
+constexpr float kAxisWeights[kSpan] = {1, 16, 64, 64, 16, 1};
+
+template <typename Px>
+class SeparableReducer {
+public:
+    using Acc = typename Px::Acc;
+
+    // False when the scratch memory cannot be had; the caller then reduces directly.
+    bool Prepare(const ImageBuffer& b, const MipJob& job) {
+        const ImageLevel& src = b.levels[job.level - 1];
+        const ImageLevel& dst = b.levels[job.level];
+        width_ = job.right - job.left;
+        first_x_ = WindowStart(job.left, src.width, dst.width);
+        const int32_t last_x = WindowStart(job.right - 1, src.width, dst.width) + kSpan - 1;
+        span_ = last_x - first_x_ + 1;
+        const size_t accs = size_t(span_) + 2 * kSpan * size_t(width_);
+        memory_ = std::malloc(accs * sizeof(Acc) + size_t(width_) * sizeof(int32_t) + alignof(Acc));
+        if (!memory_) return false;
+        uintptr_t at = (reinterpret_cast<uintptr_t>(memory_) + alignof(Acc) - 1) & ~(uintptr_t(alignof(Acc)) - 1);
+        line_ = reinterpret_cast<Acc*>(at);
+        rows_ = line_ + span_;                  // kSpan rows of H
+        edges_ = rows_ + kSpan * size_t(width_);  // kSpan rows of first + last pixel
+        offsets_ = reinterpret_cast<int32_t*>(edges_ + kSpan * size_t(width_));
+        for (int32_t j = 0; j < width_; ++j)
+            offsets_[j] = WindowStart(job.left + j, src.width, dst.width) - first_x_;
+        for (int32_t& tag : tags_) tag = -1;
+        return true;
+    }
+    ~SeparableReducer() { std::free(memory_); }
+
+    void Run(ImageBuffer& b, const MipJob& job) {
+        const ImageLevel& src = b.levels[job.level - 1];
+        const ImageLevel& dst = b.levels[job.level];
+        const size_t bpp = size_t(b.bytes_per_pixel);
+        for (int32_t i = job.top; i < job.bottom; ++i) {
+            const int32_t y0 = WindowStart(i, src.height, dst.height);
+            const bool drop_last_row = y0 + kSpan - 1 >= src.height && !image_detail::WrapsY(b);
+            const int rows = drop_last_row ? kSpan - 1 : kSpan;
+            const float divisor = 16.0f * (drop_last_row ? kSumWithoutLastRow : kFullSum);
+            int slot[kSpan];
+            for (int r = 0; r < rows; ++r) slot[r] = RowSlot(b, BorderY(b, y0 + r, src.height), y0, rows);
+
+            uint8_t* out = nullptr;
+            int32_t out_tile_end = -1;
+            for (int32_t j = 0; j < width_; ++j) {
+                const int32_t x = job.left + j;
+                if (x >= out_tile_end) {
+                    out = PixelAddress(b, job.level, x, i);
+                    out_tile_end = ((x + b.apron) / kTileSize + 1) * kTileSize - b.apron;
+                }
+                Acc sum = {0, 0, 0, 0};
+                for (int r = 0; r < rows; ++r) sum += rows_[slot[r] * width_ + j] * kAxisWeights[r];
+                sum -= edges_[slot[0] * width_ + j];
+                if (!drop_last_row) sum -= edges_[slot[kSpan - 1] * width_ + j];
+                Px::Store(out, sum, divisor);
+                out += bpp;
+            }
+        }
+    }
+
+private:
+    // The ring slot holding source row `sy`, computing it into a slot no row of the
+    // current window needs when it is not there yet.
+    int RowSlot(const ImageBuffer& b, int32_t sy, int32_t y0, int rows) {
+        for (int s = 0; s < kSpan; ++s)
+            if (tags_[s] == sy) return s;
+        const int32_t height = b.levels[level_below_].height;
+        for (int s = 0; s < kSpan; ++s) {
+            bool needed = false;
+            for (int r = 0; r < rows && !needed; ++r) needed = tags_[s] == BorderY(b, y0 + r, height);
+            if (needed) continue;
+            FillRow(b, sy, s);
+            return s;
+        }
+        FillRow(b, sy, 0);  // unreachable: six slots always hold a free one
+        return 0;
+    }
+
+    void FillRow(const ImageBuffer& b, int32_t sy, int s) {
+        const ImageLevel& src = b.levels[level_below_];
+        for (int32_t k = 0; k < span_; ++k)
+            line_[k] = Px::Load(PixelAddress(b, level_below_, BorderX(b, first_x_ + k, src.width), sy));
+        Acc* h = rows_ + size_t(s) * size_t(width_);
+        Acc* e = edges_ + size_t(s) * size_t(width_);
+        for (int32_t j = 0; j < width_; ++j) {
+            const Acc* p = line_ + offsets_[j];
+            Acc sum = p[0] + p[5];
+            e[j] = sum;
+            sum += (p[1] + p[4]) * kAxisWeights[1];
+            sum += (p[2] + p[3]) * kAxisWeights[2];
+            h[j] = sum;
+        }
+        tags_[s] = sy;
+    }
+
+public:
+    int32_t level_below_ = 0;
+
+private:
+    void* memory_ = nullptr;
+    Acc* line_ = nullptr;
+    Acc* rows_ = nullptr;
+    Acc* edges_ = nullptr;
+    int32_t* offsets_ = nullptr;
+    int32_t width_ = 0, span_ = 0, first_x_ = 0;
+    int32_t tags_[kSpan];
+};
+
+template <typename Px>
+void Reduce(ImageBuffer& b, const MipJob& job) {
+    SeparableReducer<Px> reducer;
+    reducer.level_below_ = job.level - 1;
+    if (reducer.Prepare(b, job))
+        reducer.Run(b, job);
+    else
+        ReduceInteger<Px>(b, job);
+}
+
 // ---- The float job ------------------------------------------------------------------------------
 
 PixelRgba ReadAcross(const ImageBuffer& b, int32_t level, int32_t x, int32_t y) {
@@ -289,14 +415,14 @@ bool RunMipJob(int32_t kind, ImageBuffer& b, const MipJob& requested) {
         return true;
     }
     switch (b.format) {
-        case kRgba8: ReduceInteger<Rgba8Px>(b, job); break;
-        case kGrey8: ReduceInteger<Grey8Px>(b, job); break;
-        case kRgba16: ReduceInteger<Rgba16Px>(b, job); break;
-        case kGrey16: ReduceInteger<Grey16Px>(b, job); break;
-        case kRgbaFloat: ReduceInteger<RgbaFloatPx>(b, job); break;
-        case kGreyFloat: ReduceInteger<GreyFloatPx>(b, job); break;
-        case kRgbHalf: ReduceInteger<RgbHalfPx>(b, job); break;
-        case kGreyHalf: ReduceInteger<GreyHalfPx>(b, job); break;
+        case kRgba8: Reduce<Rgba8Px>(b, job); break;
+        case kGrey8: Reduce<Grey8Px>(b, job); break;
+        case kRgba16: Reduce<Rgba16Px>(b, job); break;
+        case kGrey16: Reduce<Grey16Px>(b, job); break;
+        case kRgbaFloat: Reduce<RgbaFloatPx>(b, job); break;
+        case kGreyFloat: Reduce<GreyFloatPx>(b, job); break;
+        case kRgbHalf: Reduce<RgbHalfPx>(b, job); break;
+        case kGreyHalf: Reduce<GreyHalfPx>(b, job); break;
         default: break;
     }
     return true;
