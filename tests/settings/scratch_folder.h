@@ -4,22 +4,32 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include <gtest/gtest.h>
 
 namespace tw::testing {
 
+inline void SetTempVariable(const std::string& value) {
+#ifdef _WIN32
+    ::_putenv_s("TARNWELL_TEMP", value.c_str());  // an empty value removes it
+#else
+    if (value.empty()) ::unsetenv("TARNWELL_TEMP");
+    else ::setenv("TARNWELL_TEMP", value.c_str(), 1);
+#endif
+}
+
 class ScratchFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tw-settings-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        ::setenv("TARNWELL_TEMP", folder_.c_str(), 1);
+        std::random_device entropy;
+        folder_ = (std::filesystem::temp_directory_path() / ("tw-settings-" + std::to_string(entropy()))).string();
+        ASSERT_TRUE(std::filesystem::create_directory(folder_)) << folder_;
+        SetTempVariable(folder_);
     }
     void TearDown() override {
-        ::unsetenv("TARNWELL_TEMP");
+        SetTempVariable("");
         std::error_code ignored;
         std::filesystem::remove_all(folder_, ignored);
     }
