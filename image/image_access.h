@@ -71,6 +71,11 @@ inline void GatherWindow(const ImageBuffer& b, int32_t level, int32_t x, int32_t
     }
 }
 
+// The integer reduction of one whole job in its direct 6 x 6 form: what the job falls back
+// to when its scratch rows cannot be allocated, and the reference the separable form must
+// match. The rectangle must lie inside level `job.level`, which must be 1 or more.
+void ReduceDirectly(ImageBuffer& b, const MipJob& job);
+
 // IEEE 754 half precision, round to nearest even.
 inline float HalfToFloat(uint16_t h) {
     const uint32_t sign = uint32_t(h & 0x8000u) << 16;

@@ -393,6 +393,24 @@ void ReduceFloat(ImageBuffer& b, const MipJob& job) {
 
 }  // namespace
 
+namespace image_detail {
+
+void ReduceDirectly(ImageBuffer& b, const MipJob& job) {
+    switch (b.format) {
+        case kRgba8: ReduceInteger<Rgba8Px>(b, job); break;
+        case kGrey8: ReduceInteger<Grey8Px>(b, job); break;
+        case kRgba16: ReduceInteger<Rgba16Px>(b, job); break;
+        case kGrey16: ReduceInteger<Grey16Px>(b, job); break;
+        case kRgbaFloat: ReduceInteger<RgbaFloatPx>(b, job); break;
+        case kGreyFloat: ReduceInteger<GreyFloatPx>(b, job); break;
+        case kRgbHalf: ReduceInteger<RgbHalfPx>(b, job); break;
+        case kGreyHalf: ReduceInteger<GreyHalfPx>(b, job); break;
+        default: break;
+    }
+}
+
+}  // namespace image_detail
+
 MipJob WholeLevelJob(const ImageBuffer& buffer, int32_t level) {
     if (buffer.empty() || level < 0 || level > buffer.top_level) return {level, 0, 0, 0, 0};
     return {level, 0, 0, buffer.levels[level].height, buffer.levels[level].width};
