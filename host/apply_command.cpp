@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/commands.h"
+#include "host/descriptor.h"
 #include "host/document.h"
 #include "host/host_session.h"
 #include "host/module.h"
@@ -26,6 +27,19 @@ const char kApplyHelp[] =
     "  --plugin PATH   the plug-in module to load (default: Tarnwell.so in the folder\n"
     "                  of this program)\n"
     "  --quality N     JPEG quality of OUT, 1 to 100 (default 95)\n"
+    "  --set L=V       set the filter parameter labelled L (as in the dialog) to V, as a\n"
+    "                  recorded action does; repeat for more. Parameters not set take\n"
+    "                  their plain defaults. Labels (any letter case): Horizon, Offset,\n"
+    "                  Perspective, Altitude, Waviness, Complexity, Brilliance, Blur,\n"
+    "                  Size, Height, Undulation (0 to 100), Spin (-90 to 90), Color and\n"
+    "                  Glitter (r,g,b from 0 to 255, or #rrggbb), Style (simple or\n"
+    "                  complex), Glue (a blend mode name such as screendim, or 1 to 69),\n"
+    "                  Seed (0 to 2047), Center (x,y from 0 to 1: the ripple centre as\n"
+    "                  fractions of the picture), Light (x,y,z: the light's direction)\n"
+    "  --record FILE   write the parameters the plug-in used, as the descriptor it\n"
+    "                  recorded, to FILE (JSON: key, name, type, value per item)\n"
+    "  --replay FILE   hand the plug-in a descriptor recorded with --record (--set\n"
+    "                  values are applied on top); the render is repeated exactly\n"
     "  --threads N     most worker threads the plug-in may use, 1 to 1024\n"
     "                  (default: one per processor)\n"
     "  -q, --quiet     no progress bar (it is shown only when stderr is a terminal)\n"
@@ -35,6 +49,8 @@ const char kApplyHelp[] =
     "RGB), TIFF (8 or 16-bit integer or 32-bit float, grey or RGB, with or without alpha).\n"
     "A picture's alpha is the layer's editable transparency. The input's format is\n"
     "recognised from its content.\n"
+    "\n"
+    "Without --set or --replay the plug-in uses the settings of its last run.\n"
     "\n"
     "Ctrl-C stops the render; nothing is written then. OUT is written under a temporary\n"
     "name and renamed when complete, so it is never left half-written.\n"
@@ -47,6 +63,8 @@ struct ApplyOptions {
     long quality = 95;
     long threads = 0;  // 0: leave the plug-in's own choice
     bool quiet = false;
+    std::vector<std::string> settings;  // --set, in order
+    std::string record, replay;
 };
 
 // Returns -1 to go on, else the exit status to end with (after --help or an error).
@@ -74,7 +92,8 @@ int ParseApply(const Arguments& arguments, ApplyOptions& options) {
         std::string name = argument, value;
         bool has_value = SplitOption(argument, name, value);
         bool known = name == "--mask" || name == "--plugin" || name == "--quality" ||
-                     name == "--threads";
+                     name == "--threads" || name == "--set" || name == "--record" ||
+                     name == "--replay";
         if (!known) {
             ReportError("apply: unknown option '" + argument + "' (see 'tarnwell apply --help')");
             return kExitUsage;
@@ -89,6 +108,9 @@ int ParseApply(const Arguments& arguments, ApplyOptions& options) {
         std::string error;
         if (name == "--mask") options.mask = value;
         if (name == "--plugin") options.plugin = value;
+        if (name == "--set") options.settings.push_back(value);
+        if (name == "--record") options.record = value;
+        if (name == "--replay") options.replay = value;
         if ((name == "--quality" && !ParseInteger(value, 1, 100, name, options.quality, error)) ||
             (name == "--threads" && !ParseInteger(value, 1, 1024, name, options.threads, error))) {
             ReportError("apply: " + error);
@@ -152,6 +174,19 @@ int RunApply(const Arguments& arguments) {
             return kExitFailure;
         }
     }
+    // The descriptor to replay: the recorded file, then each --set on top of it.
+    Descriptor replay;
+    if (!options.replay.empty() && !ReadDescriptorFile(options.replay, replay, error)) {
+        ReportError(error);
+        return kExitFailure;
+    }
+    for (const std::string& setting : options.settings) {
+        if (!AddSetting(replay, setting, error)) {
+            ReportError("apply: --set " + error);
+            return kExitUsage;
+        }
+    }
+    const bool replaying = !options.replay.empty() || !options.settings.empty();
     if (options.threads > 0) SetEnvironmentValue("TARNWELL_THREADS", std::to_string(options.threads));
 
     PluginModule module;
@@ -169,9 +204,20 @@ int RunApply(const Arguments& arguments) {
     events.context = &bar;
     InstallInterruptHandler();
     RunOutcome outcome;
+    Descriptor recorded;
+    bool have_recorded = false;
+    bool offered = true;
     {
         HostSession session;
-        outcome = session.Apply(module.entry, document, events);
+        ScriptedRun scripted;
+        scripted.replay = replaying ? &replay : nullptr;
+        RunOptions run;
+        run.prepare_record = PrepareScriptedRun;
+        run.prepare_context = &scripted;
+        outcome = session.Apply(module.entry, document, events, run);
+        offered = scripted.offered;
+        have_recorded = HeldDescriptor(scripted.host, recorded);
+        ReleaseScriptingHost(scripted.host);
     }
     bool interrupted = Interrupted();
     RemoveInterruptHandler();
@@ -181,6 +227,10 @@ int RunApply(const Arguments& arguments) {
     if (interrupted || outcome.result == userCanceledErr) {
         ReportError("cancelled; nothing written");
         return kExitCancelled;
+    }
+    if (!offered) {
+        ReportError("out of memory handing the settings to the plug-in; nothing written");
+        return kExitFailure;
     }
     if (outcome.result != noErr) {
         std::string what = DescribeResult(outcome.result);
@@ -195,6 +245,16 @@ int RunApply(const Arguments& arguments) {
     if (!WritePicture(options.output, PictureFromDocument(document), write, error)) {
         ReportError(error);
         return kExitFailure;
+    }
+    if (!options.record.empty()) {
+        if (!have_recorded) {
+            ReportError("the plug-in recorded no parameters; '" + options.record + "' not written");
+            return kExitFailure;
+        }
+        if (!WriteDescriptorFile(options.record, recorded, error)) {
+            ReportError(error);
+            return kExitFailure;
+        }
     }
     return kExitOk;
 }

@@ -649,4 +649,11 @@ void ReleaseScriptingHost(ScriptingHost& host) {
     if (gScripting == &host) gScripting = nullptr;
 }
 
+void PrepareScriptedRun(FilterRecord& record, void* context) {
+    ScriptedRun& run = *static_cast<ScriptedRun*>(context);
+    InitScriptingHost(run.host, record.handleProcs);
+    record.descriptorParameters = &run.host.parameters;
+    if (run.replay) run.offered = OfferDescriptor(run.host, *run.replay, plugInDialogDontDisplay);
+}
+
 }  // namespace tw::host

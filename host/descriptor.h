@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "hostapi/descriptors.h"
+#include "hostapi/filter_record.h"
 #include "hostapi/host_procs.h"
 
 namespace tw::host {
@@ -82,6 +83,18 @@ bool OfferDescriptor(ScriptingHost& host, const Descriptor& descriptor, int16_t 
 bool HeldDescriptor(const ScriptingHost& host, Descriptor& descriptor);
 // Disposes of the held descriptor handle and stops being current.
 void ReleaseScriptingHost(ScriptingHost& host);
+
+// One run of the filter as an editor replaying or recording an action: the procedures are
+// always offered, so the plug-in records what it used; `replay`, when set, is handed over
+// with playInfo 0 (do not show the dialog).
+struct ScriptedRun {
+    ScriptingHost host;
+    const Descriptor* replay = nullptr;
+    bool offered = true;  // false when the replayed descriptor could not be handed over
+};
+// For RunOptions::prepare_record: serves `run` (a ScriptedRun) through the filled record,
+// whose handle procedures then hold the descriptors.
+void PrepareScriptedRun(FilterRecord& record, void* run);
 
 // ---- The command line ----------------------------------------------------------------------
 

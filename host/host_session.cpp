@@ -256,6 +256,7 @@ RunOutcome HostSession::Apply(PluginEntryProc entry, Document& document, const H
         if (result == errReportString) outcome.message = ErrorStringText(s.error_string);
     };
     BeginRun(document, events);
+    if (options.prepare_record) options.prepare_record(s.record, options.prepare_context);
     OSErr result = noErr;
     if (options.interactive) result = CallSelector(entry, filterSelectorParameters);
     if (result) fail(result, filterSelectorParameters);

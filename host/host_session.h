@@ -24,6 +24,10 @@ struct HostEvents {
 
 struct RunOptions {
     bool interactive = false;  // send the parameters selector first, as a menu invocation does
+    // Called once the record is filled, before the first selector: where a front end adds
+    // what the session does not serve itself (the scripting descriptors of host/descriptor.h).
+    void (*prepare_record)(FilterRecord& record, void* context) = nullptr;
+    void* prepare_context = nullptr;
 };
 
 // Counts kept for tests and diagnostics.
