@@ -33,6 +33,16 @@ bool PictureFromImage(const ImageBuffer& image, Picture& picture) {
     return true;
 }
 
+size_t EncodeJpegFromImage(const ImageBuffer& image, std::vector<uint8_t>& out, int quality,
+                           const JpegExtras& extras) {
+    Picture picture;
+    if (!PictureFromImage(image, picture)) {
+        out.clear();
+        return 0;
+    }
+    return EncodeJpeg(picture, out, quality, extras);
+}
+
 bool StorePictureInImage(const Picture& picture, ImageBuffer& image) {
     if (!Usable(&image) || picture.empty()) return false;
     Picture sized;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "image/image_buffer.h"
+#include "settings/jpeg_memory.h"
 #include "settings/picture.h"
 #include "settings/settings_file.h"
 
@@ -14,6 +15,10 @@ namespace tw {
 // Level 0 of `image` as bytes: each channel clamped to 0..1 and truncated from value x 255,
 // as the JPEG writer takes its pixels. False when the image is empty.
 bool PictureFromImage(const ImageBuffer& image, Picture& picture);
+
+// EncodeJpeg of an image's level 0 (the gallery's pictures); 0 when the image is empty.
+size_t EncodeJpegFromImage(const ImageBuffer& image, std::vector<uint8_t>& out, int quality,
+                           const JpegExtras& extras = {});
 
 // Scales `picture` to the image's size and stores it (opaque), then rebuilds the image's
 // mip chain unless it is made without one. False when either is empty.

@@ -32,6 +32,14 @@ TEST_F(ImageHolder, RampAndByteConversionAgree) {
     Picture ramp;
     ResetPictureToRamp(ramp);
     EXPECT_EQ(picture.rgb, ramp.rgb);
+
+    std::vector<uint8_t> direct, through_image;
+    EncodeJpeg(ramp, direct, 50);
+    ASSERT_GT(EncodeJpegFromImage(holder, through_image, 50), 0u);
+    EXPECT_EQ(direct, through_image);
+    ImageBuffer empty{};
+    resetImageBuffer(empty);
+    EXPECT_EQ(EncodeJpegFromImage(empty, through_image, 50), 0u);
 }
 
 TEST_F(ImageHolder, PictureTravelsThroughAFile) {
