@@ -70,9 +70,11 @@ void MipLevelSize(int32_t width, int32_t height, int32_t level, int32_t& level_w
 
 namespace {
 
+// Zeroed memory. From the C heap it comes from calloc, which leaves large blocks
+// untouched until written, so a buffer costs no time before it is filled.
 void* Allocate(const ImageBuffer& b, size_t bytes) {
-    void* block = b.memory.allocate ? b.memory.allocate(b.memory.context, bytes)
-                                    : std::malloc(bytes);
+    if (!b.memory.allocate) return std::calloc(1, bytes);
+    void* block = b.memory.allocate(b.memory.context, bytes);
     if (block) std::memset(block, 0, bytes);
     return block;
 }
@@ -137,7 +139,7 @@ bool initImageBuffer(ImageBuffer& b, int32_t width, int32_t height, int32_t form
     if (b.mip_job == 0) b.mip_job = kMipJobInteger;
 
     // Lay out every level's tiles before allocating any of them.
-    int32_t tiles = 0;
+    int64_t tiles = 0;
     for (int32_t k = 0; k < kMaxLevels; ++k) {
         ImageLevel& l = b.levels[k];
         l = ImageLevel{};
@@ -151,13 +153,18 @@ bool initImageBuffer(ImageBuffer& b, int32_t width, int32_t height, int32_t form
         l.scale_y = std::ldexp(1.0f, -k) / (float(l.height) / float(height));
         l.tile_columns = (l.width + 2 * b.apron + kTileSize - 1) / kTileSize;
         l.tile_rows = (l.height + 2 * b.apron + kTileSize - 1) / kTileSize;
-        l.first_tile = tiles;
-        tiles += l.tile_columns * l.tile_rows;
+        l.first_tile = int32_t(tiles);
+        tiles += int64_t(l.tile_columns) * l.tile_rows;
+        // Beyond this the tile indices would overflow; no machine holds such a picture.
+        if (tiles > (int64_t(1) << 28)) {
+            b.tile_count = 0;
+            return false;
+        }
     }
 
     b.tiles = static_cast<ImageTile*>(Allocate(b, sizeof(ImageTile) * size_t(tiles)));
     if (!b.tiles) return false;
-    b.tile_count = tiles;  // every descriptor is zero, so a partial failure frees cleanly
+    b.tile_count = int32_t(tiles);  // every descriptor is zero, so a partial failure frees cleanly
     for (int32_t k = 0; k <= b.top_level; ++k) {
         const ImageLevel& l = b.levels[k];
         const int32_t stored_w = l.width + 2 * b.apron, stored_h = l.height + 2 * b.apron;

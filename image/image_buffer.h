@@ -174,7 +174,8 @@ void resetImageBuffer(ImageBuffer& buffer, const ImageMemory* memory = nullptr);
 
 // Allocates every tile of every level of an existing (empty or reset) record. False, with
 // everything freed and the record empty, when width or height is below 1, the format is
-// not one of the eight, or memory runs out. Pixels start at zero.
+// not one of the eight, or memory runs out. Pixels start at zero, the levels above 0 too
+// until buildMipChain fills them.
 bool initImageBuffer(ImageBuffer& buffer, int32_t width, int32_t height, int32_t format,
                      bool apron = false);
 

@@ -37,6 +37,7 @@ TEST(Creation, RefusesEmptyOrAbsurdSizes) {
     EXPECT_EQ(createImageBuffer(-3, 5, kRgba8), nullptr);
     EXPECT_EQ(createImageBuffer(5, -1, kGrey8), nullptr);
     EXPECT_EQ(createImageBuffer(INT32_MAX, 2, kGrey8), nullptr);  // beyond what tiles can address
+    EXPECT_EQ(createImageBuffer(1 << 30, 1 << 30, kRgbaFloat), nullptr);
 }
 
 TEST(Creation, LevelSizesFollowTheRoundingRule) {
