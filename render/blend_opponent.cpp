@@ -10,7 +10,8 @@
 // on their fixed byte values.
 //
 // The inverse undoes each step in turn; grid points outside the gamut have their curved
-// channels clamped, and the points next to the grey axis are kept grey (see BuildInverse).
+// channels clamped, and the points next to the grey axis lose chroma near black and white
+// (see BuildInverse).
 //
 // Both 16x16x16 tables are computed at compile time; nothing is built at run time.
 #include <algorithm>
@@ -190,16 +191,17 @@ constexpr std::array<uint8_t, kTableBytes> BuildInverse() {
     for (int i3 = 0; i3 < kGrid; ++i3)
         for (int i2 = 0; i2 < kGrid; ++i2)
             for (int i1 = 0; i1 < kGrid; ++i1) {
-                // The four columns around the grey axis (byte 128 lies between grid points
-                // 7 and 8) hold the grey of their lightness. Greys are interpolated from
-                // them alone, with uneven weights, so any colour they carried would tint
-                // the greys, by up to 13 steps near white where the gamut is narrow.
-                bool near_axis = (i2 == 7 || i2 == 8) && (i3 == 7 || i3 == 8);
+                // Greys are interpolated from the four columns around the grey axis alone
+                // (byte 128 lies between grid points 7 and 8), with uneven weights. Near
+                // white the gamut is so narrow that the exact colours of those points would
+                // tint the light greys by up to 13 steps, so their chroma fades out over the
+                // top 51 lightness steps, and at black, where the gamut is a point, too.
+                const double l = 17.0 * i1;
+                double chroma = 1.0;
+                if ((i2 == 7 || i2 == 8) && (i3 == 7 || i3 == 8))
+                    chroma = std::min({1.0, (255.0 - l) / 51.0, l / 17.0});
                 double rgb[3] = {};
-                if (near_axis)
-                    Inverse(17.0 * i1, 128, 128, rgb);
-                else
-                    Inverse(17.0 * i1, 17.0 * i2, 17.0 * i3, rgb);
+                Inverse(l, 128 + (17.0 * i2 - 128) * chroma, 128 + (17.0 * i3 - 128) * chroma, rgb);
                 int at = i1 * kStride[0] + i2 * kStride[1] + i3 * kStride[2];
                 for (int c = 0; c < 3; ++c) table[size_t(at + c)] = ToByte(rgb[c] * 255.0);
             }
