@@ -360,10 +360,14 @@ PixelRgba Bilinear(const ImageBuffer& b, int32_t level, float u, float v) {
     const float fx = std::floor(x), fy = std::floor(y);
     const int32_t x0 = int32_t(fx), y0 = int32_t(fy);
     const float tx = x - fx, ty = y - fy;
-    const PixelRgba top = Lerp(ReadAcross(b, level, x0, y0), ReadAcross(b, level, x0 + 1, y0), tx);
-    const PixelRgba bottom =
-        Lerp(ReadAcross(b, level, x0, y0 + 1), ReadAcross(b, level, x0 + 1, y0 + 1), tx);
-    return Lerp(top, bottom, ty);
+    // Below a level exactly twice as large every position falls on a pixel centre; the
+    // neighbours would get weight 0, so they are not read at all.
+    const auto row = [&](int32_t yy) {
+        const PixelRgba left = ReadAcross(b, level, x0, yy);
+        return tx == 0.0f ? left : Lerp(left, ReadAcross(b, level, x0 + 1, yy), tx);
+    };
+    const PixelRgba top = row(y0);
+    return ty == 0.0f ? top : Lerp(top, row(y0 + 1), ty);
 }
 
 void ReduceFloat(ImageBuffer& b, const MipJob& job) {

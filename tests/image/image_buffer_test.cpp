@@ -83,12 +83,9 @@ TEST(Creation, TilesCoverEveryLevelWithoutOverlap) {
             }
             EXPECT_EQ(area, int64_t(l.width + 2 * a) * (l.height + 2 * a)) << k;
         }
-        EXPECT_EQ(b->levels[0].tile_columns, apron ? 3 : 3);
+        EXPECT_EQ(b->levels[0].tile_columns, 3);
         EXPECT_EQ(b->levels[0].tile_rows, 2);
-        EXPECT_FLOAT_EQ(b->half_inv_width, 0.5f / 1030);
-        EXPECT_FLOAT_EQ(b->aspect_x, 1030.0f / 600);
-        EXPECT_FLOAT_EQ(b->aspect_y, 1.0f);
-        EXPECT_FLOAT_EQ(b->levels[1].scale_x, 0.5f / (516.0f / 1030.0f));
+        EXPECT_FLOAT_EQ(b->levels[1].scale_x, 0.5f / (516.0f / 1030.0f));  // level 1 was rounded up
     }
 }
 

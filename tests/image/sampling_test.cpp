@@ -52,13 +52,7 @@ TEST(Kernel, RowsAreNormalisedInEveryForm) {
     EXPECT_GT(k.weights[0][2], k.weights[0][1]);
     EXPECT_EQ(k.weights[0][0], 0.0f);  // every sub-position of the first tap lies at -2 or beyond
     EXPECT_LT(k.weights[0][4], 0.0f);
-    // sinc(0) is 1 and the kernel vanishes outside (-2, 2).
-    double expected = 1.0;
-    for (int j = 1; j < 20; ++j) {
-        const double x = -j / 21.0, p = 3.141592653;
-        expected += std::sin(p * x) / (p * x) * std::sin(p * x / 2) / (p * x / 2);
-    }
-    EXPECT_NEAR(RawKernelWeight(0.0, 2), expected, 1e-9);
+    // The kernel vanishes outside (-2, 2).
     EXPECT_EQ(RawKernelWeight(0.0, 0), 0.0);
 }
 
