@@ -52,6 +52,19 @@ TEST(Kernel, RowsAreNormalisedInEveryForm) {
     EXPECT_GT(k.weights[0][2], k.weights[0][1]);
     EXPECT_EQ(k.weights[0][0], 0.0f);  // every sub-position of the first tap lies at -2 or beyond
     EXPECT_LT(k.weights[0][4], 0.0f);
+    // The compile-time sine agrees with the library's.
+    const auto lanczos = [](double x) {
+        const double p = 3.141592653;
+        if (x == 0) return 1.0;
+        if (std::fabs(x) >= 2) return 0.0;
+        return std::sin(p * x) / (p * x) * std::sin(p * x / 2) / (p * x / 2);
+    };
+    for (double phase : {0.0, 0.3, 0.75})
+        for (int tap = 0; tap < kKernelTaps; ++tap) {
+            double expected = 0;
+            for (int j = 0; j < 20; ++j) expected += lanczos(phase - 2 + tap - j / 21.0);
+            EXPECT_NEAR(RawKernelWeight(phase, tap), expected, 1e-9) << phase << " " << tap;
+        }
     // The kernel vanishes outside (-2, 2).
     EXPECT_EQ(RawKernelWeight(0.0, 0), 0.0);
 }
