@@ -299,7 +299,7 @@ bool copyMips(const ImageBuffer& from, ImageBuffer& to) {
 
 bool resampleRect(const ImageBuffer& source, ImageBuffer& target, int32_t top, int32_t left,
                   int32_t bottom, int32_t right, float beta) {
-    if (source.empty() || target.empty()) return false;
+    if (source.empty() || target.empty() || &source == &target) return false;
     top = std::max(top, 0);
     left = std::max(left, 0);
     bottom = std::min(bottom, target.height);
@@ -329,6 +329,7 @@ bool resampleRect(const ImageBuffer& source, ImageBuffer& target, int32_t top, i
 
 bool resampleImage(const ImageBuffer& source, ImageBuffer& target) {
     if (source.empty() || target.empty()) return false;
+    if (&source == &target) return true;  // already shows itself; reading while writing would smear
     if (source.width == target.width && source.height == target.height &&
         source.format == target.format && source.top_level == target.top_level &&
         copyMips(source, target))

@@ -64,6 +64,12 @@ constexpr ResampleKernel BuildKernel() {
         table.weights[i][4] = 1.0f - float_sum;
         table.weights2048[i][4] = 2048 - sum2048;
         table.weights32768[i][4] = 32768 - sum32768;
+        for (int k = 0; k < kKernelTaps; ++k) {
+            const int from = kKernelTaps - 1 - k;
+            table.columns_float[i][k] = table.weights[i][from];
+            table.columns2048[i][k] = float(table.weights2048[i][from]) / 2048.0f;
+            table.columns32768[i][k] = float(table.weights32768[i][from]) / 32768.0f;
+        }
     }
     return table;
 }

@@ -16,6 +16,14 @@ struct ResampleKernel {
     float weights[kKernelPhases][kKernelTaps];
     int32_t weights2048[kKernelPhases][kKernelTaps];    // for 8-bit pixels
     int32_t weights32768[kKernelPhases][kKernelTaps];   // for 16-bit pixels
+
+    // The same three, ready for the level sampler: as floats (the integer rows divided by
+    // their scale, which is exact) and in the order of the columns h-2 .. h+2 they weight,
+    // that is tap 4 first. Read in the table's own order the sample would move backwards
+    // inside each pixel.
+    float columns_float[kKernelPhases][kKernelTaps];
+    float columns2048[kKernelPhases][kKernelTaps];
+    float columns32768[kKernelPhases][kKernelTaps];
 };
 
 // The one table, shared by every buffer.

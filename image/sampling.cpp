@@ -28,21 +28,11 @@ typedef int32_t i32x4 __attribute__((vector_size(16)));
 
 constexpr int kTaps = kKernelTaps;
 
-// Weights of the five columns (or rows) h-2 .. h+2 for one phase. The table lists its
-// taps from the far side of the sample towards the near side, so column h-2+k takes tap
-// 4-k; taken the other way round the sample would move backwards inside each pixel.
+// Weights of the five columns h-2 .. h+2 and of the five rows m-2 .. m+2.
 struct Weights {
-    float x[kTaps], y[kTaps];
+    const float* x;
+    const float* y;
 };
-
-template <typename T>
-void ColumnWeights(const T (&table)[kKernelPhases][kTaps], float scale, int phase_x, int phase_y,
-                   Weights& w) {
-    for (int k = 0; k < kTaps; ++k) {
-        w.x[k] = float(table[phase_x][kTaps - 1 - k]) * scale;
-        w.y[k] = float(table[phase_y][kTaps - 1 - k]) * scale;
-    }
-}
 
 // ---- Loading one pixel as four lanes -------------------------------------------------------
 // The 8-bit word is loaded in memory order (alpha first on a little-endian machine) and put
@@ -153,33 +143,24 @@ f32x4 SampleLevel(const ImageBuffer& b, int32_t level, float u, float v) {
         stride = size_t(kTaps) * size_t(b.bytes_per_pixel);
     }
 
-    Weights w;
     const ResampleKernel& K = *b.kernel;
     switch (b.format) {
         case kRgba8:
-            ColumnWeights(K.weights2048, 0x1p-11f, phase_x, phase_y, w);
-            return Rgba8ToRgba(Filter<LoadRgba8, 4>(p, stride, w));
+            return Rgba8ToRgba(Filter<LoadRgba8, 4>(p, stride, {K.columns2048[phase_x], K.columns2048[phase_y]}));
         case kGrey8:
-            ColumnWeights(K.weights2048, 0x1p-11f, phase_x, phase_y, w);
-            return Filter<LoadGrey8, 1>(p, stride, w);
+            return Filter<LoadGrey8, 1>(p, stride, {K.columns2048[phase_x], K.columns2048[phase_y]});
         case kRgba16:
-            ColumnWeights(K.weights32768, 0x1p-15f, phase_x, phase_y, w);
-            return Filter<LoadRgba16, 8>(p, stride, w);
+            return Filter<LoadRgba16, 8>(p, stride, {K.columns32768[phase_x], K.columns32768[phase_y]});
         case kGrey16:
-            ColumnWeights(K.weights32768, 0x1p-15f, phase_x, phase_y, w);
-            return Filter<LoadGrey16, 2>(p, stride, w);
+            return Filter<LoadGrey16, 2>(p, stride, {K.columns32768[phase_x], K.columns32768[phase_y]});
         case kRgbaFloat:
-            ColumnWeights(K.weights, 1.0f, phase_x, phase_y, w);
-            return Filter<LoadRgbaFloat, 16>(p, stride, w);
+            return Filter<LoadRgbaFloat, 16>(p, stride, {K.columns_float[phase_x], K.columns_float[phase_y]});
         case kGreyFloat:
-            ColumnWeights(K.weights, 1.0f, phase_x, phase_y, w);
-            return Filter<LoadGreyFloat, 4>(p, stride, w);
+            return Filter<LoadGreyFloat, 4>(p, stride, {K.columns_float[phase_x], K.columns_float[phase_y]});
         case kRgbHalf:
-            ColumnWeights(K.weights, 1.0f, phase_x, phase_y, w);
-            return Filter<LoadRgbHalf, 6>(p, stride, w);
+            return Filter<LoadRgbHalf, 6>(p, stride, {K.columns_float[phase_x], K.columns_float[phase_y]});
         case kGreyHalf:
-            ColumnWeights(K.weights, 1.0f, phase_x, phase_y, w);
-            return Filter<LoadGreyHalf, 2>(p, stride, w);
+            return Filter<LoadGreyHalf, 2>(p, stride, {K.columns_float[phase_x], K.columns_float[phase_y]});
         default:
             return f32x4{0.5f, 0.5f, 0.5f, 0.5f} * b.full_scale;
     }
