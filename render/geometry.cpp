@@ -113,6 +113,10 @@ void updateFootprintFilter(WaterState& s, const Vec3& d, double x, double yb, in
     }
     s.cachedRoughness[0] = std::max(vx, 0.04);
     s.cachedRoughness[1] = std::max(vz, 0.04);
+    // The footprint spreads by the unresolved slopes themselves; the 0.04 floor above only
+    // keeps the glitter's highlight from becoming a needle.
+    s.cachedSlopeSigma[0] = std::sqrt(std::max(vx, 1e-8));
+    s.cachedSlopeSigma[1] = std::sqrt(std::max(vz, 1e-8));
 }
 
 Plane2 sourceOfReflection(const WaterState& s, const Plane2& a) {
@@ -123,8 +127,7 @@ Plane2 sourceOfReflection(const WaterState& s, const Plane2& a) {
 // standard deviation of the slopes the pixel cannot resolve.
 void footprintDerivatives(const WaterState& s, PixelRecord& rec, const Vec3& d, const Vec3& n,
                           const Plane2& a0) {
-    const double sigma[2] = {std::sqrt(std::max(rec.roughness[0], 1e-8)),
-                             std::sqrt(std::max(rec.roughness[1], 1e-8))};
+    const double* sigma = s.cachedSlopeSigma;
     const Plane2 base = sourceOfReflection(s, a0);
     float out[4];
     for (int axis = 0; axis < 2; ++axis) {

@@ -184,6 +184,7 @@ void setupWaveShapes(WaterState& s) {
     const double c = static_cast<float>(s.slider.complexity * 0.01f);
     for (int k = 0; k < 5; ++k) {
         s.sharpness[k] = 0.01 - s.slider.waviness * 0.01 * 0.01 + 0.5 * (1 - c) * (1 - c) * k / 5;
+        if (s.styleMode != 2) continue;  // only the Complex style's surface uses the shapes
         double hi = -1e300, lo = 1e300, sum = 0;
         for (int i = 0; i < 40; ++i) {
             for (int j = 0; j < 40; ++j) {
@@ -303,8 +304,9 @@ void setupWaterState(WaterState& s, const RenderParams& p, const NoiseTables& no
     setupComplexRipples(s);
     // 7, 8. Wave-shape normalisation and the ripple profile mean.
     setupWaveShapes(s);
-    // 9. Slope statistics.
-    setupSlopeStatistics(s);
+    // 9. Slope statistics. Only the Complex style reads them, and they are most of the
+    // set-up's cost, which the scheduler pays on the host's thread for every job.
+    if (s.styleMode == 2) setupSlopeStatistics(s);
 }
 
 }  // namespace tw

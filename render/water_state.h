@@ -99,6 +99,7 @@ struct WaterState {
     double lightDirection[3]{};           // x, y (up), z
     int32_t footprintKey = kNoFootprintKey;    // key of the cached octave weights and roughness
     double cachedRoughness[2]{};          // roughness belonging to footprintKey
+    double cachedSlopeSigma[2]{};         // deviation of the unresolved slopes (x, z), same key
 
     // Sampling state for the footprint sampler.
     int32_t maxTaps = 20;

@@ -125,6 +125,7 @@ void usage(FILE* out) {
                  "  --pick X,Y           ripple centre as fractions of width and height\n"
                  "  --light A,B,C        light direction as stored in the settings\n"
                  "  --threads N          worker threads (default 1)\n"
+                 "  --shrink W           reduce IN.png to W pixels across before rendering\n"
                  "  --repeat N           render N times and report the fastest time\n"
                  "  --help               this text\n");
 }
@@ -145,7 +146,7 @@ int main(int argc, char** argv) {
     params.style = tw::kStyleSimple;
     params.zoom = 1;
     params.render_mode = tw::kRenderFinal;
-    int threads = 1, repeat = 1;
+    int threads = 1, repeat = 1, shrinkTo = 0;
     std::vector<const char*> files;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -187,6 +188,8 @@ int main(int argc, char** argv) {
             }
         } else if (a == "--threads") {
             threads = std::max(1, std::atoi(next()));
+        } else if (a == "--shrink") {
+            shrinkTo = std::max(8, std::atoi(next()));
         } else if (a == "--repeat") {
             repeat = std::max(1, std::atoi(next()));
         } else if (!a.empty() && a[0] == '-') {
@@ -202,6 +205,7 @@ int main(int argc, char** argv) {
     }
     Picture in;
     if (!readPng(files[0], in)) return 1;
+    if (shrinkTo > 0 && shrinkTo < in.width) in = shrink(in, shrinkTo);
     tw::ImageBuffer* source = tw::createImageBuffer(in.width, in.height, tw::kRgba8);
     if (!source) {
         std::fprintf(stderr, "render_png: out of memory for a %dx%d picture\n", in.width, in.height);

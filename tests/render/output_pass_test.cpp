@@ -96,6 +96,35 @@ TEST(RenderImage, SimpleWaterShowsTheSceneUpsideDown) {
     }
 }
 
+// Calm Complex water is a mirror: stripes in the scene stay sharp in the reflection, which
+// they would not if the reflection footprint were wider than the unresolved waves allow.
+TEST(RenderImage, CalmComplexWaterIsASharpMirror) {
+    const int w = 96, h = 64;
+    Buffer src(createImageBuffer(w, h, kRgbaFloat));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) writePixel(*src, 0, x, y, {0.5f, 0.5f, (x / 8) % 2 ? 0.8f : 0.1f, 1.0f});
+    buildMipChain(*src);
+    auto p = plainParams(kStyleComplex);
+    p.waviness = 0;
+    p.height = 0;
+    p.brilliance = 100;
+    p.light_dir[0] = 0;  // light low behind the viewer: no sun, sheen or glint in view
+    p.light_dir[1] = 1;
+    p.light_dir[2] = 0;
+    p.glitter_color = {0, 0, 0};
+    const auto out = render(*src, p, 1);
+    const int y = 45;
+    float lo = 1e9f, hi = 0;
+    for (int x = 10; x < 86; ++x) {
+        const float* q = &out[(y * w + x) * 4];
+        ASSERT_GT(q[0], 0.01f);
+        lo = std::min(lo, q[2] / q[0]);
+        hi = std::max(hi, q[2] / q[0]);
+    }
+    EXPECT_LT(lo, 0.5f);
+    EXPECT_GT(hi, 1.3f);
+}
+
 // Builds the record grid of one job as the scheduler would.
 struct JobFixture {
     NoiseTables noise;

@@ -1,0 +1,127 @@
+// Renderer speed: whole renders of a final 1920 x 1080 picture and a 640 x 450 preview in
+// both styles on one and two threads, the per-job set-up the scheduler pays on the host's
+// thread, and the wave-surface primitives the Complex style spends its time in.
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "image/image_buffer.h"
+#include "params/render_params.h"
+#include "render/geometry.h"
+#include "render/noise.h"
+#include "render/render_image.h"
+#include "render/water_state.h"
+
+namespace {
+
+struct BufferDeleter {
+    void operator()(tw::ImageBuffer* b) const { tw::destroyImageBuffer(b); }
+};
+using Buffer = std::unique_ptr<tw::ImageBuffer, BufferDeleter>;
+
+// A picture with detail at every scale: soft gradients plus hard-edged blocks.
+Buffer makeSource(int width, int height) {
+    Buffer b(tw::createImageBuffer(width, height, tw::kRgba8));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const float block = ((x / 37) ^ (y / 23)) & 1 ? 0.25f : 0.0f;
+            tw::writePixel(*b, 0, x, y,
+                           {static_cast<float>(x) / width, 0.3f + block, static_cast<float>(y) / height, 1.0f});
+        }
+    tw::buildMipChain(*b);
+    return b;
+}
+
+tw::RenderParams params(int style, int mode, int zoom) {
+    tw::RenderParams p;
+    std::memset(&p, 0, sizeof p);
+    tw::ResetParams(p);
+    tw::SetPlainSettings(p);
+    p.style = style;
+    p.render_mode = mode;
+    p.zoom = zoom;
+    return p;
+}
+
+// Arguments: style, preview (0/1), threads.
+void BM_Render(benchmark::State& state) {
+    const int style = static_cast<int>(state.range(0));
+    const bool preview = state.range(1) != 0;
+    const int threads = static_cast<int>(state.range(2));
+    // The preview shows a 1920 x 1350 picture at a third of its size: 640 x 450.
+    static Buffer finalSource = makeSource(1920, 1080);
+    static Buffer previewSource = makeSource(1920, 1350);
+    tw::ImageBuffer& src = preview ? *previewSource : *finalSource;
+    const int zoom = preview ? 3 : 1;
+    const tw::RenderParams p = params(style, preview ? tw::kRenderPreview : tw::kRenderFinal, zoom);
+    tw::RenderImageRequest req;
+    req.width = (src.width + zoom - 1) / zoom;
+    req.height = (src.height + zoom - 1) / zoom;
+    req.threads = threads;
+    std::vector<float> out;
+    for (auto _ : state) {
+        tw::renderImage(src, p, req, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    const double pixels = static_cast<double>(req.width) * req.height;
+    state.counters["Mpixel/s"] = benchmark::Counter(pixels * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["ns/pixel"] =
+        benchmark::Counter(pixels * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_Render)
+    ->ArgNames({"style", "preview", "threads"})
+    ->Args({1, 1, 1})->Args({1, 1, 2})->Args({2, 1, 1})->Args({2, 1, 2})
+    ->Args({1, 0, 1})->Args({1, 0, 2})->Args({2, 0, 1})->Args({2, 0, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(0.5);
+
+void BM_SetupWaterState(benchmark::State& state) {
+    const tw::RenderParams p = params(static_cast<int>(state.range(0)), tw::kRenderFinal, 1);
+    tw::NoiseTables noise;
+    tw::buildNoiseTables(noise, p.seed);
+    tw::WaterState s;
+    for (auto _ : state) {
+        tw::setupWaterState(s, p, noise, {1920, 1080}, nullptr, {0, 0, 64, 64});
+        benchmark::DoNotOptimize(s.slopeVarianceX[0]);
+    }
+}
+BENCHMARK(BM_SetupWaterState)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
+
+void BM_PixelGeometry(benchmark::State& state) {
+    const tw::RenderParams p = params(static_cast<int>(state.range(0)), tw::kRenderFinal, 1);
+    tw::NoiseTables noise;
+    tw::buildNoiseTables(noise, p.seed);
+    tw::WaterState s;
+    tw::setupWaterState(s, p, noise, {1920, 1080}, nullptr, {0, 0, 64, 64});
+    tw::PixelRecord rec{};
+    int i = 0;
+    for (auto _ : state) {
+        const int c = i % 1920, r = 600 + (i / 1920) % 480;
+        tw::pixelGeometry(s, rec, static_cast<float>(c), static_cast<float>(r), tw::pixelKey(c, r));
+        benchmark::DoNotOptimize(rec.sourceU);
+        i += 7;
+    }
+}
+BENCHMARK(BM_PixelGeometry)->Arg(1)->Arg(2);
+
+void BM_WaveHeight(benchmark::State& state) {
+    const tw::RenderParams p = params(tw::kStyleComplex, tw::kRenderFinal, 1);
+    tw::NoiseTables noise;
+    tw::buildNoiseTables(noise, p.seed);
+    tw::WaterState s;
+    tw::setupWaterState(s, p, noise, {1920, 1080}, nullptr, {0, 0, 64, 64});
+    for (double& w : s.octaveWeight) w = 1;
+    double x = 0.1;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tw::waveHeight(x, 0, 11.3 - x, s, 5));
+        x += 0.013;
+    }
+}
+BENCHMARK(BM_WaveHeight);
+
+}  // namespace
+
+BENCHMARK_MAIN();
