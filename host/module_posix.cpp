@@ -20,7 +20,10 @@ bool LoadPluginModule(const std::string& path, PluginModule& module, std::string
     }
     // A bare name would make dlopen search the library path instead of this file.
     std::string where = path.find('/') == std::string::npos ? "./" + path : path;
-    void* handle = dlopen(where.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The module stays mapped after dlclose: a plug-in's worker threads may still be
+    // returning from their last job when the entry point has already returned, and
+    // unmapping the code under them would crash the host. Editors keep modules loaded too.
+    void* handle = dlopen(where.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle) {
         const char* reason = dlerror();
         error = "cannot load the plug-in module '" + path + "': " + (reason ? reason : "unknown");
