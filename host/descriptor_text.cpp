@@ -325,7 +325,8 @@ void JsonNumber(std::string& out, double v) {
     }
 }
 
-void JsonItems(std::string& out, const std::vector<DescriptorItem>& items, int indent) {
+// Items of nested objects are not the filter's keys, so only the top level is named.
+void JsonItems(std::string& out, const std::vector<DescriptorItem>& items, int indent, bool top_level) {
     const std::string pad(size_t(indent), ' ');
     out += "[";
     for (size_t i = 0; i < items.size(); ++i) {
@@ -333,9 +334,9 @@ void JsonItems(std::string& out, const std::vector<DescriptorItem>& items, int i
         out += i ? ",\n" : "\n";
         out += pad + "  {\"key\": ";
         JsonCode(out, item.key);
-        const ScriptKey* known = indent == 2 ? FindScriptKey(item.key) : nullptr;
+        const char* name = top_level ? RecordedKeyName(item.key) : nullptr;
         out += ", \"name\": ";
-        JsonString(out, known ? known->name : "");
+        JsonString(out, name ? name : "");
         out += ", \"type\": ";
         JsonString(out, KindName(item.kind));
         switch (item.kind) {
@@ -374,7 +375,7 @@ void JsonItems(std::string& out, const std::vector<DescriptorItem>& items, int i
             out += ", \"class\": ";
             JsonCode(out, item.type);
             out += ", \"value\": ";
-            JsonItems(out, item.object, indent + 4);
+            JsonItems(out, item.object, indent + 4, false);
             break;
         case DescriptorKind::SimpleReference:
             out += ", \"class\": ";
@@ -711,7 +712,7 @@ bool ItemsFromJson(const Json& list, std::vector<DescriptorItem>& items, int dep
 
 std::string DescriptorToJson(const Descriptor& descriptor) {
     std::string out = "{\n  \"descriptor\": ";
-    JsonItems(out, descriptor.items, 2);
+    JsonItems(out, descriptor.items, 2, true);
     out += "\n}\n";
     return out;
 }

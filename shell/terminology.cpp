@@ -101,6 +101,17 @@ const ScriptKey* FindScriptKey(uint32_t code) {
     return nullptr;
 }
 
+const char* RecordedKeyName(uint32_t code) {
+    if (const ScriptKey* key = FindScriptKey(code)) return key->name;
+    if (code == kVersionKey) return "settings version";
+    static constexpr const char* kFullColourNames[6] = {"water red 16-bit",   "water green 16-bit",
+                                                        "water blue 16-bit",  "glitter red 16-bit",
+                                                        "glitter green 16-bit", "glitter blue 16-bit"};
+    for (int i = 0; i < 6; ++i)
+        if (kFullColourKeys[i] == code) return kFullColourNames[i];
+    return nullptr;
+}
+
 void FillScriptKeyArray(ScriptKeyArray& keys) {
     for (int i = 0; i < kScriptKeyCount; ++i) keys[i] = ScriptKeyCode(kScriptKeys[i]);
     keys[kScriptKeyCount] = 0;

@@ -64,6 +64,9 @@ uint32_t ScriptKeyType(const ScriptKey& key);   // 'long', 'doub' or 'GLty'
 uint16_t ScriptKeyFlags(const ScriptKey& key);  // optional; the glue is also enumerated
 // The table entry for `code`, or null.
 const ScriptKey* FindScriptKey(uint32_t code);
+// A name for any key the filter records: the table's name, or a name for the version and
+// full-colour keys, which the terminology does not publish; null for other keys.
+const char* RecordedKeyName(uint32_t code);
 // The slider a slider key stands for (never null for kSliderLegacy / kSliderFloat).
 const SliderInfo* ScriptKeySlider(const ScriptKey& key);
 

@@ -152,7 +152,8 @@ TEST(DescriptorJson, NamesComeFromTheTerminology) {
     EXPECT_NE(json.find("\"key\": \"0019\", \"name\": \"horizon float\", \"type\": \"float\", \"value\": 30"),
               std::string::npos)
         << json;
-    EXPECT_NE(json.find("\"key\": \"Vers\", \"name\": \"\", \"type\": \"integer\", \"value\": 45"), std::string::npos)
+    EXPECT_NE(json.find("\"key\": \"Vers\", \"name\": \"settings version\", \"type\": \"integer\", \"value\": 45"),
+              std::string::npos)
         << json;
 }
 
@@ -350,30 +351,6 @@ TEST_F(DescriptorProcsTest, WriterKeepsEveryKindAndNestedObjects) {
     EXPECT_EQ(cls, Code("Clr "));
     DisposeBlock(nested);
     EXPECT_EQ(r.closeReadDescriptorProc(reader), noErr);
-}
-
-TEST_F(DescriptorProcsTest, PinnedReadsClampAndSayTheyDid) {
-    Descriptor d;
-    std::string error;
-    ASSERT_TRUE(AddSetting(d, "horizon=90", error));
-    ASSERT_TRUE(AddSetting(d, "seed=2000", error));
-    ASSERT_TRUE(OfferDescriptor(host_, d, plugInDialogDontDisplay));
-    const ReadDescriptorProcs& r = *host_.parameters.readDescriptorProcs;
-    DescriptorKeyID keys[] = {0};
-    PIReadDescriptor reader = r.openReadDescriptorProc(host_.parameters.descriptor, keys);
-    DescriptorKeyID key;
-    DescriptorTypeID type;
-    int32_t flags;
-    ASSERT_TRUE(r.getKeyProc(reader, &key, &type, &flags));
-    const real64 lo = 0, hi = 50;
-    real64 v = 0;
-    EXPECT_EQ(r.getPinnedFloatProc(reader, &lo, &hi, &v), coercedParamErr);
-    EXPECT_EQ(v, 50.0);
-    ASSERT_TRUE(r.getKeyProc(reader, &key, &type, &flags));
-    int32_t i = 0;
-    EXPECT_EQ(r.getPinnedIntegerProc(reader, 0, 100, &i), coercedParamErr);
-    EXPECT_EQ(i, 100);
-    EXPECT_EQ(r.closeReadDescriptorProc(reader), coercedParamErr);
 }
 
 }  // namespace

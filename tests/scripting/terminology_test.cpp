@@ -146,29 +146,5 @@ TEST(Terminology, AeteParsesBackWithEveryKeyTypeFlagAndName) {
     EXPECT_TRUE(r.at_end()) << "trailing or missing bytes";
 }
 
-TEST(Terminology, CodesAreStoredByteReversed) {
-    // Windows hosts read codes as little-endian words: 'ZQW2' must appear as "2WQZ".
-    const std::vector<uint8_t> bytes = TerminologyBytes();
-    const std::string text(bytes.begin(), bytes.end());
-    EXPECT_NE(text.find("2WQZ"), std::string::npos);
-    EXPECT_NE(text.find("ytLG"), std::string::npos);
-    EXPECT_EQ(text.find("ZQW2"), std::string::npos);
-}
-
-TEST(Terminology, GlueCodesMapBothWays) {
-    struct Case {
-        const char* code;
-        int mode;
-    };
-    const Case cases[] = {{"GL01", 1},  {"GL59", 59}, {"GL60", 60}, {"GL62", 62}, {"GL69", 69},
-                          {"GL00", 0},  {"GL70", 0},  {"GL99", 0},  {"GLx1", 0},  {"gl01", 0},
-                          {"<NO>", 0},  {"ABCD", 0}};
-    for (const Case& c : cases) EXPECT_EQ(blendModeFromScriptCode(Code(c.code)), c.mode) << c.code;
-    EXPECT_EQ(FourCCText(blendModeScriptCode(7)), "GL07");
-    EXPECT_EQ(FourCCText(blendModeScriptCode(0)), "<NO>");
-    EXPECT_EQ(FourCCText(blendModeScriptCode(70)), "<NO>");
-    EXPECT_EQ(FourCCText(blendModeScriptCode(-5)), "<NO>");
-}
-
 }  // namespace
 }  // namespace tw
