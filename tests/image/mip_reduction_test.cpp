@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "image/image_access.h"
@@ -146,6 +147,26 @@ TEST(MipReduction, JobsInAnyOrderGiveTheSameChain) {
                 EXPECT_TRUE(test::SameLevel(*whole, *pieces, k)) << format << " wrap " << wrap << " level " << k;
         }
     }
+}
+
+// Real worker threads, each taking every fourth band of a level, build the same chain as
+// one thread.
+TEST(MipReduction, ThreadsBuildTheSameChain) {
+    BufferPtr one = test::Pattern(700, 530, kRgba8);
+    BufferPtr many = test::Pattern(700, 530, kRgba8);
+    ASSERT_TRUE(buildMipChain(*one));
+    auto run_level = [](void*, ImageBuffer& b, int32_t kind, const MipJob& all) {
+        std::thread workers[4];
+        for (int w = 0; w < 4; ++w)
+            workers[w] = std::thread([&b, kind, all, w] {
+                for (int32_t top = all.top + 8 * w; top < all.bottom; top += 32)
+                    RunMipJob(kind, b, {all.level, top, all.left, std::min(top + 8, all.bottom), all.right});
+            });
+        for (std::thread& t : workers) t.join();
+        return true;
+    };
+    ASSERT_TRUE(buildMipChain(*many, run_level, nullptr));
+    for (int32_t k = 1; k <= one->top_level; ++k) EXPECT_TRUE(test::SameLevel(*one, *many, k)) << k;
 }
 
 TEST(MipReduction, JobKindsAndBadRectangles) {
