@@ -73,7 +73,7 @@ inline int latticeIndex(float floored) {
 }
 
 template <typename Fade>
-inline float gradientNoise(const NoiseTables& t, float x, float y, Fade fade) {
+[[gnu::always_inline]] inline float gradientNoise(const NoiseTables& t, float x, float y, Fade fade) {
     const float flx = fastFloor(x), fly = fastFloor(y);
     const int X = latticeIndex(flx), Y = latticeIndex(fly);
     float fx = x - flx, fy = y - fly;
@@ -144,23 +144,37 @@ Displacement flatDisplacement(const NoiseTables& t, float x, float z, float octa
     return {dx, dz};
 }
 
-double bumpShape(double px, double pz, double sharpness) {
+namespace {
+
+// The crest shape and the warped octave, inlined into the wave sum because the Complex
+// style evaluates them tens of times per sample.
+inline double crest(double px, double pz, float sharpness) {
     constexpr double kInvTwoPi = 1.0 / 6.283185307179586;
     const double u = px * kInvTwoPi + 0.5, v = pz * kInvTwoPi + 0.5;
     const float tu = static_cast<float>(u - fastFloor(u) - 0.5);
     const float tv = static_cast<float>(v - fastFloor(v) - 0.5);
-    const float s = static_cast<float>(sharpness);
     const float wu = parabolaWave(tu), wv = parabolaWave(tv);
-    const float gx = std::sqrt(wu * wu + s), gz = std::sqrt(wv * wv + s);
+    const float gx = std::sqrt(wu * wu + sharpness), gz = std::sqrt(wv * wv + sharpness);
     const double d = 1.0 - static_cast<double>(gx) * gz;
     return d * d;
 }
 
-double octaveBump(PlanePoint& p, double sharpness, int octave, const WaterState& s) {
-    const double n = gradientNoiseCubic(*s.noise, static_cast<float>(p.x), static_cast<float>(p.z));
+inline double warpedCrest(const NoiseTables& t, PlanePoint& p, float sharpness, double scale, double offset) {
+    const double n = gradientNoise(t, static_cast<float>(p.x), static_cast<float>(p.z),
+                                   [](float f) { return (3.0f - 2.0f * f) * f * f; });
     p.x += n;
     p.z += n;
-    return bumpShape(p.x, p.z, sharpness) * s.shapeScale[octave] + s.shapeOffset[octave];
+    return crest(p.x, p.z, sharpness) * scale + offset;
+}
+
+}  // namespace
+
+double bumpShape(double px, double pz, double sharpness) {
+    return crest(px, pz, static_cast<float>(sharpness));
+}
+
+double octaveBump(PlanePoint& p, double sharpness, int octave, const WaterState& s) {
+    return warpedCrest(*s.noise, p, static_cast<float>(sharpness), s.shapeScale[octave], s.shapeOffset[octave]);
 }
 
 double rippleHeight(double x, double z, const WaterState& s) {
@@ -192,8 +206,9 @@ double waveHeight(double x, double y, double z, const WaterState& s, int octaves
         if (s.octaveWeight[k] != 0) {
             PlanePoint p{(px + shift) * g, (pz + shift) * g};
             PlanePoint q{(qx - shift) * g, (qz - shift) * g};
-            const double u = octaveBump(p, s.sharpness[k], k, s);
-            const double v = octaveBump(q, s.sharpness[k], k, s);
+            const float sharp = static_cast<float>(s.sharpness[k]);
+            const double u = warpedCrest(*s.noise, p, sharp, s.shapeScale[k], s.shapeOffset[k]);
+            const double v = warpedCrest(*s.noise, q, sharp, s.shapeScale[k], s.shapeOffset[k]);
             sum += (u + v) * a * s.octaveWeight[k];
         }
         const double npx = 1.6 * px - 1.2 * pz, npz = 1.6 * pz + 1.2 * px;

@@ -4,6 +4,7 @@
 //   render_png [options] IN.png OUT.png
 //   render_png --sheet OUT.png THUMB_WIDTH COLUMNS IN.png...
 #include <png.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -44,14 +45,25 @@ bool readPng(const char* path, Picture& pic) {
     return true;
 }
 
+// Opaque pictures are written without their alpha channel, which keeps files smaller.
 bool writePng(const char* path, const Picture& pic) {
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     image.width = static_cast<png_uint_32>(pic.width);
     image.height = static_cast<png_uint_32>(pic.height);
+    bool opaque = true;
+    for (size_t i = 3; i < pic.rgba.size() && opaque; i += 4) opaque = pic.rgba[i] == 255;
+    std::vector<uint8_t> rgb;
+    const void* data = pic.rgba.data();
     image.format = PNG_FORMAT_RGBA;
-    if (!png_image_write_to_file(&image, path, 0, pic.rgba.data(), 0, nullptr)) {
+    if (opaque) {
+        rgb.reserve(pic.rgba.size() / 4 * 3);
+        for (size_t i = 0; i < pic.rgba.size(); i += 4) rgb.insert(rgb.end(), &pic.rgba[i], &pic.rgba[i] + 3);
+        data = rgb.data();
+        image.format = PNG_FORMAT_RGB;
+    }
+    if (!png_image_write_to_file(&image, path, 0, data, 0, nullptr)) {
         std::fprintf(stderr, "render_png: cannot write %s: %s\n", path, image.message);
         return false;
     }
@@ -95,16 +107,22 @@ int makeSheet(int argc, char** argv) {
         if (!readPng(argv[i], p)) return 1;
         thumbs.push_back(shrink(p, thumb));
     }
+    // Each row is as tall as its tallest thumbnail.
     const int rows = (static_cast<int>(thumbs.size()) + columns - 1) / columns, gap = 4;
-    int cellHeight = 0;
-    for (const Picture& t : thumbs) cellHeight = std::max(cellHeight, t.height);
+    std::vector<int> rowTop(rows + 1, gap);
+    for (int r = 0; r < rows; ++r) {
+        int tallest = 0;
+        for (size_t i = static_cast<size_t>(r) * columns; i < thumbs.size() && i < static_cast<size_t>(r + 1) * columns; ++i)
+            tallest = std::max(tallest, thumbs[i].height);
+        rowTop[r + 1] = rowTop[r] + tallest + gap;
+    }
     Picture sheet;
     sheet.width = columns * thumb + (columns + 1) * gap;
-    sheet.height = rows * cellHeight + (rows + 1) * gap;
+    sheet.height = rowTop[rows];
     sheet.rgba.assign(static_cast<size_t>(sheet.width) * sheet.height * 4, 255);
     for (size_t i = 0; i < thumbs.size(); ++i) {
         const int ox = gap + static_cast<int>(i % columns) * (thumb + gap);
-        const int oy = gap + static_cast<int>(i / columns) * (cellHeight + gap);
+        const int oy = rowTop[i / columns];
         const Picture& t = thumbs[i];
         for (int y = 0; y < t.height; ++y)
             std::memcpy(&sheet.rgba[(static_cast<size_t>(oy + y) * sheet.width + ox) * 4],
@@ -222,7 +240,7 @@ int main(int argc, char** argv) {
     request.width = (in.width + params.zoom - 1) / params.zoom;
     request.height = (in.height + params.zoom - 1) / params.zoom;
     request.threads = threads;
-    if (repeat == 1) request.progress = printProgress;
+    if (repeat == 1 && isatty(STDERR_FILENO)) request.progress = printProgress;  // quiet when piped
     std::vector<float> out;
     double best = 1e30;
     for (int r = 0; r < repeat; ++r) {
