@@ -1,5 +1,6 @@
 // The command table and the small helpers every command uses.
 #include "host/commands.h"
+#include "host/blend_command.h"
 #include "host/settings_command.h"
 
 #include <cerrno>
@@ -11,6 +12,7 @@ namespace tw::host {
 const Command kCommands[] = {
     {"apply", RunApply, "render the water over a picture file and write the result"},
     {"settings", RunSettings, "show or write a settings file (*.q8r)"},
+    {"blend", RunBlend, "lay one picture over another with a glue (blend) mode"},
 };
 const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 
