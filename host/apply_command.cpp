@@ -220,12 +220,12 @@ int RunApply(const Arguments& arguments) {
         have_recorded = HeldDescriptor(scripted.host, recorded);
         ReleaseScriptingHost(scripted.host);
     }
-    bool interrupted = Interrupted();
-    RemoveInterruptHandler();
     EndProgress(bar);
     UnloadPluginModule(module);
 
-    if (interrupted || outcome.result == userCanceledErr) {
+    // The handler stays in place through the write below: a Ctrl-C that comes after the
+    // check only sets the flag, so the short atomic write is never cut off half-way.
+    if (Interrupted() || outcome.result == userCanceledErr) {
         ReportError("cancelled; nothing written");
         return kExitCancelled;
     }
