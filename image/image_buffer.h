@@ -201,9 +201,11 @@ void writePixel(ImageBuffer& buffer, int32_t level, int32_t x, int32_t y, PixelR
 // same size, format, apron and chain.
 bool copyMips(const ImageBuffer& from, ImageBuffer& to);
 
-// Makes `target` show the whole of `source` (see the .cpp for the level choice) and
-// builds the target's mip chain unless its wrap flag is kWrapNoMips. False when either
-// buffer is empty.
+// Makes `target` show the whole of `source`: a plain copy when both have the same size,
+// format and chain; otherwise each target pixel is a point sample at its centre from
+// level log2(source height / target height) - 0.5, colours clamped to 0..1 (to 0..65535
+// for float targets) and alpha to 0..1. Then builds the target's mip chain unless its
+// wrap flag is kWrapNoMips. False when either buffer is empty.
 bool resampleImage(const ImageBuffer& source, ImageBuffer& target);
 // The same loop over a rectangle of the target only, with the level bias `beta`
 // (0.5 for whole buffers, 0.1 for the dialog's scaled drawing). Builds no mip chain.
@@ -241,7 +243,9 @@ PixelRgba pointSample(const ImageBuffer& buffer, float lod, float u, float v);
 struct SamplingState {
     int32_t max_taps = 20;        // most anisotropic taps per lookup (1 or more)
     uint8_t isotropic_lod = 0;    // 1: level from the largest derivative, no anisotropy
-    uint8_t jitter_taps = 0;      // 1: move taps along the axis by a noise offset
+    uint8_t jitter_taps = 0;      // 1: move each tap along the axis by up to half the tap
+                                  // spacing, by a noise offset that depends only on its
+                                  // position and number
     uint8_t reserved[2] = {};
     // The waterline in source positions: du, dv, ua, va, ub, vb, where (ua, va) and
     // (ub, vb) are two points on it and (du, dv) = (ub - ua, vb - va). All zero: no line.
@@ -256,8 +260,14 @@ struct Footprint {
     float dux, dvx, duy, dvy;
 };
 
-// The area sample of the output pass. `blur` (0..1) moves the level towards the top;
-// `softness` (0..1) shrinks the ellipse. Taps are combined as a root mean square.
+// The area sample of the output pass. The footprint ellipse (semi-axes = the singular
+// values of the footprint, in level-0 pixels, times 1 - softness / 2; the minor one at
+// least half a pixel) sets the level log2(minor), which `blur` (0..1) moves that far
+// towards the top. A footprint less than 1.25 times longer than wide is one trilinear
+// point sample; a longer one is sampled by taps spread along its major axis (2 up to a
+// ratio of 1.5, then the rounded ratio, at most max_taps), dropping the taps beyond the
+// mirror line when the row of taps crosses it. Colour is the root mean square of the
+// taps, alpha their mean.
 PixelRgba footprintSample(const ImageBuffer& buffer, float u, float v,
                           const Footprint& footprint, float blur, float softness,
                           const SamplingState& state);
@@ -273,7 +283,8 @@ struct MipJob {
 };
 
 // Runs job `kind` (kMipJobInteger or kMipJobFloat) over one rectangle (clamped to the
-// level). Returns false, doing nothing, for any other kind, so the scheduler's worker can
+// level). mip_reduction.cpp says how each job weights the level below, reads beyond its
+// border and when the integer job normalises by 1/1630. Returns false, doing nothing, for any other kind, so the scheduler's worker can
 // pass every job here first.
 bool RunMipJob(int32_t kind, ImageBuffer& buffer, const MipJob& job);
 
