@@ -14,10 +14,9 @@ namespace tw::image_detail {
 inline const uint8_t* PixelAddress(const ImageBuffer& b, int32_t level, int32_t x, int32_t y) {
     const ImageLevel& l = b.levels[level];
     const int32_t sx = x + b.apron, sy = y + b.apron;
-    const ImageTile& t =
-        b.tiles[l.first_tile + (sy / kTileSize) * l.tile_columns + sx / kTileSize];
-    return t.pixels + (size_t(y - t.y) * size_t(t.width) + size_t(x - t.x)) *
-                          size_t(b.bytes_per_pixel);
+    const ImageTile& t = b.tiles[l.first_tile + (sy / kTileSize) * l.tile_columns + sx / kTileSize];
+    return t.pixels +
+           (size_t(y - t.y) * size_t(t.width) + size_t(x - t.x)) * size_t(b.bytes_per_pixel);
 }
 inline uint8_t* PixelAddress(ImageBuffer& b, int32_t level, int32_t x, int32_t y) {
     return const_cast<uint8_t*>(PixelAddress(static_cast<const ImageBuffer&>(b), level, x, y));
@@ -31,7 +30,9 @@ inline int32_t WrapIndex(int32_t i, int32_t size) {
 inline int32_t ClampIndex(int32_t i, int32_t size) {
     return i < 0 ? 0 : (i >= size ? size - 1 : i);
 }
-inline bool WrapsX(const ImageBuffer& b) { return b.wrap == kWrapBoth || b.wrap == kWrapHorizontal; }
+inline bool WrapsX(const ImageBuffer& b) {
+    return b.wrap == kWrapBoth || b.wrap == kWrapHorizontal;
+}
 inline bool WrapsY(const ImageBuffer& b) { return b.wrap == kWrapBoth; }
 inline int32_t BorderX(const ImageBuffer& b, int32_t x, int32_t size) {
     return WrapsX(b) ? WrapIndex(x, size) : ClampIndex(x, size);
@@ -49,8 +50,7 @@ inline const uint8_t* DirectWindow(const ImageBuffer& b, int32_t level, int32_t 
     const int32_t sx = x + b.apron, sy = y + b.apron;
     if (sx / kTileSize != (sx + n - 1) / kTileSize || sy / kTileSize != (sy + n - 1) / kTileSize)
         return nullptr;
-    const ImageTile& t =
-        b.tiles[l.first_tile + (sy / kTileSize) * l.tile_columns + sx / kTileSize];
+    const ImageTile& t = b.tiles[l.first_tile + (sy / kTileSize) * l.tile_columns + sx / kTileSize];
     stride = size_t(t.width) * size_t(b.bytes_per_pixel);
     return t.pixels + size_t(y - t.y) * stride + size_t(x - t.x) * size_t(b.bytes_per_pixel);
 }

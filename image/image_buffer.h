@@ -283,9 +283,9 @@ struct MipJob {
 };
 
 // Runs job `kind` (kMipJobInteger or kMipJobFloat) over one rectangle (clamped to the
-// level). mip_reduction.cpp says how each job weights the level below, reads beyond its
-// border and when the integer job normalises by 1/1630. Returns false, doing nothing, for any other kind, so the scheduler's worker can
-// pass every job here first.
+// level). Returns false, doing nothing, for any other kind, so the scheduler's worker can
+// pass every job here first. mip_reduction.cpp says how each job weights the level below,
+// how it reads beyond that level's border and when the integer job normalises by 1/1630.
 bool RunMipJob(int32_t kind, ImageBuffer& buffer, const MipJob& job);
 
 // The whole of level `level` as one job, for a scheduler that cuts it into tiles itself.

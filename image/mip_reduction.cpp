@@ -242,9 +242,10 @@ public:
         const size_t accs = size_t(span_) + 2 * kSpan * size_t(width_);
         memory_ = std::malloc(accs * sizeof(Acc) + size_t(width_) * sizeof(int32_t) + alignof(Acc));
         if (!memory_) return false;
-        uintptr_t at = (reinterpret_cast<uintptr_t>(memory_) + alignof(Acc) - 1) & ~(uintptr_t(alignof(Acc)) - 1);
+        uintptr_t at = (reinterpret_cast<uintptr_t>(memory_) + alignof(Acc) - 1) &
+                       ~(uintptr_t(alignof(Acc)) - 1);
         line_ = reinterpret_cast<Acc*>(at);
-        rows_ = line_ + span_;                  // kSpan rows of H
+        rows_ = line_ + span_;                    // kSpan rows of H
         edges_ = rows_ + kSpan * size_t(width_);  // kSpan rows of first + last pixel
         offsets_ = reinterpret_cast<int32_t*>(edges_ + kSpan * size_t(width_));
         for (int32_t j = 0; j < width_; ++j)
@@ -264,7 +265,8 @@ public:
             const int rows = drop_last_row ? kSpan - 1 : kSpan;
             const float divisor = 16.0f * (drop_last_row ? kSumWithoutLastRow : kFullSum);
             int slot[kSpan];
-            for (int r = 0; r < rows; ++r) slot[r] = RowSlot(b, BorderY(b, y0 + r, src.height), y0, rows);
+            for (int r = 0; r < rows; ++r)
+                slot[r] = RowSlot(b, BorderY(b, y0 + r, src.height), y0, rows);
 
             uint8_t* out = nullptr;
             int32_t out_tile_end = -1;
@@ -293,7 +295,8 @@ private:
         const int32_t height = b.levels[level_below_].height;
         for (int s = 0; s < kSpan; ++s) {
             bool needed = false;
-            for (int r = 0; r < rows && !needed; ++r) needed = tags_[s] == BorderY(b, y0 + r, height);
+            for (int r = 0; r < rows && !needed; ++r)
+                needed = tags_[s] == BorderY(b, y0 + r, height);
             if (needed) continue;
             FillRow(b, sy, s);
             return s;
@@ -305,7 +308,8 @@ private:
     void FillRow(const ImageBuffer& b, int32_t sy, int s) {
         const ImageLevel& src = b.levels[level_below_];
         for (int32_t k = 0; k < span_; ++k)
-            line_[k] = Px::Load(PixelAddress(b, level_below_, BorderX(b, first_x_ + k, src.width), sy));
+            line_[k] =
+                Px::Load(PixelAddress(b, level_below_, BorderX(b, first_x_ + k, src.width), sy));
         Acc* h = rows_ + size_t(s) * size_t(width_);
         Acc* e = edges_ + size_t(s) * size_t(width_);
         for (int32_t j = 0; j < width_; ++j) {
@@ -456,8 +460,8 @@ bool buildMipChain(ImageBuffer& buffer, MipLevelRunner run_level, void* context)
     buffer.mip_state = 0;
     for (int32_t level = 1; level <= buffer.top_level; ++level) {
         const MipJob job = WholeLevelJob(buffer, level);
-        const bool ok = run_level ? run_level(context, buffer, kind, job)
-                                  : RunMipJob(kind, buffer, job);
+        const bool ok =
+            run_level ? run_level(context, buffer, kind, job) : RunMipJob(kind, buffer, job);
         if (!ok) return false;
     }
     buffer.mip_state = kMipStateBuilt;

@@ -144,23 +144,18 @@ f32x4 SampleLevel(const ImageBuffer& b, int32_t level, float u, float v) {
     }
 
     const ResampleKernel& K = *b.kernel;
+    const Weights w8{K.columns2048[phase_x], K.columns2048[phase_y]};
+    const Weights w16{K.columns32768[phase_x], K.columns32768[phase_y]};
+    const Weights wf{K.columns_float[phase_x], K.columns_float[phase_y]};
     switch (b.format) {
-        case kRgba8:
-            return Rgba8ToRgba(Filter<LoadRgba8, 4>(p, stride, {K.columns2048[phase_x], K.columns2048[phase_y]}));
-        case kGrey8:
-            return Filter<LoadGrey8, 1>(p, stride, {K.columns2048[phase_x], K.columns2048[phase_y]});
-        case kRgba16:
-            return Filter<LoadRgba16, 8>(p, stride, {K.columns32768[phase_x], K.columns32768[phase_y]});
-        case kGrey16:
-            return Filter<LoadGrey16, 2>(p, stride, {K.columns32768[phase_x], K.columns32768[phase_y]});
-        case kRgbaFloat:
-            return Filter<LoadRgbaFloat, 16>(p, stride, {K.columns_float[phase_x], K.columns_float[phase_y]});
-        case kGreyFloat:
-            return Filter<LoadGreyFloat, 4>(p, stride, {K.columns_float[phase_x], K.columns_float[phase_y]});
-        case kRgbHalf:
-            return Filter<LoadRgbHalf, 6>(p, stride, {K.columns_float[phase_x], K.columns_float[phase_y]});
-        case kGreyHalf:
-            return Filter<LoadGreyHalf, 2>(p, stride, {K.columns_float[phase_x], K.columns_float[phase_y]});
+        case kRgba8: return Rgba8ToRgba(Filter<LoadRgba8, 4>(p, stride, w8));
+        case kGrey8: return Filter<LoadGrey8, 1>(p, stride, w8);
+        case kRgba16: return Filter<LoadRgba16, 8>(p, stride, w16);
+        case kGrey16: return Filter<LoadGrey16, 2>(p, stride, w16);
+        case kRgbaFloat: return Filter<LoadRgbaFloat, 16>(p, stride, wf);
+        case kGreyFloat: return Filter<LoadGreyFloat, 4>(p, stride, wf);
+        case kRgbHalf: return Filter<LoadRgbHalf, 6>(p, stride, wf);
+        case kGreyHalf: return Filter<LoadGreyHalf, 2>(p, stride, wf);
         default:
             return f32x4{0.5f, 0.5f, 0.5f, 0.5f} * b.full_scale;
     }

@@ -1,4 +1,6 @@
 // Creation, level sizes, tiles, single pixels, copying and the byte pictures.
+#include "image/image_buffer.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -6,7 +8,6 @@
 #include <vector>
 
 #include "image/image_access.h"
-#include "image/image_buffer.h"
 #include "tests/image/image_test_util.h"
 
 namespace tw {
@@ -16,9 +17,12 @@ using test::BufferPtr;
 using test::Make;
 
 TEST(PixelFormats, TableAndRefusedCodes) {
-    struct Row { int32_t code, channels, bytes_per_pixel; float full; };
-    const Row rows[] = {{0, 1, 1, 255}, {1, 1, 2, 32768}, {2, 1, 2, 1},  {3, 4, 4, 255},
-                        {4, 4, 8, 32768}, {5, 1, 4, 1},   {7, 3, 6, 1}, {9, 4, 16, 1}};
+    struct Row {
+        int32_t code, channels, bytes_per_pixel;
+        float full;
+    };
+    const Row rows[] = {{0, 1, 1, 255},   {1, 1, 2, 32768}, {2, 1, 2, 1}, {3, 4, 4, 255},
+                        {4, 4, 8, 32768}, {5, 1, 4, 1},     {7, 3, 6, 1}, {9, 4, 16, 1}};
     for (const Row& r : rows) {
         const PixelFormatInfo info = DescribePixelFormat(r.code);
         EXPECT_EQ(info.channels, r.channels) << r.code;
@@ -41,15 +45,19 @@ TEST(Creation, RefusesEmptyOrAbsurdSizes) {
 }
 
 TEST(Creation, LevelSizesFollowTheRoundingRule) {
-    struct Case { int32_t w, h; std::vector<std::pair<int32_t, int32_t>> levels; };
+    struct Case {
+        int32_t w, h;
+        std::vector<std::pair<int32_t, int32_t>> levels;
+    };
     const Case cases[] = {
         {1, 1, {{1, 1}}},
         {5, 5, {{5, 5}, {4, 4}, {2, 2}, {1, 1}}},
         {2, 1, {{2, 1}, {1, 1}}},
         {3, 3, {{3, 3}, {2, 2}, {1, 1}}},
         {63, 65, {{63, 65}, {32, 34}, {16, 18}, {8, 10}, {4, 6}, {2, 4}, {1, 2}, {1, 1}}},
-        {130, 67, {{130, 67}, {66, 34}, {34, 18}, {18, 10}, {10, 6}, {6, 4}, {4, 2}, {2, 1},
-                   {1, 1}}},
+        {130,
+         67,
+         {{130, 67}, {66, 34}, {34, 18}, {18, 10}, {10, 6}, {6, 4}, {4, 2}, {2, 1}, {1, 1}}},
         {8, 1, {{8, 1}, {4, 1}, {2, 1}, {1, 1}}},
     };
     for (const Case& c : cases) {
@@ -98,9 +106,11 @@ TEST(Creation, ApronChangesNothingVisible) {
         for (int32_t x = 0; x < 600; ++x) writePixel(*apron, 0, x, y, test::PatternColour(x, y));
     ASSERT_TRUE(buildMipChain(*plain));
     ASSERT_TRUE(buildMipChain(*apron));
-    for (int32_t k = 0; k <= plain->top_level; ++k) EXPECT_TRUE(test::SameLevel(*plain, *apron, k)) << k;
+    for (int32_t k = 0; k <= plain->top_level; ++k)
+        EXPECT_TRUE(test::SameLevel(*plain, *apron, k)) << k;
     for (float u : {0.0f, 0.4261f, 0.8533f, 0.999f}) {
-        const PixelRgba a = pointSample(*plain, 0.7f, u, 0.31f), b = pointSample(*apron, 0.7f, u, 0.31f);
+        const PixelRgba a = pointSample(*plain, 0.7f, u, 0.31f),
+                        b = pointSample(*apron, 0.7f, u, 0.31f);
         EXPECT_EQ(a.r, b.r);
         EXPECT_EQ(a.a, b.a);
     }
@@ -112,18 +122,17 @@ TEST(Creation, AllocationFailureFreesEverything) {
         int budget;
         int live = 0;
     };
-    ImageMemory memory{
-        [](void* ctx, size_t bytes) -> void* {
-            Pool* pool = static_cast<Pool*>(ctx);
-            if (pool->budget-- <= 0) return nullptr;
-            ++pool->live;
-            return std::malloc(bytes);
-        },
-        [](void* ctx, void* block) {
-            --static_cast<Pool*>(ctx)->live;
-            std::free(block);
-        },
-        nullptr};
+    ImageMemory memory{[](void* ctx, size_t bytes) -> void* {
+                           Pool* pool = static_cast<Pool*>(ctx);
+                           if (pool->budget-- <= 0) return nullptr;
+                           ++pool->live;
+                           return std::malloc(bytes);
+                       },
+                       [](void* ctx, void* block) {
+                           --static_cast<Pool*>(ctx)->live;
+                           std::free(block);
+                       },
+                       nullptr};
     for (int budget : {0, 1, 5, 9}) {
         Pool pool{budget};
         memory.context = &pool;
@@ -195,11 +204,12 @@ TEST(Pixels, StoredLayoutAndClamping) {
 TEST(Pixels, HalfFloatsConvertExactlyWhereTheyCan) {
     using image_detail::FloatToHalf;
     using image_detail::HalfToFloat;
-    for (float x : {0.0f, 1.0f, -2.0f, 0.5f, 65504.0f, 6.1035156e-05f, 5.9604645e-08f, 0.099975586f})
+    for (float x :
+         {0.0f, 1.0f, -2.0f, 0.5f, 65504.0f, 6.1035156e-05f, 5.9604645e-08f, 0.099975586f})
         EXPECT_EQ(HalfToFloat(FloatToHalf(x)), x) << x;
     EXPECT_EQ(FloatToHalf(1.0f), 0x3c00);
-    EXPECT_EQ(FloatToHalf(1e6f), 0x7c00);                 // overflow to infinity
-    EXPECT_EQ(FloatToHalf(1.0f + 2.0f / 4096), 0x3c00);   // ties round to even
+    EXPECT_EQ(FloatToHalf(1e6f), 0x7c00);                // overflow to infinity
+    EXPECT_EQ(FloatToHalf(1.0f + 2.0f / 4096), 0x3c00);  // ties round to even
     EXPECT_EQ(FloatToHalf(1.0f + 6.0f / 4096), 0x3c02);
     EXPECT_EQ(FloatToHalf(1.0f + 3.0f / 4096), 0x3c01);
     for (uint32_t h = 0; h < 0x7c00; h += 7) EXPECT_EQ(FloatToHalf(HalfToFloat(uint16_t(h))), h);
@@ -211,8 +221,7 @@ TEST(WholeBuffers, CopyMipsNeedsMatchingBuffers) {
     ASSERT_TRUE(buildMipChain(*a));
     ASSERT_TRUE(copyMips(*a, *b));
     EXPECT_EQ(b->mip_state, kMipStateBuilt);
-    for (int32_t k = 0; k <= a->top_level; ++k)
-        EXPECT_TRUE(test::SameLevel(*a, *b, k)) << k;
+    for (int32_t k = 0; k <= a->top_level; ++k) EXPECT_TRUE(test::SameLevel(*a, *b, k)) << k;
     BufferPtr other_format = Make(130, 67, kRgba16);
     BufferPtr other_size = Make(131, 67, kRgba8);
     EXPECT_FALSE(copyMips(*a, *other_format));
@@ -266,7 +275,7 @@ TEST(WholeBuffers, ImportAndBitmapLayout) {
     ASSERT_TRUE(makeBitmap(*b, bmp));
     EXPECT_EQ(bmp.stride, 16);  // 15 bytes of pixels padded to 16
     ASSERT_EQ(bmp.bytes.size(), 32u);
-    EXPECT_EQ(bmp.bytes[16 + 3 * 3 + 0], 8);    // second row top-down, blue first
+    EXPECT_EQ(bmp.bytes[16 + 3 * 3 + 0], 8);  // second row top-down, blue first
     EXPECT_EQ(bmp.bytes[16 + 3 * 3 + 1], 108);
     EXPECT_EQ(bmp.bytes[16 + 3 * 3 + 2], 208);
     EXPECT_EQ(bmp.bytes[15], 0);  // padding

@@ -17,8 +17,8 @@ inline BufferPtr Make(int32_t w, int32_t h, int32_t format, bool apron = false) 
     return BufferPtr(createImageBuffer(w, h, format, apron));
 }
 
-constexpr int32_t kAllFormats[] = {kGrey8, kGrey16, kGreyHalf, kRgba8,
-                                   kRgba16, kGreyFloat, kRgbHalf, kRgbaFloat};
+constexpr int32_t kAllFormats[] = {kGrey8,  kGrey16,    kGreyHalf, kRgba8,
+                                   kRgba16, kGreyFloat, kRgbHalf,  kRgbaFloat};
 
 // No symmetry, distinct channels, every value representable in 8 bits.
 inline PixelRgba PatternColour(int32_t x, int32_t y) {

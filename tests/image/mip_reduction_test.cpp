@@ -20,9 +20,15 @@ using test::Make;
 
 TEST(MipReduction, CheckerboardHalvesToMidGrey) {
     // Every 6 x 6 window holds exactly half the weight on each colour.
-    struct Case { int32_t format; float expected; };
-    const Case cases[] = {{kRgba8, 128 / 255.0f}, {kGrey8, 128 / 255.0f},
-                          {kRgba16, 0.5f}, {kRgbaFloat, 0.5f}, {kGreyHalf, 0.5f}};
+    struct Case {
+        int32_t format;
+        float expected;
+    };
+    const Case cases[] = {{kRgba8, 128 / 255.0f},
+                          {kGrey8, 128 / 255.0f},
+                          {kRgba16, 0.5f},
+                          {kRgbaFloat, 0.5f},
+                          {kGreyHalf, 0.5f}};
     for (const Case& c : cases) {
         BufferPtr b = Make(64, 32, c.format);
         for (int32_t y = 0; y < 32; ++y)
@@ -63,14 +69,12 @@ TEST(MipReduction, OddSizesDoNotDrift) {
                 // Away from the edges, where clamped reads bend the ramp.
                 for (int32_t x = 2; x < l.width - 2; ++x) {
                     const float expected = (x + 0.5f) / l.width;
-                    EXPECT_NEAR(readPixel(*b, k, x, l.height / 2).r, expected,
-                                slack_x)
+                    EXPECT_NEAR(readPixel(*b, k, x, l.height / 2).r, expected, slack_x)
                         << w << "x" << h << " job " << job << " level " << k << " x " << x;
                 }
                 for (int32_t y = 2; y < l.height - 2; ++y) {
                     const float expected = (y + 0.5f) / l.height;
-                    EXPECT_NEAR(readPixel(*b, k, l.width / 2, y).g, expected,
-                                slack_y)
+                    EXPECT_NEAR(readPixel(*b, k, l.width / 2, y).g, expected, slack_y)
                         << w << "x" << h << " job " << job << " level " << k << " y " << y;
                 }
             }
@@ -83,8 +87,10 @@ TEST(MipReduction, OddSizesDoNotDrift) {
 TEST(MipReduction, SeparableEqualsDirectSums) {
     for (int32_t format : test::kAllFormats) {
         for (int32_t wrap : {kWrapNone, kWrapBoth, kWrapHorizontal}) {
-            for (auto [w, h] : {std::pair{1030, 600}, std::pair{63, 65}, std::pair{5, 5}, std::pair{2, 9}}) {
-                if (w * h > 100000 && (format != kRgba8 || wrap != kWrapNone)) continue;  // keep it quick
+            for (auto [w, h] :
+                 {std::pair{1030, 600}, std::pair{63, 65}, std::pair{5, 5}, std::pair{2, 9}}) {
+                if (w * h > 100000 && (format != kRgba8 || wrap != kWrapNone))
+                    continue;  // keep it quick
                 BufferPtr fast = test::Pattern(w, h, format);
                 BufferPtr direct = test::Pattern(w, h, format);
                 fast->wrap = direct->wrap = wrap;
@@ -144,7 +150,8 @@ TEST(MipReduction, JobsInAnyOrderGiveTheSameChain) {
             EXPECT_GT(cutter.jobs, pieces->top_level);
             EXPECT_EQ(pieces->mip_state, kMipStateBuilt);
             for (int32_t k = 1; k <= whole->top_level; ++k)
-                EXPECT_TRUE(test::SameLevel(*whole, *pieces, k)) << format << " wrap " << wrap << " level " << k;
+                EXPECT_TRUE(test::SameLevel(*whole, *pieces, k))
+                    << format << " wrap " << wrap << " level " << k;
         }
     }
 }
@@ -160,7 +167,8 @@ TEST(MipReduction, ThreadsBuildTheSameChain) {
         for (int w = 0; w < 4; ++w)
             workers[w] = std::thread([&b, kind, all, w] {
                 for (int32_t top = all.top + 8 * w; top < all.bottom; top += 32)
-                    RunMipJob(kind, b, {all.level, top, all.left, std::min(top + 8, all.bottom), all.right});
+                    RunMipJob(kind, b,
+                              {all.level, top, all.left, std::min(top + 8, all.bottom), all.right});
             });
         for (std::thread& t : workers) t.join();
         return true;
@@ -174,7 +182,7 @@ TEST(MipReduction, JobKindsAndBadRectangles) {
     EXPECT_FALSE(RunMipJob(2, *b, WholeLevelJob(*b, 1)));  // a water tile is not ours
     EXPECT_TRUE(RunMipJob(kMipJobInteger, *b, {1, -50, -50, 1000, 1000}));  // clamped
     EXPECT_TRUE(RunMipJob(kMipJobFloat, *b, {99, 0, 0, 4, 4}));             // no such level
-    EXPECT_TRUE(RunMipJob(kMipJobInteger, *b, {0, 0, 0, 4, 4}));             // level 0 is the picture
+    EXPECT_TRUE(RunMipJob(kMipJobInteger, *b, {0, 0, 0, 4, 4}));  // level 0 is the picture
     EXPECT_NEAR(readPixel(*b, 0, 1, 1).r, test::PatternColour(1, 1).r, 1e-6f);  // level 0 untouched
 
     // A runner that gives up stops the chain, which is then not marked built.
@@ -194,7 +202,8 @@ TEST(MipReduction, WrapReadsAcrossTheSeam) {
         BufferPtr b = Make(32, 8, kRgbaFloat);
         b->wrap = wrap;
         for (int32_t y = 0; y < 8; ++y)
-            for (int32_t x = 0; x < 32; ++x) writePixel(*b, 0, x, y, {x >= 30 ? 1.0f : 0.0f, 0, 0, 1});
+            for (int32_t x = 0; x < 32; ++x)
+                writePixel(*b, 0, x, y, {x >= 30 ? 1.0f : 0.0f, 0, 0, 1});
         ASSERT_TRUE(buildMipChain(*b));
         const float left_edge = readPixel(*b, 1, 0, 2).r;
         if (wrap == kWrapNone)

@@ -18,12 +18,12 @@ bool Same(const PixelRgba& a, const PixelRgba& b) {
     return a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
 }
 ::testing::AssertionResult Near(const PixelRgba& a, const PixelRgba& b, float tol) {
-    if (std::fabs(a.r - b.r) <= tol && std::fabs(a.g - b.g) <= tol &&
-        std::fabs(a.b - b.b) <= tol && std::fabs(a.a - b.a) <= tol)
+    if (std::fabs(a.r - b.r) <= tol && std::fabs(a.g - b.g) <= tol && std::fabs(a.b - b.b) <= tol &&
+        std::fabs(a.a - b.a) <= tol)
         return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "(" << a.r << "," << a.g << "," << a.b << ","
-                                         << a.a << ") vs (" << b.r << "," << b.g << ","
-                                         << b.b << "," << b.a << ")";
+    return ::testing::AssertionFailure()
+           << "(" << a.r << "," << a.g << "," << a.b << "," << a.a << ") vs (" << b.r << "," << b.g
+           << "," << b.b << "," << b.a << ")";
 }
 
 TEST(Kernel, RowsAreNormalisedInEveryForm) {
@@ -93,8 +93,8 @@ TEST(Samplers, ConstantPictureStaysExactlyConstant) {
                             << format << " lod " << lod << " " << u << "," << v;
             // Root mean square of equal taps gives the tap back, up to rounding.
             const Footprint along{0.1f, 0.002f, -0.001f, 0.01f};
-            EXPECT_TRUE(Near(footprintSample(*b, 0.4f, 0.6f, along, 0.2f, 0.0f, state), stored,
-                             1e-6f))
+            EXPECT_TRUE(
+                Near(footprintSample(*b, 0.4f, 0.6f, along, 0.2f, 0.0f, state), stored, 1e-6f))
                 << format;
         }
     }
@@ -113,7 +113,8 @@ TEST(Samplers, RampIsReproducedWithoutShift) {
             }
         for (int32_t x = 3; x < w - 3; ++x) {
             const float u = (x + 0.5f) / w;
-            EXPECT_NEAR(pointSample(*b, 0, u, 0.5f).g * 64.0f, float(x), 0.06f) << format << " " << x;
+            EXPECT_NEAR(pointSample(*b, 0, u, 0.5f).g * 64.0f, float(x), 0.06f)
+                << format << " " << x;
         }
         float previous = -1.0f;
         for (int i = 0; i <= 400; ++i) {
@@ -132,7 +133,8 @@ TEST(Samplers, TileAndLevelBordersReadTheRightPixels) {
     BufferPtr big = test::Pattern(W, H, kRgba8);
     BufferPtr small = Make(n, n, kRgba8);
     for (int32_t y = 0; y < n; ++y)
-        for (int32_t x = 0; x < n; ++x) writePixel(*small, 0, x, y, test::PatternColour(x + ox, y + oy));
+        for (int32_t x = 0; x < n; ++x)
+            writePixel(*small, 0, x, y, test::PatternColour(x + ox, y + oy));
     // Positions whose windows straddle the tile seams at 512 in both axes.
     for (float px : {510.3f, 511.6f, 512.2f, 513.9f}) {
         for (float py : {509.45f, 512.55f, 514.1f}) {
@@ -158,7 +160,8 @@ TEST(Samplers, TileAndLevelBordersReadTheRightPixels) {
         for (float px : {0.2f, 1.45f, 99.7f}) {
             for (float py : {0.6f, 50.45f, 98.9f}) {
                 const PixelRgba a = pointSample(*pic, 0, px / n, py / n);
-                const PixelRgba b = pointSample(*moved, 0, (px + 50) / (n + 100), (py + 50) / (n + 100));
+                const PixelRgba b =
+                    pointSample(*moved, 0, (px + 50) / (n + 100), (py + 50) / (n + 100));
                 EXPECT_TRUE(Near(a, b, 1e-5f)) << "wrap " << wrap << " at " << px << "," << py;
             }
         }
@@ -172,14 +175,17 @@ TEST(Samplers, EdgeModes) {
         b->edge_mode = mode;
         return pointSample(*b, lod, u, v);
     };
-    struct Pair { int32_t mode; float u, v, eu, ev; };
+    struct Pair {
+        int32_t mode;
+        float u, v, eu, ev;
+    };
     const Pair pairs[] = {
-        {kEdgeClamp, 1.5f, -0.25f, 1.0f, 0.0f},     {kEdgeClamp, -3.0f, 7.0f, 0.0f, 1.0f},
-        {kEdgeWrapU, 1.25f, 1.5f, 0.25f, 1.0f},     {kEdgeWrapU, -0.25f, 0.5f, 0.75f, 0.5f},
+        {kEdgeClamp, 1.5f, -0.25f, 1.0f, 0.0f},       {kEdgeClamp, -3.0f, 7.0f, 0.0f, 1.0f},
+        {kEdgeWrapU, 1.25f, 1.5f, 0.25f, 1.0f},       {kEdgeWrapU, -0.25f, 0.5f, 0.75f, 0.5f},
         {kEdgeWrapBoth, 1.25f, -0.75f, 0.25f, 0.25f}, {kEdgeWrapBothToo, 3.5f, 2.25f, 0.5f, 0.25f},
-        {kEdgeFoldBlur, 1.25f, 0.5f, 0.75f, 0.5f},  {kEdgeFoldBlur, -0.25f, 0.5f, 0.25f, 0.5f},
-        {kEdgeFoldBlur, 2.25f, 1.5f, 0.25f, 1.0f},  {kEdgeFoldBlur, -1.63f, 0.3f, 0.37f, 0.3f},
-        {kEdgeMirrorRows, 0.1f, 1.25f, 0.4f, 0.75f}, {kEdgeMirrorRows, 0.1f, 2.25f, 0.1f, 0.25f},
+        {kEdgeFoldBlur, 1.25f, 0.5f, 0.75f, 0.5f},    {kEdgeFoldBlur, -0.25f, 0.5f, 0.25f, 0.5f},
+        {kEdgeFoldBlur, 2.25f, 1.5f, 0.25f, 1.0f},    {kEdgeFoldBlur, -1.63f, 0.3f, 0.37f, 0.3f},
+        {kEdgeMirrorRows, 0.1f, 1.25f, 0.4f, 0.75f},  {kEdgeMirrorRows, 0.1f, 2.25f, 0.1f, 0.25f},
         {kEdgeMirrorRows, 1.3f, -0.75f, 0.2f, 0.75f},
     };
     for (const Pair& p : pairs)
@@ -196,7 +202,8 @@ TEST(Samplers, EdgeModes) {
     const float top = float(b->top_level);
     EXPECT_TRUE(Near(at(kEdgeFoldBlur, 0.5f, 0.3f, -0.5f),
                      at(kEdgeClamp, 0.5f + (1.0f - std::exp2(-1.5f)) * top, 0.3f, 0.0f), 1e-6f));
-    EXPECT_TRUE(Same(at(kEdgeFoldBlur, 0.0f, 0.3f, -5.0f), at(kEdgeClamp, 0.875f * top, 0.3f, 0.0f)));
+    EXPECT_TRUE(
+        Same(at(kEdgeFoldBlur, 0.0f, 0.3f, -5.0f), at(kEdgeClamp, 0.875f * top, 0.3f, 0.0f)));
 
     // Positions that are not numbers give nothing rather than a crash.
     EXPECT_TRUE(Same(at(kEdgeWrapBoth, 0.0f, NAN, 0.5f), PixelRgba{0, 0, 0, 0}));
