@@ -83,6 +83,11 @@ OSErr FillRequest(const PlaneSource& source, const VRect& rect, int lo, int hi, 
         }
         const uint8_t* line = source.data + size_t(y) * size_t(source.width) * source_pixel +
                               size_t(lo) * sample;
+        if (rate == Fixed(0x10000) && pixel == source_pixel && !outside) {
+            // Full resolution, every plane, inside the picture: the row is one copy.
+            std::memcpy(out, line + size_t(rect.left) * source_pixel, size_t(columns) * pixel);
+            continue;
+        }
         for (int64_t c = 0; c < columns; ++c) {
             int32_t x = column_map[size_t(c)];
             const uint8_t* from = x >= 0 ? line + size_t(x) * source_pixel : fill;
