@@ -291,6 +291,12 @@ bool RunMipJob(int32_t kind, ImageBuffer& buffer, const MipJob& job);
 // The whole of level `level` as one job, for a scheduler that cuts it into tiles itself.
 MipJob WholeLevelJob(const ImageBuffer& buffer, int32_t level);
 
+// Level `level` cut into square jobs of `side` pixels (the last row and column smaller),
+// row by row: how many there are, and job `index` of them. Together they cover the level
+// once. No jobs for a level outside the chain or a side below 1.
+int32_t MipJobCount(const ImageBuffer& buffer, int32_t level, int32_t side);
+MipJob MipJobAt(const ImageBuffer& buffer, int32_t level, int32_t side, int32_t index);
+
 // Runs the chain level by level. `run_level` covers one level's rectangle (for instance on
 // worker threads) and returns false to stop; null runs each level on the calling thread.
 // Sets the mip state once every level is built; false if stopped or the buffer is empty.

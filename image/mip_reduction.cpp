@@ -424,6 +424,20 @@ MipJob WholeLevelJob(const ImageBuffer& buffer, int32_t level) {
     return {level, 0, 0, buffer.levels[level].height, buffer.levels[level].width};
 }
 
+int32_t MipJobCount(const ImageBuffer& buffer, int32_t level, int32_t side) {
+    if (buffer.empty() || level < 1 || level > buffer.top_level || side < 1) return 0;
+    const ImageLevel& l = buffer.levels[level];
+    return ((l.width + side - 1) / side) * ((l.height + side - 1) / side);
+}
+
+MipJob MipJobAt(const ImageBuffer& buffer, int32_t level, int32_t side, int32_t index) {
+    if (index < 0 || index >= MipJobCount(buffer, level, side)) return {level, 0, 0, 0, 0};
+    const ImageLevel& l = buffer.levels[level];
+    const int32_t across = (l.width + side - 1) / side;
+    const int32_t top = (index / across) * side, left = (index % across) * side;
+    return {level, top, left, std::min(top + side, l.height), std::min(left + side, l.width)};
+}
+
 bool RunMipJob(int32_t kind, ImageBuffer& b, const MipJob& requested) {
     if (kind != kMipJobInteger && kind != kMipJobFloat) return false;
     // A job of ours that cannot run is still ours: it is handled by doing nothing.

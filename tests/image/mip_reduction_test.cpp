@@ -136,10 +136,8 @@ TEST(MipReduction, JobsInAnyOrderGiveTheSameChain) {
             auto run_level = [](void* context, ImageBuffer& b, int32_t kind, const MipJob& all) {
                 Cutter& c = *static_cast<Cutter*>(context);
                 std::vector<MipJob> jobs;
-                for (int32_t top = all.top; top < all.bottom; top += 7)
-                    for (int32_t left = all.left; left < all.right; left += 13)
-                        jobs.push_back({all.level, top, left, std::min(top + 7, all.bottom),
-                                        std::min(left + 13, all.right)});
+                for (int32_t e = 0; e < MipJobCount(b, all.level, 7); ++e)
+                    jobs.push_back(MipJobAt(b, all.level, 7, e));
                 std::shuffle(jobs.begin(), jobs.end(), c.random);
                 for (const MipJob& j : jobs)
                     if (!RunMipJob(kind, b, j)) return false;
@@ -184,6 +182,23 @@ TEST(MipReduction, JobKindsAndBadRectangles) {
     EXPECT_TRUE(RunMipJob(kMipJobFloat, *b, {99, 0, 0, 4, 4}));             // no such level
     EXPECT_TRUE(RunMipJob(kMipJobInteger, *b, {0, 0, 0, 4, 4}));  // level 0 is the picture
     EXPECT_NEAR(readPixel(*b, 0, 1, 1).r, test::PatternColour(1, 1).r, 1e-6f);  // level 0 untouched
+
+    // The job rectangles of a level cover it exactly once.
+    for (int32_t side : {1, 7, 64}) {
+        for (int32_t level = 1; level <= b->top_level; ++level) {
+            std::vector<int> hits(size_t(b->levels[level].width * b->levels[level].height), 0);
+            for (int32_t e = 0; e < MipJobCount(*b, level, side); ++e) {
+                const MipJob j = MipJobAt(*b, level, side, e);
+                for (int32_t y = j.top; y < j.bottom; ++y)
+                    for (int32_t x = j.left; x < j.right; ++x)
+                        ++hits[size_t(y * b->levels[level].width + x)];
+            }
+            EXPECT_TRUE(std::all_of(hits.begin(), hits.end(), [](int h) { return h == 1; }))
+                << "side " << side << " level " << level;
+        }
+    }
+    EXPECT_EQ(MipJobCount(*b, 0, 64), 0);
+    EXPECT_EQ(MipJobCount(*b, 1, 0), 0);
 
     // A runner that gives up stops the chain, which is then not marked built.
     auto refuse = [](void*, ImageBuffer&, int32_t, const MipJob&) { return false; };
