@@ -154,6 +154,37 @@ TEST_F(AdvanceState, ThirtyTwoBitRectanglesOnlyWhenThePluginSaysSo) {
     EXPECT_EQ(InSample(r, 0, 0, 0, 3), Expected(2, 2, 0));
 }
 
+TEST(BigDocument, PicturesWiderThanSixteenBitsReachThePluginThroughThirtyTwoBitRectangles) {
+    Document doc;
+    doc.width = 40000;
+    doc.height = 1;
+    doc.colour_planes = 1;
+    doc.pixels.resize(40000);
+    for (int x = 0; x < 40000; ++x) doc.pixels[size_t(x)] = uint8_t(x % 251);
+    HostSession session;
+    session.BeginRun(doc, {});
+    FilterRecord& r = session.record();
+    BigDocumentStruct& big = session.big_document();
+    EXPECT_EQ(r.imageSize.h, 32767);  // the 16-bit fields saturate instead of wrapping
+    EXPECT_EQ(r.filterRect.right, 32767);
+    EXPECT_EQ(big.imageSize32.h, 40000);
+    EXPECT_EQ(big.filterRect32.right, 40000);
+    big.PluginUsing32BitCoordinates = 1;
+    big.inRect32 = {0, 39998, 1, 40001};
+    big.outRect32 = {0, 39999, 1, 40000};
+    r.inHiPlane = r.outHiPlane = 0;
+    r.inputPadding = plugInWantsEdgeReplication;
+    ASSERT_EQ(session.AdvanceState(), noErr);
+    auto* in = static_cast<const uint8_t*>(r.inData);
+    EXPECT_EQ(in[0], 39998 % 251);
+    EXPECT_EQ(in[1], 39999 % 251);
+    EXPECT_EQ(in[2], 39999 % 251);
+    static_cast<uint8_t*>(r.outData)[0] = 7;
+    session.EndRun();
+    EXPECT_EQ(doc.pixels[39999], 7);
+    EXPECT_EQ(doc.pixels[39998], 39998 % 251);
+}
+
 TEST(Selection, MaskIsServedAndBlendsOutputWhenTheHostMasks) {
     Document doc = SmallRgb();
     doc.mask.assign(20, 255);
