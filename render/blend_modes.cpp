@@ -46,17 +46,21 @@ inline int Overlay(int b, int l) {
 // ---- HSL --------------------------------------------------------------------------------
 
 struct Hsl {
-    float h;  // hue as a fraction of the full turn, 0..1
+    float h;         // hue as a fraction of the full turn, 0..1
     float s;
     float l;
+    float shape[3];  // the channels of the pure hue, 0..1: (c - min) / (max - min)
 };
 
 Hsl ToHsl(const int c[3]) {
-    float r = float(c[0]) * kFromFixed, g = float(c[1]) * kFromFixed, b = float(c[2]) * kFromFixed;
-    float hi = std::max({r, g, b}), lo = std::min({r, g, b});
-    if (hi <= 0.0f) return {0, 0, 0};
-    Hsl out{0, 0, (hi + lo) * 0.5f};
-    float d = hi - lo;
+    const float rgb[3] = {float(c[0]) * kFromFixed, float(c[1]) * kFromFixed,
+                          float(c[2]) * kFromFixed};
+    const float r = rgb[0], g = rgb[1], b = rgb[2];
+    const float hi = std::max({r, g, b}), lo = std::min({r, g, b});
+    Hsl out{0, 0, 0, {1, 0, 0}};  // a grey takes hue 0, red
+    if (hi <= 0.0f) return out;
+    out.l = (hi + lo) * 0.5f;
+    const float d = hi - lo;
     if (d <= 0.0f) return out;
     out.s = out.l <= 0.5f ? d / (hi + lo) : d / (2.0f - hi - lo);
     float sixth;
@@ -67,36 +71,37 @@ Hsl ToHsl(const int c[3]) {
     else
         sixth = (r - g) / d + 4.0f;
     out.h = sixth / 6.0f;
+    for (int k = 0; k < 3; ++k) out.shape[k] = (rgb[k] - lo) / d;
     return out;
 }
 
-inline float HueChannel(float p, float q, float t) {
-    t -= std::floor(t);
-    if (t < 1.0f / 6.0f) return p + (q - p) * 6.0f * t;
-    if (t < 0.5f) return q;
-    if (t < 2.0f / 3.0f) return p + (q - p) * (2.0f / 3.0f - t) * 6.0f;
-    return p;
+// The pure-hue channels of a hue given as a fraction of the turn.
+void HueShape(float h, float shape[3]) {
+    auto channel = [](float t) {
+        t -= std::floor(t);
+        if (t < 1.0f / 6.0f) return 6.0f * t;
+        if (t < 0.5f) return 1.0f;
+        if (t < 2.0f / 3.0f) return (2.0f / 3.0f - t) * 6.0f;
+        return 0.0f;
+    };
+    shape[0] = channel(h + 1.0f / 3.0f);
+    shape[1] = channel(h);
+    shape[2] = channel(h - 1.0f / 3.0f);
 }
 
-void FromHsl(Hsl c, float rgb[3]) {
-    float q = c.l < 0.5f ? c.l * (1.0f + c.s) : c.l + c.s - c.l * c.s;
-    float p = 2.0f * c.l - q;
-    rgb[0] = HueChannel(p, q, c.h + 1.0f / 3.0f);
-    rgb[1] = HueChannel(p, q, c.h);
-    rgb[2] = HueChannel(p, q, c.h - 1.0f / 3.0f);
+// The colour of a hue shape at saturation s and lightness l, as 15-bit channels: every
+// channel lies between the smallest value p and the largest q by its share of the shape.
+void HslToFixed(const float shape[3], float s, float l, int out[3]) {
+    const float q = l < 0.5f ? l * (1.0f + s) : l + s - l * s;
+    const float p = 2.0f * l - q;
+    for (int k = 0; k < 3; ++k) out[k] = ToFixed(p + (q - p) * shape[k]);
 }
 
-void HslToFixed(Hsl c, int out[3]) {
-    float rgb[3];
-    FromHsl(c, rgb);
-    for (int k = 0; k < 3; ++k) out[k] = ToFixed(rgb[k]);
-}
-
-// Weighted brightness of hue h at saturation s and lightness one half.
-float HueLuma(float h, float s) {
-    float rgb[3];
-    FromHsl({h, s, 0.5f}, rgb);
-    return 0.28f * rgb[0] + 0.52f * rgb[1] + 0.2f * rgb[2];
+// Weighted brightness of a hue at saturation s and lightness one half; its channels run
+// from (1 - s) / 2 to (1 + s) / 2.
+float HueLuma(const float shape[3], float s) {
+    const float pure = 0.28f * shape[0] + 0.52f * shape[1] + 0.2f * shape[2];
+    return 0.5f + s * (pure - 0.5f);
 }
 
 // The lightness that gives a colour whose hue luma is a the brightness b.
@@ -143,26 +148,28 @@ float PulledBrightness(float anchor, float other) {
 // ---- Modes that need all three channels at once -------------------------------------------
 
 void BlendHsl(int mode, const int y[3], const int x[3], int r[3]) {
-    Hsl top = ToHsl(y), bottom = ToHsl(x);
+    const Hsl top = ToHsl(y), bottom = ToHsl(x);
     switch (mode) {
         case 15: {  // color
-            float l = LumaToLightness(HueLuma(top.h, top.s), Luma15(x));
-            HslToFixed({top.h, top.s, l}, r);
+            float l = LumaToLightness(HueLuma(top.shape, top.s), Luma15(x));
+            HslToFixed(top.shape, top.s, l, r);
             break;
         }
         case 16: {  // luminance
-            float l = LumaToLightness(HueLuma(bottom.h, bottom.s), Luma15(y));
-            HslToFixed({bottom.h, bottom.s, l}, r);
+            float l = LumaToLightness(HueLuma(bottom.shape, bottom.s), Luma15(y));
+            HslToFixed(bottom.shape, bottom.s, l, r);
             break;
         }
         case 22: {  // saturation
-            float keep = LumaOf(bottom.l, HueLuma(bottom.h, bottom.s));
-            HslToFixed({bottom.h, top.s, LumaToLightness(HueLuma(bottom.h, top.s), keep)}, r);
+            float keep = LumaOf(bottom.l, HueLuma(bottom.shape, bottom.s));
+            float l = LumaToLightness(HueLuma(bottom.shape, top.s), keep);
+            HslToFixed(bottom.shape, top.s, l, r);
             break;
         }
         case 23: {  // hue
-            float keep = LumaOf(bottom.l, HueLuma(bottom.h, bottom.s));
-            HslToFixed({top.h, bottom.s, LumaToLightness(HueLuma(top.h, bottom.s), keep)}, r);
+            float keep = LumaOf(bottom.l, HueLuma(bottom.shape, bottom.s));
+            float l = LumaToLightness(HueLuma(top.shape, bottom.s), keep);
+            HslToFixed(top.shape, bottom.s, l, r);
             break;
         }
         case 46:    // wax
@@ -181,26 +188,28 @@ void BlendHsl(int mode, const int y[3], const int x[3], int r[3]) {
             float ca = ta + w * (ba - ta), cb = tb + w * (bb - tb);
             float hue = std::atan2(cb, ca) / kTurn;
             if (hue < 0.0f) hue += 1.0f;
+            float shape[3];
+            HueShape(hue, shape);
             float sat = std::min(1.0f, std::sqrt(ca * ca + cb * cb));
-            HslToFixed({hue, sat, std::min(top.l, bottom.l)}, r);
+            HslToFixed(shape, sat, std::min(top.l, bottom.l), r);
             break;
         }
         case 59: {  // sinister
-            float h = HueLuma(top.h, top.s);
+            float h = HueLuma(top.shape, top.s);
             float l = LumaToLightness(h, Dextrous(Luma15(x), LumaOf(top.l, h)));
-            HslToFixed({top.h, top.s, l}, r);
+            HslToFixed(top.shape, top.s, l, r);
             break;
         }
         case 60: {  // anterior
-            float ht = HueLuma(top.h, top.s);
-            float mt = LumaOf(top.l, ht), mb = LumaOf(bottom.l, HueLuma(bottom.h, bottom.s));
-            HslToFixed({top.h, top.s, LumaToLightness(ht, PulledBrightness(mt, mb))}, r);
+            float ht = HueLuma(top.shape, top.s);
+            float mt = LumaOf(top.l, ht), mb = LumaOf(bottom.l, HueLuma(bottom.shape, bottom.s));
+            HslToFixed(top.shape, top.s, LumaToLightness(ht, PulledBrightness(mt, mb)), r);
             break;
         }
         case 61: {  // posterior
-            float hb = HueLuma(bottom.h, bottom.s);
-            float mt = LumaOf(top.l, HueLuma(top.h, top.s)), mb = LumaOf(bottom.l, hb);
-            HslToFixed({bottom.h, bottom.s, LumaToLightness(hb, PulledBrightness(mb, mt))}, r);
+            float hb = HueLuma(bottom.shape, bottom.s);
+            float mt = LumaOf(top.l, HueLuma(top.shape, top.s)), mb = LumaOf(bottom.l, hb);
+            HslToFixed(bottom.shape, bottom.s, LumaToLightness(hb, PulledBrightness(mb, mt)), r);
             break;
         }
         default:
@@ -300,18 +309,19 @@ inline float Shimmer(float y, float x) {
     return r > 0.5f ? 1.0f - 0.25f / r : r;
 }
 
-bool BlendFloat(int mode, const float* top, const float* bottom, float* out) {
-    for (int k = 0; k < 3; ++k) {
-        float y = Clamp01(top[k]), x = Clamp01(bottom[k]);
-        switch (mode) {
-            case 64: out[k] = Glow(y, x); break;
-            case 65: out[k] = Glow(x, y); break;
-            case 66: out[k] = Shimmer(y, x); break;
-            case 67: out[k] = Shimmer(x, y); break;
-            default: return false;
-        }
+template <typename F>
+inline void EachFloat(const float* top, const float* bottom, float* out, F f) {
+    for (int k = 0; k < 3; ++k) out[k] = f(Clamp01(top[k]), Clamp01(bottom[k]));
+}
+
+// Modes 64-67 on the float channels.
+void BlendFloat(int mode, const float* top, const float* bottom, float* out) {
+    switch (mode) {
+        case 64: EachFloat(top, bottom, out, [](float y, float x) { return Glow(y, x); }); break;
+        case 65: EachFloat(top, bottom, out, [](float y, float x) { return Glow(x, y); }); break;
+        case 66: EachFloat(top, bottom, out, [](float y, float x) { return Shimmer(y, x); }); break;
+        default: EachFloat(top, bottom, out, [](float y, float x) { return Shimmer(x, y); }); break;
     }
-    return true;
 }
 
 // Mode 63: the top's colour at full strength, its brightness becoming alpha.
@@ -470,7 +480,10 @@ void blendPixel(const float top[4], const float bottom[4], float out[4], int mod
         return;
     }
     out[3] = t[3];
-    if (BlendFloat(mode, t, b, out)) return;
+    if (mode >= 64 && mode <= 67) {
+        BlendFloat(mode, t, b, out);
+        return;
+    }
     int y[3], x[3], r[3];
     for (int k = 0; k < 3; ++k) {
         y[k] = ToFixed(t[k]);
