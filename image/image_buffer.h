@@ -60,7 +60,7 @@ enum EdgeMode : int32_t {
     kEdgeClamp = 3,       // u and v clamped (the mode at creation)
     kEdgeWrapU = 4,       // u wraps around, v clamped
     kEdgeWrapBoth = 5,    // u and v wrap around
-    kEdgeWrapBothToo = 6, // the same as 5 (kept as its own code for stored settings)
+    kEdgeWrapBothToo = 6, // handled exactly as 5
     kEdgeMirrorRows = 7,  // every other band of height 1 is turned upside down and
                           // shifted by half a width; u wraps
 };
