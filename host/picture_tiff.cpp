@@ -1,6 +1,6 @@
 // TIFF in and out through libtiff: 8 and 16-bit integer and 32-bit float samples, grey or
-// RGB, with or without alpha, in strips (either planar arrangement). Premultiplied alpha is
-// undone on reading, because the host works with straight colour.
+// RGB, with or without alpha, in strips or tiles (either planar arrangement). Premultiplied
+// alpha is undone on reading, because the host works with straight colour.
 #include <tiffio.h>
 
 #include <algorithm>
@@ -121,6 +121,47 @@ bool ReadStrips(TIFF* tiff, Picture& picture, uint16_t planar, std::string& erro
     return true;
 }
 
+// Tiled files: each tile is read whole and its part inside the picture copied out.
+bool ReadTiles(TIFF* tiff, Picture& picture, uint16_t planar, std::string& error) {
+    uint32_t tile_width = 0, tile_height = 0;
+    TIFFGetField(tiff, TIFFTAG_TILEWIDTH, &tile_width);
+    TIFFGetField(tiff, TIFFTAG_TILELENGTH, &tile_height);
+    tmsize_t tile_bytes = TIFFTileSize(tiff);
+    if (tile_width == 0 || tile_height == 0 || tile_bytes <= 0) {
+        error = "bad TIFF file: " + LastTiffError("its tiles have no size");
+        return false;
+    }
+    std::vector<uint8_t> tile(static_cast<size_t>(tile_bytes));
+    size_t sample = picture.SampleBytes();
+    int planes = planar == PLANARCONFIG_SEPARATE ? picture.channels : 1;
+    size_t tile_pixel = planes == 1 ? sample * size_t(picture.channels) : sample;
+    for (int plane = 0; plane < planes; ++plane) {
+        for (uint32_t top = 0; top < uint32_t(picture.height); top += tile_height) {
+            for (uint32_t left = 0; left < uint32_t(picture.width); left += tile_width) {
+                if (TIFFReadTile(tiff, tile.data(), left, top, 0, uint16_t(plane)) < 0) {
+                    error = "bad TIFF file: " + LastTiffError("cannot read a tile");
+                    return false;
+                }
+                uint32_t rows = std::min(tile_height, uint32_t(picture.height) - top);
+                uint32_t columns = std::min(tile_width, uint32_t(picture.width) - left);
+                for (uint32_t y = 0; y < rows; ++y) {
+                    const uint8_t* from = tile.data() + size_t(y) * tile_width * tile_pixel;
+                    uint8_t* row = picture.data.data() + size_t(top + y) * picture.RowBytes();
+                    if (planes == 1) {
+                        std::memcpy(row + size_t(left) * tile_pixel, from, size_t(columns) * tile_pixel);
+                        continue;
+                    }
+                    for (uint32_t x = 0; x < columns; ++x) {
+                        std::memcpy(row + ((size_t(left) + x) * size_t(picture.channels) + size_t(plane)) * sample,
+                                    from + size_t(x) * sample, sample);
+                    }
+                }
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool DecodeTiff(const std::vector<uint8_t>& bytes, Picture& picture, std::string& error) {
@@ -156,8 +197,6 @@ bool DecodeTiff(const std::vector<uint8_t>& bytes, Picture& picture, std::string
     } else if (!((bits == 8 || bits == 16) && format == SAMPLEFORMAT_UINT) &&
                !(bits == 32 && format == SAMPLEFORMAT_IEEEFP)) {
         unsupported = "only 8 and 16-bit integer and 32-bit float TIFF samples are supported";
-    } else if (TIFFIsTiled(tiff)) {
-        unsupported = "tiled TIFF files are not supported";
     }
     if (!unsupported.empty()) {
         TIFFClose(tiff);
@@ -171,7 +210,8 @@ bool DecodeTiff(const std::vector<uint8_t>& bytes, Picture& picture, std::string
         error = "the picture is too large or empty";
         return false;
     }
-    bool ok = ReadStrips(tiff, picture, planar, error);
+    bool ok = TIFFIsTiled(tiff) ? ReadTiles(tiff, picture, planar, error)
+                                : ReadStrips(tiff, picture, planar, error);
     TIFFClose(tiff);
     if (!ok) {
         picture = Picture();

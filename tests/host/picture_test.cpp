@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -230,6 +231,82 @@ TEST(BadFiles, UnsupportedTiffLayoutsAreNamed) {
     std::string error;
     EXPECT_FALSE(ReadPicture(path, picture, error));
     EXPECT_NE(error.find("grey and RGB"), std::string::npos) << error;
+}
+
+// Writes `picture` as a TIFF laid out in ways our own writer never uses.
+std::string WriteTiffDirectly(const std::string& name, const Picture& picture, bool tiled,
+                              bool separate, uint16_t alpha_kind) {
+    std::string path = ScratchPath(name);
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    EXPECT_NE(tiff, nullptr);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, uint32_t(picture.width));
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, uint32_t(picture.height));
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(picture.bits));
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, uint16_t(picture.channels));
+    TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, uint16_t(picture.bits == 32 ? SAMPLEFORMAT_IEEEFP : SAMPLEFORMAT_UINT));
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, uint16_t(picture.channels >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK));
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, uint16_t(separate ? PLANARCONFIG_SEPARATE : PLANARCONFIG_CONTIG));
+    if (picture.HasAlpha()) TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, uint16_t(1), &alpha_kind);
+    size_t sample = picture.SampleBytes();
+    int planes = separate ? picture.channels : 1;
+    size_t pixel = separate ? sample : sample * size_t(picture.channels);
+    auto sample_at = [&](int32_t x, int32_t y, int plane, uint8_t* to) {
+        const uint8_t* from = picture.data.data() + size_t(y) * picture.RowBytes() +
+                              size_t(x) * sample * size_t(picture.channels);
+        std::memcpy(to, separate ? from + size_t(plane) * sample : from, pixel);
+    };
+    if (tiled) {
+        TIFFSetField(tiff, TIFFTAG_TILEWIDTH, 16u);
+        TIFFSetField(tiff, TIFFTAG_TILELENGTH, 16u);
+        std::vector<uint8_t> tile(16 * 16 * pixel);
+        for (int plane = 0; plane < planes; ++plane)
+            for (int32_t top = 0; top < picture.height; top += 16)
+                for (int32_t left = 0; left < picture.width; left += 16) {
+                    std::fill(tile.begin(), tile.end(), 0);
+                    for (int32_t y = top; y < std::min(top + 16, picture.height); ++y)
+                        for (int32_t x = left; x < std::min(left + 16, picture.width); ++x)
+                            sample_at(x, y, plane, tile.data() + (size_t(y - top) * 16 + size_t(x - left)) * pixel);
+                    TIFFWriteTile(tiff, tile.data(), uint32_t(left), uint32_t(top), 0, uint16_t(plane));
+                }
+    } else {
+        std::vector<uint8_t> row(size_t(picture.width) * pixel);
+        for (int plane = 0; plane < planes; ++plane)
+            for (int32_t y = 0; y < picture.height; ++y) {
+                for (int32_t x = 0; x < picture.width; ++x) sample_at(x, y, plane, row.data() + size_t(x) * pixel);
+                TIFFWriteScanline(tiff, row.data(), uint32_t(y), uint16_t(plane));
+            }
+    }
+    TIFFClose(tiff);
+    return path;
+}
+
+TEST(Tiff, TiledAndPlanarFilesReadLikeOrdinaryOnes) {
+    for (bool tiled : {false, true}) {
+        for (bool separate : {false, true}) {
+            for (int bits : {8, 16, 32}) {
+                Picture original = PatternPicture(37, 20, 4, bits);  // not a whole number of tiles
+                std::string path = WriteTiffDirectly("layout.tif", original, tiled, separate,
+                                                     EXTRASAMPLE_UNASSALPHA);
+                Picture back;
+                std::string error;
+                ASSERT_TRUE(ReadPicture(path, back, error)) << error;
+                EXPECT_TRUE(back.data == original.data)
+                    << "tiled " << tiled << " separate " << separate << " bits " << bits;
+            }
+        }
+    }
+}
+
+TEST(Tiff, PremultipliedAlphaBecomesStraight) {
+    Picture premultiplied;
+    ASSERT_TRUE(premultiplied.Allocate(2, 1, 4, 8));
+    premultiplied.data = {100, 50, 0, 128, 9, 9, 9, 0};
+    std::string path = WriteTiffDirectly("premultiplied.tif", premultiplied, false, false,
+                                         EXTRASAMPLE_ASSOCALPHA);
+    Picture back;
+    std::string error;
+    ASSERT_TRUE(ReadPicture(path, back, error)) << error;
+    EXPECT_EQ(back.data, (std::vector<uint8_t>{199, 100, 0, 128, 9, 9, 9, 0}));
 }
 
 TEST(Writing, RefusesFormatsThatWouldLoseDepthOrAlphaAndLeavesNoFile) {
