@@ -54,7 +54,7 @@ OSErr FillRequest(const PlaneSource& source, const VRect& rect, int lo, int hi, 
     // Rows start on 16-byte boundaries, as editors lay them out; plug-ins must use the
     // row stride they are given, not assume width times pixel size.
     int64_t stride = (columns * int64_t(pixel) + 15) / 16 * 16;
-    if (stride > INT32_MAX || stride * rows > kMaxRequestBytes) return memFullErr;
+    if (stride > INT32_MAX || rows > kMaxRequestBytes / stride) return memFullErr;
     try {
         if (buffer.size() < size_t(stride * rows)) buffer.resize(size_t(stride * rows));
         column_map.resize(size_t(columns));

@@ -1,8 +1,9 @@
-// JPEG in and out through libjpeg: 8-bit grey or RGB. A file the library can only partly
-// decode (cut short or damaged) is refused rather than padded out with grey.
+// JPEG in and out through libjpeg: 8-bit grey or RGB. A file that is cut short is refused
+// rather than padded out with grey.
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include <csetjmp>
 #include <cstdlib>
@@ -26,8 +27,10 @@ void OnJpegError(j_common_ptr info) {
 }
 
 void OnJpegMessage(j_common_ptr info, int level) {
-    // Level -1 is a warning about damaged data; count it so the caller can refuse the file.
-    if (level < 0) info->err->num_warnings++;
+    // Data that ends early is padded out by the library with a warning; count that one so
+    // the caller can refuse the file. Milder damage (stray bytes between markers) is common
+    // in files that display fine, and is let through.
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) info->err->num_warnings++;
 }
 
 }  // namespace
