@@ -329,31 +329,5 @@ TEST(BufferProcs, CountAgainstTheBudgetAndRefuseStrangers) {
     EXPECT_EQ(session.live_buffers(), 0u);
 }
 
-TEST(Record, DescribesTheHostAndThePicture) {
-    Document doc = SmallRgb();
-    HostSession session;
-    session.BeginRun(doc, {});
-    const FilterRecord& r = session.record();
-    EXPECT_EQ(r.hostSig, FourCC("TWHS"));
-    EXPECT_EQ(r.imageMode, 3);
-    EXPECT_EQ(r.planes, 3);
-    EXPECT_EQ(r.imageSize.h, 5);
-    EXPECT_EQ(r.imageSize.v, 4);
-    EXPECT_EQ(r.filterRect.bottom, 4);
-    EXPECT_EQ(r.filterRect.right, 5);
-    EXPECT_EQ(r.wholeSize.h, 5);
-    EXPECT_EQ(r.filterCase, 1);
-    EXPECT_EQ(r.haveMask, kFalse);
-    EXPECT_NE(r.advanceState, nullptr);
-    EXPECT_NE(r.displayPixels, nullptr);
-    EXPECT_NE(r.samplingSupport, 0);
-    EXPECT_EQ(r.descriptorParameters, nullptr);
-    EXPECT_EQ(r.bigDocumentData, &session.big_document());
-    ASSERT_NE(r.sSPBasic, nullptr);
-    const void* suite = &r;
-    EXPECT_NE(r.sSPBasic->AcquireSuite("SP Access Suite", 3, &suite), kSPNoError);
-    EXPECT_EQ(suite, nullptr);
-}
-
 }  // namespace
 }  // namespace tw::host

@@ -22,14 +22,6 @@ TEST(ProgressLine, FillsInProportionAndClampsOutOfRangeValues) {
     EXPECT_EQ(empty.size(), full.size());
 }
 
-TEST(ProgressBar, StaysQuietWhenAskedOrWhenNotOnATerminal) {
-    ProgressBar bar;
-    StartProgress(bar, "x", true);
-    EXPECT_FALSE(bar.enabled);
-    StartProgress(bar, "x", false);
-    EXPECT_EQ(bar.enabled, StderrIsTerminal());
-}
-
 TEST(ParseInteger, AcceptsWholeNumbersInRangeOnly) {
     long value = 0;
     std::string error;
