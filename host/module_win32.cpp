@@ -62,7 +62,9 @@ bool LoadPluginModule(const std::string& path, PluginModule& module, std::string
 }
 
 void UnloadPluginModule(PluginModule& module) {
-    if (module.system_handle) FreeLibrary(static_cast<HMODULE>(module.system_handle));
+    // The module is left loaded: a plug-in's worker threads may still be on their way out
+    // of its code when the entry point returns, and freeing it under them would crash the
+    // host. Editors keep filter modules loaded too; the system frees it at exit.
     module = PluginModule();
 }
 
