@@ -226,25 +226,51 @@ namespace {
 struct ThreadStart {
     ThreadFunction function;
     void* argument;
+    HMODULE pinned;  // the module this code lives in, held for the thread; null in an .exe
 };
-void __cdecl RunThread(void* p) {
+
+// A worker signals that its job is done and then still has a few instructions of this
+// module to run before it has left. A host that unloads the plug-in as soon as the filter
+// returns would pull the code from under it and crash. So every thread holds its own
+// reference to the module and gives it back with FreeLibraryAndExitThread, which ends the
+// thread without returning into the module.
+unsigned __stdcall RunThread(void* p) {
     ThreadStart start = *static_cast<ThreadStart*>(p);
     delete static_cast<ThreadStart*>(p);
     start.function(start.argument);
+    if (start.pinned) ::FreeLibraryAndExitThread(start.pinned, 0);
+    return 0;
+}
+
+HMODULE PinThisModule() {
+    HMODULE self = nullptr;
+    if (!::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                              reinterpret_cast<LPCSTR>(&RunThread), &self))
+        return nullptr;
+    // The program itself is never unloaded; only a DLL needs holding.
+    if (self == ::GetModuleHandleA(nullptr)) {
+        ::FreeLibrary(self);
+        return nullptr;
+    }
+    return self;
 }
 }  // namespace
 
 bool StartThread(ThreadFunction function, void* argument, size_t stack_size) {
-    auto* start = new (std::nothrow) ThreadStart{function, argument};
+    auto* start = new (std::nothrow) ThreadStart{function, argument, PinThisModule()};
     if (!start) return false;
-    // _beginthread (not CreateThread) so the C run-time is set up for the new thread; the
-    // thread handle closes itself when the thread ends.
+    // _beginthreadex (not CreateThread) so the C run-time is set up for the new thread. Its
+    // handle is ours to close, and closing it at once lets the thread clean up after itself;
+    // _beginthread would close the handle only in _endthread, which a thread that leaves
+    // through FreeLibraryAndExitThread never reaches.
     unsigned stack = static_cast<unsigned>(std::min<size_t>(stack_size, 0x7fffffff));
-    uintptr_t h = ::_beginthread(RunThread, stack, start);
-    if (h == static_cast<uintptr_t>(-1L) || h == 0) {
+    uintptr_t h = ::_beginthreadex(nullptr, stack, RunThread, start, 0, nullptr);
+    if (h == 0) {
+        if (start->pinned) ::FreeLibrary(start->pinned);
         delete start;
         return false;
     }
+    ::CloseHandle(reinterpret_cast<HANDLE>(h));
     return true;
 }
 

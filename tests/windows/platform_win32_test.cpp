@@ -190,6 +190,26 @@ TEST(Win32Threads, ThreadsGetTheStackTheyAskFor) {
     }
 }
 
+TEST(Win32Threads, UnloadingTheModuleRightAfterADoneSignalIsSafe) {
+    // An editor unloads the plug-in as soon as the filter returns, which is right after the
+    // last worker has signalled. The worker must keep the module mapped until it has left
+    // its code; otherwise this process crashes a moment after FreeLibrary.
+    HMODULE probe = ::LoadLibraryA(TARNWELL_THREAD_PROBE_PATH);
+    ASSERT_NE(probe, nullptr) << "cannot load " << TARNWELL_THREAD_PROBE_PATH;
+    using Start = int (*)(Event*, unsigned);
+    auto start = reinterpret_cast<Start>(reinterpret_cast<void*>(::GetProcAddress(probe, "StartLingeringWorker")));
+    ASSERT_NE(start, nullptr);
+    Event* done = CreateEvent();
+    ASSERT_EQ(start(done, 300), 1);
+    Event* events[1] = {done};
+    EXPECT_EQ(WaitForAnyEvent(events, 1), 0u);
+    ::FreeLibrary(probe);
+    ::Sleep(600);  // the worker wakes inside the module and returns through it
+    // Once the worker has gone the module is released for good.
+    EXPECT_EQ(::GetModuleHandleA(TARNWELL_THREAD_PROBE_PATH), nullptr);
+    DestroyEvent(done);
+}
+
 TEST(Win32Clock, SecondsAndProcessors) {
     const int64_t before = int64_t(std::time(nullptr));
     const int64_t now = ClockSeconds();

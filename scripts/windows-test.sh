@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# Builds the Windows module Tarnwell.8bf and tarnwell.exe with mingw-w64 and tests them
+# under Wine, from a fresh Debian 12 machine:
+#
+#   1. installs what is missing (mingw-w64, Wine, Debian's source entries);
+#   2. cross-compiles zlib, libjpeg, libpng, libtiff and GoogleTest (first run only);
+#   3. configures and builds the `windows` preset (build/windows);
+#   4. runs the Windows tests under Wine (ctest --preset windows);
+#   5. renders a sample picture with tarnwell.exe and Tarnwell.8bf under Wine and with the
+#      Linux build (build/windows-native), and reports the largest per-sample difference.
+#
+# Options: --no-install (never call apt-get), --build-only (stop after step 3),
+#          --max-difference N (largest difference step 5 accepts; default 1),
+#          --sample FILE (the picture of step 5). Environment: TARNWELL_JOBS (default 2).
+# Where Wine cannot be had, steps 4 and 5 are skipped with a message.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$(pwd)"
+
+install=1
+build_only=0
+max_difference=1
+sample=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --no-install) install=0 ;;
+    --build-only) build_only=1 ;;
+    --max-difference) max_difference="${2:?--max-difference needs a number}"; shift ;;
+    --sample) sample="${2:?--sample needs a picture file}"; shift ;;
+    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "windows-test.sh: unknown option '$1' (see --help)" >&2; exit 2 ;;
+  esac
+  shift
+done
+jobs="${TARNWELL_JOBS:-2}"
+started=$(date +%s)
+say() { echo "== $*" >&2; }
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+# ---- 1. Packages ---------------------------------------------------------------------------
+packages=(cmake make g++ dpkg-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
+          binutils-mingw-w64-x86-64 mingw-w64-tools googletest wine64
+          libgtest-dev libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  if [ $install -eq 1 ]; then
+    say "installing ${missing[*]}"
+    as_root apt-get update -qq
+    # Wine is wanted but not required: without it the build still happens.
+    DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq "${missing[@]}" >/dev/null ||
+      DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq \
+        $(printf '%s\n' "${missing[@]}" | grep -vx wine64) >/dev/null
+  else
+    say "not installing (--no-install): ${missing[*]}"
+  fi
+fi
+
+# ---- 2 and 3. Libraries and the build --------------------------------------------------------
+say "cross-compiling the libraries (skipped when already done)"
+TARNWELL_JOBS=$jobs bash scripts/windows-deps.sh "$root/build/windows/deps"
+say "configuring and building the windows preset"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs"
+say "built build/windows/bin/Tarnwell.8bf and build/windows/bin/tarnwell.exe"
+if [ $build_only -eq 1 ]; then
+  say "done in $(( $(date +%s) - started )) s (build only)"
+  exit 0
+fi
+
+if ! command -v wine >/dev/null 2>&1; then
+  say "SKIPPING the Windows tests: Wine is not installed (Debian package wine64)."
+  say "done in $(( $(date +%s) - started )) s"
+  exit 0
+fi
+
+# ---- 4. Tests under Wine --------------------------------------------------------------------
+say "running the Windows tests under Wine"
+ctest --preset windows -j "$jobs"
+
+# ---- 5. The same render on both systems -------------------------------------------------------
+say "building the Linux command and plug-in for the comparison (build/windows-native)"
+cmake -S . -B build/windows-native -DCMAKE_BUILD_TYPE=Release -DTARNWELL_BENCH=OFF >/dev/null
+cmake --build build/windows-native -j "$jobs" --target tarnwell tarnwell_plugin tw_picture_diff
+
+if [ -z "$sample" ]; then
+  sample="$root/examples/lake.png"
+  [ -f "$sample" ] || sample="/work/shared/samples/A6_wide_panorama_city.png"
+fi
+[ -f "$sample" ] || { echo "windows-test.sh: no sample picture '$sample'" >&2; exit 2; }
+out="$root/build/windows/compare"
+mkdir -p "$out"
+rm -f "$out/linux.png" "$out/windows.png"
+say "rendering $(basename "$sample") on Linux and under Wine"
+build/windows-native/bin/tarnwell apply "$sample" "$out/linux.png"
+# Wine maps the root folder to drive Z:, so Linux paths work as they are.
+scripts/windows-run.sh build/windows/bin/tarnwell.exe apply "$sample" "$out/windows.png"
+build/windows-native/bin/tw_picture_diff "$out/linux.png" "$out/windows.png" --max "$max_difference"
+say "done in $(( $(date +%s) - started )) s"
