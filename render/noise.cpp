@@ -52,17 +52,18 @@ constexpr ProgramTable makeProgramTable() {
 }
 constexpr ProgramTable kProgram = makeProgramTable();
 
-// floor() without a library call (the baseline x86-64 target has no rounding instruction);
-// values beyond the exact integer range of the conversion go through the library.
+// floor() without a library call (the baseline x86-64 target has no rounding instruction)
+// and without a branch on the sign, which is unpredictable across wave domains. Values
+// beyond the exact integer range of the conversion go through the library.
 inline double fastFloor(double v) {
-    if (!(std::fabs(v) < 4.0e18)) return std::floor(v);
+    if (!(std::fabs(v) < 4.0e18)) [[unlikely]] return std::floor(v);
     const double t = static_cast<double>(static_cast<int64_t>(v));
-    return t > v ? t - 1 : t;
+    return t - static_cast<double>(t > v);
 }
 inline float fastFloor(float v) {
-    if (!(std::fabs(v) < 4.0e18f)) return std::floor(v);
+    if (!(std::fabs(v) < 4.0e18f)) [[unlikely]] return std::floor(v);
     const float t = static_cast<float>(static_cast<int64_t>(v));
-    return t > v ? t - 1 : t;
+    return t - static_cast<float>(t > v);
 }
 
 // Lattice cell index of a coordinate, wrapped to a byte. Coordinates too large for an

@@ -166,22 +166,6 @@ TEST(ComplexGeometry, RayThatNeverReachesTheSurfaceIsDry) {
     EXPECT_GT(dry, 0);
 }
 
-TEST(GeometryPass, FillsBorderRingAndKeys) {
-    auto p = plainParams();
-    StateFixture f;
-    const TileRect job{64, 128, 70, 131};  // a 3 x 6 job
-    f.setup(p, 200, 150, job);
-    std::vector<PixelRecord> grid(gridRecordCount(3, 6));
-    geometryPass(f.state, grid.data());
-    for (int r = 63; r <= 70; ++r)
-        for (int c = 127; c <= 131; ++c) {
-            const PixelRecord& rec = grid[(r - 63) * 5 + (c - 127)];
-            EXPECT_EQ(rec.key, pixelKey(c, r));
-            EXPECT_NE(rec.sourceU, 0.0f);
-        }
-    EXPECT_EQ(pixelKey(3, 2), (2 * 661) ^ (3 * 7607));
-}
-
 TEST(GeometryPass, PreviewStepAndPanMoveThePlanePoint) {
     auto p = plainParams();
     p.zoom = 4;

@@ -26,8 +26,14 @@ TEST(SetupWaterState, HorizonAndWaterlineFractions) {
     EXPECT_LT(f.state.horizonY, f.state.span / 2);  // never at the very bottom
     p.horizon = 50;
     p.offset = 100;
+    p.spin = 30;
     f.setup(p);
     EXPECT_FLOAT_EQ(f.state.waterlineFraction, 1.0f);
+    // The sampler's mirror line runs along the waterline, in source coordinates.
+    const float* m = f.state.mirrorLine;
+    EXPECT_NEAR(imageToPlane(f.state, m[2], m[3]).y, f.state.waterlineY, 1e-6);
+    EXPECT_NEAR(imageToPlane(f.state, m[4], m[5]).y, f.state.waterlineY, 1e-6);
+    EXPECT_NEAR(m[0], m[4] - m[2], 1e-6);
 }
 
 TEST(SetupWaterState, SpanCoversThePlaneHeightOfThePicture) {
@@ -120,26 +126,6 @@ TEST(SetupWaterState, WorkersNeverExceedTheJobRows) {
     f.setup(p, 200, 150, {0, 0, 64, 64});
     EXPECT_GE(f.state.workerCount, 1);
     EXPECT_LE(f.state.workerCount, 64);
-}
-
-TEST(SetupWaterState, SamplingStateFollowsModeAndStyle) {
-    auto p = plainParams(kStyleComplex);
-    StateFixture f;
-    p.render_mode = kRenderPreview;
-    f.setup(p);
-    EXPECT_EQ(f.state.maxTaps, 10);
-    EXPECT_EQ(f.state.isotropicLod, 0);
-    p.render_mode = kRenderOffscreen;
-    p.style = kStyleSimple;
-    f.setup(p);
-    EXPECT_EQ(f.state.maxTaps, 50);
-    EXPECT_EQ(f.state.isotropicLod, 1);
-    // The mirror line runs along the waterline in source coordinates.
-    const Plane2 a = imageToPlane(f.state, f.state.mirrorLine[2], f.state.mirrorLine[3]);
-    const Plane2 b = imageToPlane(f.state, f.state.mirrorLine[4], f.state.mirrorLine[5]);
-    EXPECT_NEAR(a.y, f.state.waterlineY, 1e-6);
-    EXPECT_NEAR(b.y, f.state.waterlineY, 1e-6);
-    EXPECT_NEAR(f.state.mirrorLine[0], f.state.mirrorLine[4] - f.state.mirrorLine[2], 1e-6);
 }
 
 TEST(SetupWaterState, SlopeVariancesGrowWithWaviness) {
