@@ -258,6 +258,39 @@ TEST(Preview, BeforeViewCopiesTheSubsampledPicture) {
               uint8_t(2 * int(host.Sample(14, 10, 2)) / 257));
 }
 
+TEST(Offscreen, RendersIntoTheExportPictureAndLeavesTheHostAlone) {
+    FakeHostOptions options;
+    options.width = 90;
+    options.height = 70;
+    FakeHost host(options);
+    host.FillPattern();
+    const std::vector<uint8_t> original = host.pixels;
+    DirectShell direct(host);
+    ASSERT_TRUE(LoadSource(direct.shell));
+    const ImageBuffer& work = direct.shell.globals->work_image;
+    ImageBuffer* target = createImageBuffer(work.width, work.height, work.format);
+    ASSERT_NE(target, nullptr);
+    const int advances = host.advance_calls;
+    direct.shell.params->render_mode = kRenderOffscreen;
+    direct.shell.params->zoom = 3;
+    RenderOffscreen(direct.shell, *target);
+    EXPECT_EQ(host.result, 0);
+    EXPECT_EQ(host.advance_calls, advances);  // an export never asks the host
+    host.Flush();
+    EXPECT_EQ(host.pixels, original);
+    EXPECT_EQ(direct.shell.params->zoom, 3);
+    EXPECT_EQ(direct.shell.params->render_mode, kRenderOffscreen);
+    EXPECT_EQ(direct.shell.params->pass_index, -1);
+    int differing = 0;
+    for (int y = 0; y < work.height; ++y)
+        for (int x = 0; x < work.width; ++x) {
+            const PixelRgba a = readPixel(work, 0, x, y), b = readPixel(*target, 0, x, y);
+            differing += a.r != b.r || a.g != b.g || a.b != b.b;
+        }
+    EXPECT_GT(differing, 0);
+    destroyImageBuffer(target);
+}
+
 TEST(Preview, FitZoomShowsTheWholePicture) {
     EXPECT_EQ(FitZoom(1000, 500, 400, 400, true), 3);
     EXPECT_EQ(FitZoom(300, 200, 400, 400, true), 1);
