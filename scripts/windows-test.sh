@@ -27,7 +27,7 @@ while [ $# -gt 0 ]; do
     --build-only) build_only=1 ;;
     --max-difference) max_difference="${2:?--max-difference needs a number}"; shift ;;
     --sample) sample="${2:?--sample needs a picture file}"; shift ;;
-    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "windows-test.sh: unknown option '$1' (see --help)" >&2; exit 2 ;;
   esac
   shift
@@ -63,22 +63,38 @@ say "cross-compiling the libraries (skipped when already done)"
 TARNWELL_JOBS=$jobs bash scripts/windows-deps.sh "$root/build/windows/deps"
 say "configuring and building the windows preset"
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$jobs"
+# The product first: without it nothing below means anything.
+cmake --build --preset windows -j "$jobs" --target tarnwell_plugin tarnwell
 say "built build/windows/bin/Tarnwell.8bf and build/windows/bin/tarnwell.exe"
+# Then every test program; one that does not compile for Windows is reported at the end
+# (and shows in ctest as not built) instead of hiding the results of all the others.
+failures=()
+if ! cmake --build --preset windows -j "$jobs" -- -k; then
+  failures+=("some test programs do not build for Windows (see the compiler errors above)")
+fi
 if [ $build_only -eq 1 ]; then
   say "done in $(( $(date +%s) - started )) s (build only)"
+  [ ${#failures[@]} -eq 0 ] || { printf 'FAILED: %s\n' "${failures[@]}" >&2; exit 1; }
   exit 0
 fi
 
 if ! command -v wine >/dev/null 2>&1; then
   say "SKIPPING the Windows tests: Wine is not installed (Debian package wine64)."
   say "done in $(( $(date +%s) - started )) s"
+  [ ${#failures[@]} -eq 0 ] || { printf 'FAILED: %s\n' "${failures[@]}" >&2; exit 1; }
   exit 0
 fi
 
 # ---- 4. Tests under Wine --------------------------------------------------------------------
+# One Wine server for the whole run instead of one per test program: it stays up while
+# programs come and go and leaves by itself 30 seconds after the last one.
+export WINEPREFIX="$root/build/windows/wine"
+scripts/windows-run.sh cmd /c exit >/dev/null 2>&1 || true  # creates the prefix once
+wineserver -p30 || true
 say "running the Windows tests under Wine"
-ctest --preset windows -j "$jobs"
+if ! ctest --preset windows -j "$jobs"; then
+  failures+=("Windows tests failed under Wine (see ctest's list above)")
+fi
 
 # ---- 5. The same render on both systems -------------------------------------------------------
 say "building the Linux command and plug-in for the comparison (build/windows-native)"
@@ -94,8 +110,15 @@ out="$root/build/windows/compare"
 mkdir -p "$out"
 rm -f "$out/linux.png" "$out/windows.png"
 say "rendering $(basename "$sample") on Linux and under Wine"
-build/windows-native/bin/tarnwell apply "$sample" "$out/linux.png"
+build/windows-native/bin/tarnwell apply -q "$sample" "$out/linux.png"
 # Wine maps the root folder to drive Z:, so Linux paths work as they are.
-scripts/windows-run.sh build/windows/bin/tarnwell.exe apply "$sample" "$out/windows.png"
-build/windows-native/bin/tw_picture_diff "$out/linux.png" "$out/windows.png" --max "$max_difference"
+scripts/windows-run.sh build/windows/bin/tarnwell.exe apply -q "$sample" "$out/windows.png"
+if ! build/windows-native/bin/tw_picture_diff "$out/linux.png" "$out/windows.png" --max "$max_difference"; then
+  failures+=("the Windows render differs from the Linux render by more than $max_difference")
+fi
 say "done in $(( $(date +%s) - started )) s"
+if [ ${#failures[@]} -gt 0 ]; then
+  printf 'FAILED: %s\n' "${failures[@]}" >&2
+  exit 1
+fi
+say "all Windows checks passed"
