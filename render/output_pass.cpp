@@ -143,12 +143,18 @@ Footprint probeFootprint(WaterState& s, const PixelRecord& sub, float x, float y
     PixelRecord probe[4];  // (+,+), (+,-), (-,+), (-,-) half a pixel away
     const float ox[4] = {0.5f, 0.5f, -0.5f, -0.5f}, oy[4] = {0.5f, -0.5f, 0.5f, -0.5f};
     bool match[4];
-    for (int i = 0; i < 4; ++i) {
+    auto run = [&](int i) {
         const float px = x + ox[i], py = y + oy[i];
         pixelGeometry(s, probe[i], px, py,
                       pixelKey(static_cast<int32_t>(px), static_cast<int32_t>(py)));
         match[i] = sameRegion(probe[i], sub) && probe[i].sourceU != kNoSource;
-    }
+    };
+    run(0);
+    run(1);
+    run(2);
+    // The diagonal probe is only needed where one of the others left the region.
+    if (!(match[0] && match[1] && match[2])) run(3);
+    else match[3] = false;
     const bool wraps = sourceWraps(s);
     Footprint f{0, 0, 0, 0};
     auto delta = [&](int to, int from, float& du, float& dv) {
