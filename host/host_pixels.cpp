@@ -156,6 +156,10 @@ void HostSession::CommitOutput() {
         const uint8_t* mask =
             masked ? doc.mask.data() + size_t(y) * size_t(doc.width) + size_t(left) : nullptr;
         int32_t count = right - left;
+        if (!mask && samples == doc.Planes()) {
+            std::memcpy(to, from, size_t(count) * pixel);  // every plane, nothing to blend
+            continue;
+        }
         if (doc.depth == 8) StoreRow<uint8_t>(from, to, original, mask, count, samples, doc.Planes());
         else if (doc.depth == 16) StoreRow<uint16_t>(from, to, original, mask, count, samples, doc.Planes());
         else StoreRow<float>(from, to, original, mask, count, samples, doc.Planes());
