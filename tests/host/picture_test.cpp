@@ -77,7 +77,11 @@ INSTANTIATE_TEST_SUITE_P(
                       Layout{FileFormat::Tiff, ".tif", 1, 8}, Layout{FileFormat::Tiff, ".tif", 4, 8},
                       Layout{FileFormat::Tiff, ".tiff", 3, 16}, Layout{FileFormat::Tiff, ".tif", 2, 16},
                       Layout{FileFormat::Tiff, ".tif", 1, 32}, Layout{FileFormat::Tiff, ".tif", 3, 32},
-                      Layout{FileFormat::Tiff, ".TIF", 4, 32}));
+                      Layout{FileFormat::Tiff, ".TIF", 4, 32}),
+    [](const ::testing::TestParamInfo<Layout>& case_info) {
+        return std::string(FormatName(case_info.param.format)) + "_" + std::to_string(case_info.param.channels) +
+               "_channels_" + std::to_string(case_info.param.bits) + "_bits";
+    });
 
 TEST(Jpeg, GreyAndColourComeBackCloseAtTheSameSize) {
     for (int channels : {1, 3}) {
