@@ -104,7 +104,7 @@ void PrepareScriptedRun(FilterRecord& record, void* run);
 // 1..69), Seed (0..2047), Center (x,y, fractions 0..1) and Light (x,y,z, any non-zero
 // direction). False with a one-line reason naming the accepted range.
 bool AddSetting(Descriptor& descriptor, const std::string& assignment, std::string& error);
-// The labels AddSetting accepts, for --help.
+// The labels AddSetting accepts, for messages.
 std::string SettingLabels();
 
 // JSON with one object per item: key, name (from the filter's terminology; empty for keys

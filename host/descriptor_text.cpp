@@ -195,13 +195,8 @@ bool SetLight(Descriptor& d, const std::string& value, std::string& error) {
 
 std::string SettingLabels() {
     std::string labels;
-    for (const SliderInfo& s : kSliders) {
-        labels += s.label;
-        labels += " (" + FormatRange(s.min, s.max) + "), ";
-    }
-    labels += "Color and Glitter (r,g,b or #rrggbb), Style (simple or complex), Glue (a mode name or 1..69), "
-              "Seed (0..2047), Center (x,y from 0 to 1), Light (x,y,z)";
-    return labels;
+    for (const SliderInfo& s : kSliders) labels += std::string(s.label) + ", ";
+    return labels + "Color, Glitter, Style, Glue, Seed, Center, Light";
 }
 
 bool AddSetting(Descriptor& descriptor, const std::string& assignment, std::string& error) {
@@ -238,7 +233,7 @@ bool AddSetting(Descriptor& descriptor, const std::string& assignment, std::stri
         PutIntegerItem(descriptor, FourCC("0016"), seed);
         return true;
     }
-    error = "unknown setting \"" + label + "\"; the settings are " + SettingLabels();
+    error = "unknown setting \"" + label + "\"; the labels are " + SettingLabels();
     return false;
 }
 
