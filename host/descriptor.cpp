@@ -1,3 +1,5 @@
+// The host's descriptors: the private form kept in descriptor handles, and the read and
+// write procedures a plug-in calls through `descriptorParameters`.
 #include "host/descriptor.h"
 
 #include <algorithm>
@@ -7,7 +9,6 @@
 
 #include "hostapi/host_constants.h"
 #include "platform/big_endian.h"
-#include "platform/platform.h"
 
 namespace tw::host {
 
