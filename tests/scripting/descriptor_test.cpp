@@ -186,7 +186,7 @@ TEST(DescriptorJson, BadFilesSayWhatIsWrong) {
     EXPECT_FALSE(DescriptorFromJson(deep, d, error));  // refused, not a stack overflow
 }
 
-TEST(Settings, LabelsBecomeTheKeysAnEditorRecords) {
+TEST(ScriptSettings, LabelsBecomeTheKeysAnEditorRecords) {
     Descriptor d;
     std::string error;
     for (const char* s : {"HORIZON=30", "spin = -90", "glue=screendim", "style=simple", "color=255,0,10",
@@ -219,7 +219,7 @@ TEST(Settings, LabelsBecomeTheKeysAnEditorRecords) {
     EXPECT_EQ(d.items.size(), 16u);
 }
 
-TEST(Settings, BadSettingsAreRefusedNamingTheRange) {
+TEST(ScriptSettings, BadSettingsAreRefusedNamingTheRange) {
     const std::pair<const char*, const char*> cases[] = {
         {"horizon=101", "from 0 to 100"},  {"horizon=-0.5", "from 0 to 100"}, {"spin=90.5", "from -90 to 90"},
         {"waviness=abc", "from 0 to 100"}, {"waviness=", "from 0 to 100"},  {"blur=nan", "from 0 to 100"},
