@@ -1,6 +1,7 @@
 // The command table and the small helpers every command uses.
 #include "host/commands.h"
 #include "host/blend_command.h"
+#include "host/export_command.h"
 #include "host/settings_command.h"
 
 #include <cerrno>
@@ -13,6 +14,8 @@ const Command kCommands[] = {
     {"apply", RunApply, "render the water over a picture file and write the result"},
     {"settings", RunSettings, "show or write a settings file (*.q8r)"},
     {"blend", RunBlend, "lay one picture over another with a glue (blend) mode"},
+    {"export-psd", RunExportPsd, "render over a picture at any size and save a layered PSD file"},
+    {"gallery", RunGallery, "write an HTML page of the presets in a folder or of the memory dots"},
 };
 const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 

@@ -18,7 +18,18 @@ void WriteMemoryDotMap(GlobalState&) {}
 
 int RunParameterDialog(GlobalState&, intptr_t) { return kDialogUnavailable; }
 void ShowAboutBox() {}
-void ShowExportProgress(int) {}
+namespace {
+void (*gExportProgress)(void*, int) = nullptr;
+void* gExportProgressContext = nullptr;
+}  // namespace
+
+void SetExportProgressHandler(void (*handler)(void*, int), void* context) {
+    gExportProgress = handler;
+    gExportProgressContext = context;
+}
+void ShowExportProgress(int per_mille) {
+    if (gExportProgress != nullptr) gExportProgress(gExportProgressContext, per_mille);
+}
 void ShowWaitCursor(bool) {}
 
 // Without the dialog resources the refusal still has to reach the user, who otherwise

@@ -38,6 +38,9 @@ void ShowAboutBox();
 void ShowRefusal();
 // The export's progress window, in thousandths.
 void ShowExportProgress(int per_mille);
+// Without the dialog, where ShowExportProgress reports instead (a command's progress bar);
+// null for nowhere.
+void SetExportProgressHandler(void (*handler)(void* context, int per_mille), void* context);
 // The dialog's wait cursor around a preview render.
 void ShowWaitCursor(bool waiting);
 

@@ -1,0 +1,365 @@
+// `tarnwell export-psd IN OUT.psd`: renders the water over a picture at any size and saves
+// it as a layered PSD document, as the dialog's PSD export does. Also the in-process
+// plug-in that both export commands render with.
+#include "host/export_command.h"
+
+#include <cstdio>
+
+#include "export/psd_export.h"
+#include "host/host_session.h"
+#include "host/module.h"
+#include "host/picture.h"
+#include "host/settings_command.h"
+#include "host/terminal.h"
+#include "platform/platform.h"
+#include "settings/settings_file.h"
+#include "shell/later_work.h"
+#include "shell/plugin_shell.h"
+#include "shell/render_driver.h"
+
+namespace tw::host {
+
+// ---- The plug-in in this process ------------------------------------------------------------
+
+struct InProcessPlugin::State {
+    HostSession session;
+    Document* document = nullptr;
+    ShellContext shell;
+    int16_t result = 0;
+    bool locked = false;
+    bool scratch = false;
+};
+
+namespace {
+
+bool OnAbort(void*) { return Interrupted(); }
+
+std::string ShellFailure(int16_t result) {
+    if (result == userCanceledErr) return "cancelled";
+    if (result == memFullErr || result == 999) return "not enough memory for the render";
+    return "the plug-in failed (" + DescribeResult(result) + ")";
+}
+
+}  // namespace
+
+InProcessPlugin::InProcessPlugin() : state_(new State) {}
+
+InProcessPlugin::~InProcessPlugin() {
+    State& s = *state_;
+    if (s.scratch) ReleaseScratch(*s.shell.globals, true);
+    if (s.locked) {
+        FilterRecord& rec = s.session.record();
+        rec.handleProcs->unlockProc(rec.parameters);
+        rec.handleProcs->unlockProc(reinterpret_cast<Handle>(s.session.data_slot()));
+    }
+    if (s.document != nullptr) s.session.EndRun();
+}
+
+bool InProcessPlugin::Open(Document& document, std::string& error) {
+    State& s = *state_;
+    HostEvents events;
+    events.abort = OnAbort;
+    s.session.BeginRun(document, events);
+    s.document = &document;
+    const OSErr prepared = s.session.CallSelector(PluginDispatch, filterSelectorPrepare);
+    if (prepared != noErr) {
+        error = "the plug-in could not prepare: " + DescribeResult(prepared);
+        return false;
+    }
+    // The dialog works on the two kept blocks while they are locked, as here.
+    FilterRecord& rec = s.session.record();
+    Handle data = reinterpret_cast<Handle>(s.session.data_slot());
+    if (rec.handleProcs == nullptr || rec.parameters == nullptr || data == nullptr) {
+        error = "the plug-in did not create its blocks";
+        return false;
+    }
+    s.shell.record = &rec;
+    s.shell.params = reinterpret_cast<RenderParams*>(rec.handleProcs->lockProc(rec.parameters, 0));
+    s.shell.globals = reinterpret_cast<GlobalState*>(rec.handleProcs->lockProc(data, 0));
+    s.shell.result = &s.result;
+    s.locked = true;
+    if (s.shell.params == nullptr || s.shell.globals == nullptr) {
+        error = "the plug-in's blocks could not be locked";
+        return false;
+    }
+    if (!AllocateScratch(*s.shell.globals)) {
+        error = "not enough memory for the plug-in's scratch buffers";
+        return false;
+    }
+    s.scratch = true;
+    StartupInitialisation(s.shell);
+    SetPlainSettings(*s.shell.params);
+    if (!LoadSource(s.shell)) {
+        error = "the picture could not be loaded: " + ShellFailure(s.result);
+        return false;
+    }
+    return true;
+}
+
+RenderParams& InProcessPlugin::params() { return *state_->shell.params; }
+
+ImageBuffer* InProcessPlugin::Render(int32_t width, int32_t height, void (*progress)(void*, int),
+                                     void* context, std::string& error) {
+    State& s = *state_;
+    const ImageBuffer& work = s.shell.globals->work_image;
+    ImageBuffer* target = createImageBuffer(width, height, work.format);
+    if (target == nullptr) {
+        error = "not enough memory for a " + std::to_string(width) + " x " +
+                std::to_string(height) + " picture";
+        return nullptr;
+    }
+    // The render samples the source at the export size; the same size is copied inside.
+    if ((width != work.width || height != work.height) && !resampleImage(work, *target)) {
+        destroyImageBuffer(target);
+        error = "the picture could not be scaled to the export size";
+        return nullptr;
+    }
+    s.result = 0;
+    s.shell.params->render_mode = kRenderOffscreen;
+    SetExportProgressHandler(progress, context);
+    RenderOffscreen(s.shell, *target);
+    SetExportProgressHandler(nullptr, nullptr);
+    if (s.result != 0) {
+        destroyImageBuffer(target);
+        error = ShellFailure(s.result);
+        return nullptr;
+    }
+    return target;
+}
+
+bool ApplySettingsOptions(RenderParams& params, const std::string& settings_file,
+                          const std::vector<std::string>& assignments, std::string& error) {
+    // Work on a copy: only the values a settings file carries reach the plug-in's record,
+    // never its working fields.
+    RenderParams chosen = params;
+    SetPlainSettings(chosen);
+    if (!settings_file.empty() && !LoadSettings(settings_file, chosen, nullptr)) {
+        error = "cannot read the settings file '" + settings_file + "'";
+        return false;
+    }
+    for (const std::string& assignment : assignments) {
+        const size_t equals = assignment.find('=');
+        if (equals == std::string::npos) {
+            error = "--set needs LABEL=VALUE (got '" + assignment + "')";
+            return false;
+        }
+        if (!SetSettingsValue(chosen, assignment.substr(0, equals), assignment.substr(equals + 1),
+                              error)) {
+            error = "--set " + error;
+            return false;
+        }
+    }
+    CopySettingsFields(chosen, params);
+    return true;
+}
+
+// ---- export-psd ---------------------------------------------------------------------------
+
+namespace {
+
+const char kExportHelp[] =
+    "Usage: tarnwell export-psd IN OUT.psd [options]\n"
+    "\n"
+    "Renders the water over the picture IN, as the plug-in's dialog does for its PSD export,\n"
+    "and saves it as a Photoshop document with one layer \"layer 1\" (which keeps the\n"
+    "render's transparency) and a flattened copy. The document has the bit depth of IN:\n"
+    "8 or 16 bits per channel, or 32-bit float for a float TIFF. IN is not changed.\n"
+    "\n"
+    "Options:\n"
+    "  --settings FILE   start from the settings file FILE (*.q8r) instead of the plain\n"
+    "                    settings\n"
+    "  --set L=V         set the value labelled L to V (repeat for more), after --settings.\n"
+    "                    Labels as in the dialog, in any letter case: Horizon, Offset,\n"
+    "                    Perspective, Altitude, Waviness, Complexity, Brilliance, Blur, Size,\n"
+    "                    Height, Undulation (0 to 100), Spin (-90 to 90), Style (simple or\n"
+    "                    complex), Glue (1 to 69), Seed (0 to 2047), Color and Glitter\n"
+    "                    (#rrggbb), Light (x,y,z), Pick X and Pick Y (0 to 1)\n"
+    "  --size WxH        render at W x H pixels\n"
+    "  --width W         render W pixels wide, the height keeping IN's proportions\n"
+    "                    (default: the size of IN). Sides are kept to 2..30000 pixels; a\n"
+    "                    size outside is brought inside with a message\n"
+    "  --threads N       most worker threads, 1 to 1024 (default: one per processor)\n"
+    "  -q, --quiet       no progress bar (it is shown only when stderr is a terminal)\n"
+    "  -h, --help        show this help\n"
+    "\n"
+    "Pictures: PNG, JPEG or TIFF, as for 'tarnwell apply'. OUT is written under a temporary\n"
+    "name and renamed when complete, so a failed or cancelled export leaves no broken file.\n"
+    "A 16 or 32-bit document near the largest size can hold more data than a PSD file can\n"
+    "count; such sizes are refused with a message.\n"
+    "\n"
+    "Exit status: 0 done, 1 failed, 2 bad command line, 130 cancelled.\n";
+
+struct ExportOptions {
+    std::string input, output, settings;
+    std::vector<std::string> assignments;
+    long width = 0, height = 0;  // 0: not given
+    bool proportional = false;   // --width
+    long threads = 0;
+    bool quiet = false;
+};
+
+bool ParseSize(const std::string& text, long& width, long& height) {
+    const size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) return false;
+    std::string ignored;
+    return ParseInteger(text.substr(0, x), 0, 1L << 30, "--size", width, ignored) &&
+           ParseInteger(text.substr(x + 1), 0, 1L << 30, "--size", height, ignored);
+}
+
+int ParseExport(const Arguments& arguments, ExportOptions& options) {
+    std::vector<std::string> positional;
+    bool options_ended = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (options_ended || argument.size() < 2 || argument[0] != '-') {
+            positional.push_back(argument);
+            continue;
+        }
+        if (argument == "--") {
+            options_ended = true;
+            continue;
+        }
+        if (argument == "-h" || argument == "--help") {
+            std::fputs(kExportHelp, stdout);
+            return kExitOk;
+        }
+        if (argument == "-q" || argument == "--quiet") {
+            options.quiet = true;
+            continue;
+        }
+        std::string name = argument, value;
+        const bool has_value = SplitOption(argument, name, value);
+        if (name != "--settings" && name != "--set" && name != "--size" && name != "--width" &&
+            name != "--threads") {
+            ReportError("export-psd: unknown option '" + argument +
+                        "' (see 'tarnwell export-psd --help')");
+            return kExitUsage;
+        }
+        if (!has_value) {
+            if (i + 1 >= arguments.size()) {
+                ReportError("export-psd: " + name + " needs a value");
+                return kExitUsage;
+            }
+            value = arguments[++i];
+        }
+        std::string error;
+        if (name == "--settings") options.settings = value;
+        if (name == "--set") options.assignments.push_back(value);
+        if (name == "--size") {
+            if (!ParseSize(value, options.width, options.height)) {
+                ReportError("export-psd: --size needs WIDTHxHEIGHT in pixels (got '" + value + "')");
+                return kExitUsage;
+            }
+            options.proportional = false;
+        }
+        if (name == "--width") {
+            if (!ParseInteger(value, 0, 1L << 30, name, options.width, error)) {
+                ReportError("export-psd: " + error);
+                return kExitUsage;
+            }
+            options.proportional = true;
+        }
+        if (name == "--threads" && !ParseInteger(value, 1, 1024, name, options.threads, error)) {
+            ReportError("export-psd: " + error);
+            return kExitUsage;
+        }
+    }
+    if (positional.size() != 2) {
+        ReportError(positional.size() < 2
+                        ? "export-psd: needs an input picture and an output file (see 'tarnwell export-psd --help')"
+                        : "export-psd: too many file names; expected IN OUT.psd");
+        return kExitUsage;
+    }
+    options.input = positional[0];
+    options.output = positional[1];
+    return -1;
+}
+
+// One side of the export, brought into range with a word to the user when it was not.
+int32_t CheckedSide(long requested, const char* which) {
+    const int32_t side = ClampPsdSide(requested);
+    if (side != requested)
+        std::fprintf(stderr, "tarnwell: export-psd: %s %ld is outside %d..%d; using %d\n", which,
+                     requested, kPsdMinSide, kPsdMaxSide, side);
+    return side;
+}
+
+struct TwoPhaseProgress {
+    ProgressBar bar;
+    int phase = 0;  // 0 rendering (first half of the bar), 1 writing
+};
+
+void OnProgress(void* context, int per_mille) {
+    auto& p = *static_cast<TwoPhaseProgress*>(context);
+    ShowProgress(p.bar, p.phase * 1000 + per_mille, 2000);
+}
+
+}  // namespace
+
+int RunExportPsd(const Arguments& arguments) {
+    ExportOptions options;
+    if (int status = ParseExport(arguments, options); status >= 0) return status;
+
+    std::string error;
+    Picture picture;
+    Document document;
+    if (!ReadPicture(options.input, picture, error) ||
+        !DocumentFromPicture(picture, document, error)) {
+        ReportError(error);
+        return kExitFailure;
+    }
+    picture = Picture();
+
+    int32_t width = document.width, height = document.height;
+    if (options.proportional) {
+        width = CheckedSide(options.width, "width");
+        height = CheckedSide(ProportionalHeight(document.width, document.height, width, height),
+                             "height");
+    } else if (options.width != 0 || options.height != 0) {
+        width = CheckedSide(options.width, "width");
+        height = CheckedSide(options.height, "height");
+    } else {
+        width = CheckedSide(width, "width");
+        height = CheckedSide(height, "height");
+    }
+    if (options.threads > 0) SetEnvironmentValue("TARNWELL_THREADS", std::to_string(options.threads));
+
+    InProcessPlugin plugin;
+    if (!plugin.Open(document, error)) {
+        ReportError(error);
+        return kExitFailure;
+    }
+    if (!ApplySettingsOptions(plugin.params(), options.settings, options.assignments, error)) {
+        ReportError("export-psd: " + error);
+        return kExitUsage;
+    }
+
+    TwoPhaseProgress progress;
+    StartProgress(progress.bar, "exporting", options.quiet);
+    InstallInterruptHandler();
+    ImageBuffer* image = plugin.Render(width, height, OnProgress, &progress, error);
+    bool ok = image != nullptr;
+    if (ok && Interrupted()) {
+        error = "cancelled";
+        ok = false;
+    }
+    if (ok) {
+        PsdExportRequest request;
+        request.image = image;
+        request.glue_mode = plugin.params().glue_mode;
+        request.progress = OnProgress;
+        request.context = &progress;
+        progress.phase = 1;
+        ok = ExportPsd(options.output, request, error);
+    }
+    RemoveInterruptHandler();
+    EndProgress(progress.bar);
+    destroyImageBuffer(image);
+    if (!ok) {
+        ReportError("export-psd: " + error);
+        return error == "cancelled" ? kExitCancelled : kExitFailure;
+    }
+    return kExitOk;
+}
+
+}  // namespace tw::host
