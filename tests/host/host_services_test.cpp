@@ -52,7 +52,7 @@ TEST_F(AdvanceState, ReplicatesEdgePixelsAroundThePicture) {
     Request({-2, -3, 6, 7});
     r.inputPadding = plugInWantsEdgeReplication;
     ASSERT_EQ(session.AdvanceState(), noErr);
-    ASSERT_NE(r.inData, nullptr);
+    ASSERT_TRUE(r.inData != nullptr);
     EXPECT_GE(r.inRowBytes, 10 * 3);
     EXPECT_EQ(r.inRowBytes % 16, 0);
     for (int row = 0; row < 8; ++row) {
@@ -104,7 +104,7 @@ TEST_F(AdvanceState, ServesOnlyTheRequestedPlanes) {
     EXPECT_EQ(session.AdvanceState(), paramErr);
     Request({1, 1, 2, 4}, 1, 0);  // an empty plane range asks for nothing
     ASSERT_EQ(session.AdvanceState(), noErr);
-    EXPECT_EQ(r.inData, nullptr);
+    EXPECT_TRUE(r.inData == nullptr);
 }
 
 TEST_F(AdvanceState, OutputGoesBackIntoThePictureWhileInputStaysTheOriginal) {
@@ -113,7 +113,7 @@ TEST_F(AdvanceState, OutputGoesBackIntoThePictureWhileInputStaysTheOriginal) {
     r.outLoPlane = 0;
     r.outHiPlane = 2;
     ASSERT_EQ(session.AdvanceState(), noErr);
-    ASSERT_NE(r.outData, nullptr);
+    ASSERT_TRUE(r.outData != nullptr);
     EXPECT_EQ(static_cast<uint8_t*>(r.outData)[0], Expected(3, 1, 0));  // output starts as the picture
     for (int row = 0; row < 2; ++row) std::memset(static_cast<uint8_t*>(r.outData) + row * r.outRowBytes, 9, 12);
     r.outRect = {0, 0, 0, 0};
@@ -137,7 +137,7 @@ TEST_F(AdvanceState, WildRectanglesFailCleanly) {
     r.inLoPlane = 0;
     r.inHiPlane = 2;
     EXPECT_EQ(session.AdvanceState(), memFullErr);
-    EXPECT_EQ(r.inData, nullptr);
+    EXPECT_TRUE(r.inData == nullptr);
 }
 
 TEST_F(AdvanceState, ThirtyTwoBitRectanglesOnlyWhenThePluginSaysSo) {
@@ -200,7 +200,7 @@ TEST(Selection, MaskIsServedAndBlendsOutputWhenTheHostMasks) {
     r.outLoPlane = 0;
     r.outHiPlane = 2;
     ASSERT_EQ(session.AdvanceState(), noErr);
-    ASSERT_NE(r.maskData, nullptr);
+    ASSERT_TRUE(r.maskData != nullptr);
     auto* m = static_cast<const uint8_t*>(r.maskData);
     EXPECT_EQ(m[0], 0);
     EXPECT_EQ(m[1], 128);

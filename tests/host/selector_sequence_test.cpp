@@ -142,7 +142,7 @@ TEST(KeptBlocks, SurviveFromRunToRunInOneSession) {
     ASSERT_NE(first, nullptr);
     ASSERT_NE(slot, 0);
     ASSERT_EQ(session.Apply(CountingPlugin, doc, {}).result, noErr);
-    EXPECT_EQ(session.record().parameters, first);
+    EXPECT_TRUE(session.record().parameters == first);
     EXPECT_EQ(session.data_slot(), slot);
     EXPECT_EQ(CountIn(session), 2);
     EXPECT_EQ(session.live_handles(), 2u);
