@@ -146,9 +146,11 @@ void AddGalleryCell(GalleryPage& page, int32_t width, int32_t height,
     std::snprintf(id, sizeof id, "Table_%02d", page.cells);
 
     (h += kCellOpen) += CRLF;
+    // HTML 4.01 tables have no height attribute; a style gives the frame its height and
+    // keeps the page valid.
     h += std::string("<table id=\"") + id + "\" width=\"" + Number(int64_t(width) + 6) +
-         "\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" height=\"" +
-         Number(int64_t(height) + 7) + "\">";
+         "\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" style=\"height:" +
+         Number(int64_t(height) + 7) + "px\">";
     h += CRLF;
     (h += "<tr>") += CRLF;
     (h += "<td colspan=\"3\"></td>") += CRLF;

@@ -73,7 +73,7 @@ TEST(GalleryPageText, SevenCellsMakeTwoRowsWithSpacers) {
     EXPECT_EQ(Count(after, "Hoefler Text"), 3u);
     EXPECT_NE(body.find("id=\"Table_07\""), std::string::npos);
     EXPECT_TRUE(body.ends_with("<p>&nbsp;</p></td></tr></table><br>\r\n</body></html>"));
-    EXPECT_NE(body.find("width=\"94\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" height=\"95\""),
+    EXPECT_NE(body.find("width=\"94\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" style=\"height:95px\""),
               std::string::npos);
 }
 
