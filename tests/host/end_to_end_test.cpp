@@ -242,6 +242,32 @@ TEST(RealPlugin, DrawsWaterAndKeepsSizeModeAndDepthOfEveryKindOfPicture) {
     }
 }
 
+TEST(RealPlugin, LeavesUnselectedPixelsAlone) {
+    if (!platform::FileExists(kRealPlugin)) GTEST_SKIP() << "Tarnwell.so is not built in " << kBin;
+    Picture original = PatternPicture(80, 60, 3, 8);
+    Picture mask;
+    ASSERT_TRUE(mask.Allocate(80, 60, 1, 8));
+    for (int32_t y = 0; y < 60; ++y)
+        for (int32_t x = 40; x < 80; ++x) mask.data[size_t(y * 80 + x)] = 255;  // right half selected
+    std::string out = ScratchPath("real-masked.png");
+    Ran ran = RunTarnwell({"apply", Saved("real-masked-in.png", original), out, "--mask",
+                           Saved("real-mask.png", mask)});
+    ASSERT_EQ(ran.status, 0) << ran.errors;
+    Picture result = Load(out);
+    ASSERT_EQ(result.data.size(), original.data.size());
+    bool right_changed = false;
+    for (int32_t y = 0; y < 60; ++y) {
+        for (int32_t x = 0; x < 80; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                size_t i = size_t((y * 80 + x) * 3 + c);
+                if (x < 40) ASSERT_EQ(result.data[i], original.data[i]) << x << "," << y;
+                else right_changed = right_changed || result.data[i] != original.data[i];
+            }
+        }
+    }
+    EXPECT_TRUE(right_changed);
+}
+
 TEST(RealPlugin, GivesTheSameBytesWhateverTheThreadCount) {
     if (!platform::FileExists(kRealPlugin)) GTEST_SKIP() << "Tarnwell.so is not built in " << kBin;
     std::string in = Saved("threads-in.png", PatternPicture(150, 90, 3, 8));
