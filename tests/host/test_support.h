@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "host/picture.h"
@@ -34,15 +35,23 @@ inline Picture PatternPicture(int32_t w, int32_t h, int channels, int bits) {
     return p;
 }
 
-// A folder of its own for each test process, under the system's temporary folder.
+// A folder of its own for each test process, under the system's temporary folder, removed
+// with everything in it when the process ends.
+struct ScratchFolder {
+    std::string path;
+    ScratchFolder() {
+        path = platform::JoinPath(platform::TempFolder(), "tarnwell-host-test-" + std::to_string(getpid()));
+        platform::CreateFolder(path);
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
 inline std::string ScratchPath(const std::string& name) {
-    static const std::string folder = [] {
-        std::string f = platform::JoinPath(platform::TempFolder(),
-                                           "tarnwell-host-test-" + std::to_string(getpid()));
-        platform::CreateFolder(f);
-        return f;
-    }();
-    return platform::JoinPath(folder, name);
+    static const ScratchFolder folder;
+    return platform::JoinPath(folder.path, name);
 }
 
 }  // namespace tw::host::testing
