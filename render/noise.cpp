@@ -80,9 +80,9 @@ template <typename Fade>
     float fx = x - flx, fy = y - fly;
     if (!std::isfinite(fx)) fx = 0;
     if (!std::isfinite(fy)) fy = 0;
-    const int32_t* p = t.perm;
-    const int h00 = p[p[p[X] + Y]] & 15, h01 = p[p[p[X] + Y + 1]] & 15;
-    const int h10 = p[p[p[X + 1] + Y]] & 15, h11 = p[p[p[X + 1] + Y + 1]] & 15;
+    const uint32_t columns = t.cellColumns[X];
+    const int left = t.cornerPair[(columns & 0xffff) + Y], right = t.cornerPair[(columns >> 16) + Y];
+    const int h00 = left & 15, h01 = left >> 4, h10 = right & 15, h11 = right >> 4;
     const float g00 = t.gradX[h00] * fx + t.gradY[h00] * fy;
     const float g10 = t.gradX[h10] * (fx - 1) + t.gradY[h10] * fy;
     const float g01 = t.gradX[h01] * fx + t.gradY[h01] * (fy - 1);
@@ -102,6 +102,10 @@ void buildNoiseTables(NoiseTables& t, int32_t seed) {
     t.seed = seed;
     for (int i = 0; i < 256; ++i) t.perm[i] = kPerlinPermutation[(i + seed) & 255];
     for (int i = 0; i < 256; ++i) t.perm[256 + i] = t.perm[i];
+    for (int i = 0; i < 256; ++i)
+        t.cellColumns[i] = static_cast<uint32_t>(t.perm[i]) | static_cast<uint32_t>(t.perm[i + 1]) << 16;
+    for (int i = 0; i < 511; ++i)
+        t.cornerPair[i] = static_cast<uint8_t>((t.perm[t.perm[i]] & 15) | (t.perm[t.perm[i + 1]] & 15) << 4);
     for (int h = 0; h < 16; ++h) {
         t.gradX[h] = kGradX[h];
         t.gradY[h] = kGradY[h];
@@ -198,18 +202,72 @@ double rippleHeight(double x, double z, const WaterState& s) {
     return sum;
 }
 
+namespace {
+
+typedef double f64x2 __attribute__((vector_size(16)));
+typedef float f32x4 __attribute__((vector_size(16)));
+typedef int32_t i32x4 __attribute__((vector_size(16)));
+typedef int64_t i64x2 __attribute__((vector_size(16)));
+
+// floor of both lanes in SSE2 arithmetic: adding and removing 1.5 * 2^52 rounds to the
+// nearest integer, and one is taken off where that rounded up. Exact below 2^51; larger
+// or non-finite lanes go through the scalar floor, which gives the same values.
+inline f64x2 floorPair(f64x2 v) {
+    constexpr double kLimit = 2251799813685248.0;  // 2^51
+    if (!(std::fabs(v[0]) < kLimit && std::fabs(v[1]) < kLimit)) [[unlikely]]
+        return f64x2{fastFloor(v[0]), fastFloor(v[1])};
+    constexpr f64x2 kMagic = {6755399441055744.0, 6755399441055744.0};  // 1.5 * 2^52
+    const f64x2 r = (v + kMagic) - kMagic;
+    constexpr f64x2 kOne = {1.0, 1.0};
+    return r - (f64x2)((r > v) & (i64x2)kOne);  // the mask keeps 1.0 where r rounded up
+}
+
+// The crest shapes of the P and Q domains of one octave at once: the same operations as
+// crest(), lane by lane, so the results are bit for bit those of the scalar form.
+inline f64x2 crestPair(f64x2 px, f64x2 pz, float sharpness) {
+    constexpr double kInvTwoPi = 1.0 / 6.283185307179586;
+    const f64x2 u = px * kInvTwoPi + 0.5, v = pz * kInvTwoPi + 0.5;
+    const f64x2 du = u - floorPair(u) - 0.5, dv = v - floorPair(v) - 0.5;
+    // Lanes: P's u, Q's u, P's v, Q's v.
+    const f32x4 t = {static_cast<float>(du[0]), static_cast<float>(du[1]), static_cast<float>(dv[0]),
+                     static_cast<float>(dv[1])};
+    const f32x4 absT = (f32x4)((i32x4)t & 0x7fffffff);  // fabs: the sign bit cleared
+    const f32x4 w = 8.0f * t - 16.0f * t * absT;
+    const f32x4 squared = w * w + sharpness;
+    f32x4 g;
+#if defined(__SSE2__)
+    g = __builtin_ia32_sqrtps(squared);
+#else
+    for (int i = 0; i < 4; ++i) g[i] = std::sqrt(squared[i]);
+#endif
+    const f64x2 gx = {g[0], g[1]}, gz = {g[2], g[3]};
+    const f64x2 d = 1.0 - gx * gz;
+    return d * d;
+}
+
+}  // namespace
+
 double waveHeight(double x, double y, double z, const WaterState& s, int octaves) {
+    if (octaves > 5) octaves = 5;
     double px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
     const double shift = s.seed * 0.17 * 0.8;
     double g = 0.16, a = s.waveAmplitude, sum = 0;
+    const NoiseTables& t = *s.noise;
+    auto cubic = [](float f) { return (3.0f - 2.0f * f) * f * f; };
     for (int k = 0; k < octaves; ++k) {
         // An octave of weight 0 (set-up measures the octaves one at a time) adds nothing.
         if (s.octaveWeight[k] != 0) {
-            PlanePoint p{(px + shift) * g, (pz + shift) * g};
-            PlanePoint q{(qx - shift) * g, (qz - shift) * g};
-            const float sharp = static_cast<float>(s.sharpness[k]);
-            const double u = warpedCrest(*s.noise, p, sharp, s.shapeScale[k], s.shapeOffset[k]);
-            const double v = warpedCrest(*s.noise, q, sharp, s.shapeScale[k], s.shapeOffset[k]);
+            // Warp both domain points by their noise, then shape both crests together.
+            f64x2 wx = {(px + shift) * g, (qx - shift) * g};
+            f64x2 wz = {(pz + shift) * g, (qz - shift) * g};
+            const double np = gradientNoise(t, static_cast<float>(wx[0]), static_cast<float>(wz[0]), cubic);
+            const double nq = gradientNoise(t, static_cast<float>(wx[1]), static_cast<float>(wz[1]), cubic);
+            const f64x2 n = {np, nq};
+            wx += n;
+            wz += n;
+            const f64x2 shape = crestPair(wx, wz, static_cast<float>(s.sharpness[k]));
+            const double u = shape[0] * s.shapeScale[k] + s.shapeOffset[k];
+            const double v = shape[1] * s.shapeScale[k] + s.shapeOffset[k];
             sum += (u + v) * a * s.octaveWeight[k];
         }
         const double npx = 1.6 * px - 1.2 * pz, npz = 1.6 * pz + 1.2 * px;

@@ -20,6 +20,13 @@ struct NoiseTables {
     float gradX[16], gradY[16];          // gradient of each 4-bit hash
     int32_t mixTable[kMixTableSize];     // seed-mixed bytes of the fixed program table
     float unitTable[kMixTableSize];      // mixTable / 255, the 0..1 table ripples and slope samples read
+
+    // The same permutation folded for the noise lookups, so a cell's four corner hashes
+    // take three reads instead of six chained ones:
+    // cellColumns[X] = perm[X] | perm[X + 1] << 16, and
+    // cornerPair[i] = (perm[perm[i]] & 15) | (perm[perm[i + 1]] & 15) << 4.
+    uint32_t cellColumns[256];
+    uint8_t cornerPair[511];
 };
 
 // Fills all tables for `seed`; seeds outside 0..2047 are reduced into that range.
