@@ -24,6 +24,7 @@ inline uint8_t* PixelAddress(ImageBuffer& b, int32_t level, int32_t x, int32_t y
 
 // An index brought back into 0..size-1, by wrapping around or by clamping.
 inline int32_t WrapIndex(int32_t i, int32_t size) {
+    if (uint32_t(i) < uint32_t(size)) return i;  // most indices are inside: skip the division
     int32_t r = i % size;
     return r < 0 ? r + size : r;
 }
@@ -56,18 +57,65 @@ inline const uint8_t* DirectWindow(const ImageBuffer& b, int32_t level, int32_t 
 }
 
 // Copies the n x n window at (x, y) into `out` (n * n pixels, packed), reading across the
-// level's border by the buffer's wrap flag.
-inline void GatherWindow(const ImageBuffer& b, int32_t level, int32_t x, int32_t y, int32_t n,
-                         uint8_t* out) {
+// level's border by the buffer's wrap flag. Border indices are worked out once per row and
+// column, and each pixel is copied with a fixed-size move rather than a library call.
+template <size_t kBpp>
+inline void GatherWindowOf(const ImageBuffer& b, int32_t level, int32_t x, int32_t y, int32_t n,
+                           uint8_t* out) {
+    const ImageLevel& l = b.levels[level];
+    constexpr int32_t kMaxSpan = 16;
+    int32_t columns[kMaxSpan];
+    bool oneTileColumn = true;
+    const int32_t firstTileColumn = (BorderX(b, x, l.width) + b.apron) / kTileSize;
+    for (int32_t c = 0; c < n; ++c) {
+        columns[c] = BorderX(b, x + c, l.width);
+        oneTileColumn = oneTileColumn && (columns[c] + b.apron) / kTileSize == firstTileColumn;
+    }
+    for (int32_t r = 0; r < n; ++r) {
+        const int32_t yy = BorderY(b, y + r, l.height);
+        if (oneTileColumn) {
+            // The usual case: the whole row of the window comes from one tile.
+            const ImageTile& t =
+                b.tiles[l.first_tile + ((yy + b.apron) / kTileSize) * l.tile_columns + firstTileColumn];
+            const uint8_t* row = t.pixels + size_t(yy - t.y) * size_t(t.width) * kBpp;
+            for (int32_t c = 0; c < n; ++c) {
+                std::memcpy(out, row + size_t(columns[c] - t.x) * kBpp, kBpp);
+                out += kBpp;
+            }
+        } else {
+            for (int32_t c = 0; c < n; ++c) {
+                std::memcpy(out, PixelAddress(b, level, columns[c], yy), kBpp);
+                out += kBpp;
+            }
+        }
+    }
+}
+// The same copy for any pixel size and span.
+inline void GatherWindowAnySize(const ImageBuffer& b, int32_t level, int32_t x, int32_t y, int32_t n,
+                                uint8_t* out) {
     const ImageLevel& l = b.levels[level];
     const size_t bpp = size_t(b.bytes_per_pixel);
     for (int32_t r = 0; r < n; ++r) {
         const int32_t yy = BorderY(b, y + r, l.height);
         for (int32_t c = 0; c < n; ++c) {
-            const int32_t xx = BorderX(b, x + c, l.width);
-            std::memcpy(out, PixelAddress(b, level, xx, yy), bpp);
+            std::memcpy(out, PixelAddress(b, level, BorderX(b, x + c, l.width), yy), bpp);
             out += bpp;
         }
+    }
+}
+inline void GatherWindow(const ImageBuffer& b, int32_t level, int32_t x, int32_t y, int32_t n,
+                         uint8_t* out) {
+    if (n > 16) {  // wider than any caller asks for
+        return GatherWindowAnySize(b, level, x, y, n, out);
+    }
+    switch (b.bytes_per_pixel) {
+        case 1: return GatherWindowOf<1>(b, level, x, y, n, out);
+        case 2: return GatherWindowOf<2>(b, level, x, y, n, out);
+        case 4: return GatherWindowOf<4>(b, level, x, y, n, out);
+        case 6: return GatherWindowOf<6>(b, level, x, y, n, out);
+        case 8: return GatherWindowOf<8>(b, level, x, y, n, out);
+        case 16: return GatherWindowOf<16>(b, level, x, y, n, out);
+        default: return GatherWindowAnySize(b, level, x, y, n, out);
     }
 }
 
