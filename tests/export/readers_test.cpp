@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -78,13 +79,36 @@ for x, y in ((0, 0), (18, 0), (5, 7), (9, 12), (18, 12)):
     print(' '.join('%.6f' % float(v) for v in list(layer[y][x]) + list(merged[y][x][:3])))
 )";
 
-void CheckWithPsdTools(int32_t format, int depth, double tolerance) {
-    if (!Have(std::string(kPython) + " -c 'import psd_tools'"))
-        GTEST_SKIP() << "psd-tools is not installed (Debian package python3-psd-tools)";
-    test::ScratchFolder folder("psdtools");
+// ag-psd, the npm package, installed under the build folder (never committed):
+//   npm install --prefix <build>/npm ag-psd
+// or wherever TARNWELL_AG_PSD points. The script prints what psd-tools' script prints,
+// samples scaled to 0..1.
+constexpr char kAgPsdScript[] = R"(
+const fs = require('fs');
+const { readPsd, initializeCanvas } = require(process.argv[2]);
+const imageData = (width, height) => ({ width, height, data: new Uint8ClampedArray(width * height * 4) });
+initializeCanvas((width, height) => ({ width, height, getContext: () => ({ createImageData: imageData, putImageData() {} }) }), imageData);
+const psd = readPsd(fs.readFileSync(process.argv[3]), { useImageData: true, throwForMissingFeatures: true });
+const layer = psd.children[0];
+console.log(psd.width, psd.height, psd.bitsPerChannel, psd.channels, psd.children.length, layer.name);
+const scale = psd.bitsPerChannel == 8 ? 255 : psd.bitsPerChannel == 16 ? 65535 : 1;
+for (const [x, y] of [[0, 0], [18, 0], [5, 7], [9, 12], [18, 12]]) {
+  const i = (y * layer.imageData.width + x) * 4;
+  const l = layer.imageData.data, m = psd.imageData.data;
+  console.log([l[i], l[i + 1], l[i + 2], l[i + 3], m[i], m[i + 1], m[i + 2]].map(v => (v / scale).toFixed(6)).join(' '));
+}
+)";
+
+std::string AgPsdModule() {
+    if (const char* path = std::getenv("TARNWELL_AG_PSD")) return path;
+    return std::string(TARNWELL_BIN_DIR) + "/../npm/node_modules/ag-psd";
+}
+
+// Runs `command` over a test document and compares what it printed with the picture.
+void CheckReader(const std::string& command, int32_t format, int depth, double tolerance) {
+    test::ScratchFolder folder("reader");
     const std::string psd = WriteTestPsd(folder, format, "t.psd");
-    std::ofstream(folder / "read.py") << kPsdToolsScript;
-    const Ran ran = RunShell(std::string(kPython) + " " + Quote(folder / "read.py") + " " + Quote(psd));
+    const Ran ran = RunShell(command + " " + Quote(psd));
     ASSERT_EQ(ran.status, 0) << ran.output;
     std::istringstream lines(ran.output);
     int width, height, read_depth, channels, layers;
@@ -115,9 +139,33 @@ void CheckWithPsdTools(int32_t format, int depth, double tolerance) {
     }
 }
 
-TEST(PsdReaders, PsdToolsReadsEightBits) { CheckWithPsdTools(kRgba8, 8, 0.6 / 255); }
-TEST(PsdReaders, PsdToolsReadsSixteenBits) { CheckWithPsdTools(kRgba16, 16, 1.0 / 32768); }
-TEST(PsdReaders, PsdToolsReadsFloats) { CheckWithPsdTools(kRgbaFloat, 32, 1e-6); }
+std::string PsdToolsCommand(const test::ScratchFolder& folder) {
+    std::ofstream(folder / "read.py") << kPsdToolsScript;
+    return std::string(kPython) + " " + Quote(folder / "read.py");
+}
+
+TEST(PsdReaders, PsdToolsReadsEveryDepth) {
+    if (!Have(std::string(kPython) + " -c 'import psd_tools'"))
+        GTEST_SKIP() << "psd-tools is not installed (Debian package python3-psd-tools)";
+    test::ScratchFolder scripts("psdtools");
+    const std::string command = PsdToolsCommand(scripts);
+    CheckReader(command, kRgba8, 8, 0.6 / 255);
+    CheckReader(command, kRgba16, 16, 1.0 / 32768);
+    CheckReader(command, kRgbaFloat, 32, 1e-6);
+}
+
+TEST(PsdReaders, AgPsdReadsEveryDepth) {
+    const std::string module = AgPsdModule();
+    if (!Have("command -v node") || !std::ifstream(module + "/package.json").good())
+        GTEST_SKIP() << "ag-psd is not installed; run: npm install --prefix "
+                     << TARNWELL_BIN_DIR << "/../npm ag-psd (or set TARNWELL_AG_PSD)";
+    test::ScratchFolder scripts("agpsd");
+    std::ofstream(scripts / "read.js") << kAgPsdScript;
+    const std::string command = "node " + Quote(scripts / "read.js") + " " + Quote(module);
+    CheckReader(command, kRgba8, 8, 0.6 / 255);
+    CheckReader(command, kRgba16, 16, 1.0 / 32768);
+    CheckReader(command, kRgbaFloat, 32, 1e-6);
+}
 
 // ImageMagick: the flattened copy is image 0, the layer image 1.
 std::string ImageMagick() {
