@@ -249,34 +249,43 @@ inline f64x2 crestPair(f64x2 px, f64x2 pz, float sharpness) {
 
 double waveHeight(double x, double y, double z, const WaterState& s, int octaves) {
     if (octaves > 5) octaves = 5;
-    double px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
-    const double shift = s.seed * 0.17 * 0.8;
-    double g = 0.16, a = s.waveAmplitude, sum = 0;
+    // Domain points of every octave first: they depend only on (x, z), so the octaves'
+    // noise and crest chains below are independent and overlap in the processor.
+    f64x2 wx[5], wz[5];
+    {
+        double px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
+        const double shift = s.seed * 0.17 * 0.8;
+        double g = 0.16;
+        for (int k = 0; k < octaves; ++k) {
+            wx[k] = f64x2{(px + shift) * g, (qx - shift) * g};
+            wz[k] = f64x2{(pz + shift) * g, (qz - shift) * g};
+            const double npx = 1.6 * px - 1.2 * pz, npz = 1.6 * pz + 1.2 * px;
+            const double nqx = 1.35 * qz - 1.45 * qx, nqz = -1.35 * qx - 1.45 * qz;
+            px = npx;
+            pz = npz;
+            qx = nqx;
+            qz = nqz;
+            g *= 1.9;
+        }
+    }
+    // Warp both domain points of an octave by their noise, then shape both crests together.
     const NoiseTables& t = *s.noise;
     auto cubic = [](float f) { return (3.0f - 2.0f * f) * f * f; };
+    f64x2 shape[5];
+    for (int k = 0; k < octaves; ++k) {
+        const double np = gradientNoise(t, static_cast<float>(wx[k][0]), static_cast<float>(wz[k][0]), cubic);
+        const double nq = gradientNoise(t, static_cast<float>(wx[k][1]), static_cast<float>(wz[k][1]), cubic);
+        const f64x2 n = {np, nq};
+        shape[k] = crestPair(wx[k] + n, wz[k] + n, static_cast<float>(s.sharpness[k]));
+    }
+    double a = s.waveAmplitude, sum = 0;
     for (int k = 0; k < octaves; ++k) {
         // An octave of weight 0 (set-up measures the octaves one at a time) adds nothing.
         if (s.octaveWeight[k] != 0) {
-            // Warp both domain points by their noise, then shape both crests together.
-            f64x2 wx = {(px + shift) * g, (qx - shift) * g};
-            f64x2 wz = {(pz + shift) * g, (qz - shift) * g};
-            const double np = gradientNoise(t, static_cast<float>(wx[0]), static_cast<float>(wz[0]), cubic);
-            const double nq = gradientNoise(t, static_cast<float>(wx[1]), static_cast<float>(wz[1]), cubic);
-            const f64x2 n = {np, nq};
-            wx += n;
-            wz += n;
-            const f64x2 shape = crestPair(wx, wz, static_cast<float>(s.sharpness[k]));
-            const double u = shape[0] * s.shapeScale[k] + s.shapeOffset[k];
-            const double v = shape[1] * s.shapeScale[k] + s.shapeOffset[k];
+            const double u = shape[k][0] * s.shapeScale[k] + s.shapeOffset[k];
+            const double v = shape[k][1] * s.shapeScale[k] + s.shapeOffset[k];
             sum += (u + v) * a * s.octaveWeight[k];
         }
-        const double npx = 1.6 * px - 1.2 * pz, npz = 1.6 * pz + 1.2 * px;
-        const double nqx = 1.35 * qz - 1.45 * qx, nqz = -1.35 * qx - 1.45 * qz;
-        px = npx;
-        pz = npz;
-        qx = nqx;
-        qz = nqz;
-        g *= 1.9;
         a *= s.octaveGain;
     }
     return y - (static_cast<float>(rippleHeight(x, z, s)) + sum);
