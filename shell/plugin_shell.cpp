@@ -265,7 +265,7 @@ void DoStart() {
         *gResult = kTold;
     }
     if (*gResult != 0) {
-        ReleaseScratch(g, false);
+        ReleaseScratch(g, true);
         EmptyHostRects(rec);
         return;
     }
@@ -288,10 +288,12 @@ void DoStart() {
     if (*gResult == 0 && accepted) {
         RenderToHost(shell, kRenderFinal);
         SaveCachedSettings(p);
-    } else {
-        if (*gResult == 0) *gResult = kCancelled;
-        ReleaseScratch(g, false);
+    } else if (*gResult == 0) {
+        *gResult = kCancelled;
     }
+    // A host need not call finish after a start that failed or was cancelled, so nothing
+    // of this run, the pictures included, may be left for finish to free.
+    if (*gResult != 0) ReleaseScratch(g, true);
 }
 
 void DoContinue() {

@@ -9,6 +9,7 @@
 #include "platform/platform.h"
 #include "render/pixel_record.h"
 #include "render/water_state.h"
+#include "shell/module_pin.h"
 
 namespace tw {
 
@@ -170,6 +171,7 @@ SchedulerOutcome RunTileScheduler(const SchedulerRun& run) {
     const int32_t total = layout.total;
     if (total == 0) return outcome;
 
+    KeepModuleLoaded();
     const int32_t processors = run.slots > 0 ? run.slots : platform::ProcessorCount();
     Slots slots;
     const int32_t wanted = SlotCount(total, processors);

@@ -129,11 +129,14 @@ int16_t FakeHost::Run(bool interactive) {
     };
     if (interactive && note(Call(filterSelectorParameters)) != 0) return first;
     if (note(Call(filterSelectorPrepare)) != 0) return first;
-    if (note(Call(filterSelectorStart)) == 0) {
-        for (int i = 0; i < 100; ++i) {
-            if (note(Call(filterSelectorContinue)) != 0) break;
-            if (GetInRect(*record_).empty() && GetOutRect(*record_).empty()) break;
-        }
+    if (note(Call(filterSelectorStart)) != 0) {
+        // Like the editors this host copies, it sends no finish after a failed start.
+        Flush();
+        return first;
+    }
+    for (int i = 0; i < 100; ++i) {
+        if (note(Call(filterSelectorContinue)) != 0) break;
+        if (GetInRect(*record_).empty() && GetOutRect(*record_).empty()) break;
     }
     Flush();
     Call(filterSelectorFinish);

@@ -42,7 +42,8 @@ public:
     // Calls the shell's entry with `selector`, as the host's thread would.
     int16_t Call(int16_t selector);
     // The editor's usual sequence: parameters (when interactive), prepare, start, continue
-    // until the rectangles are empty, finish. Returns the first non-zero result.
+    // until the rectangles are empty, finish (skipped after a failed start). Returns the
+    // first non-zero result.
     int16_t Run(bool interactive);
 
     // The document: planes interleaved, samples of `depth` bits.

@@ -10,6 +10,7 @@
 #include "hostapi/host_constants.h"
 #include "image/image_buffer.h"
 #include "shell/host_access.h"
+#include "shell/plugin_shell.h"
 #include "shell/render_driver.h"
 
 namespace tw {
@@ -30,7 +31,7 @@ struct DirectShell {
         shell.result = &host.result;
         host.result = 0;
     }
-    ~DirectShell() { destroyImageBuffer(&shell.globals->work_image); }
+    ~DirectShell() { ReleaseScratch(*shell.globals, true); }
 };
 
 class ThreadCount {
@@ -182,6 +183,7 @@ TEST(FinalRender, AbortKeepsWrittenTilesAndLeavesTheRest) {
     host.abort_after = polls_before_tiles + 2;
     EXPECT_EQ(host.Run(false), -128);
     EXPECT_EQ(host.advance_calls, 1 + 2);
+    EXPECT_EQ(host.buffers_live, 0);  // nothing of the cancelled run is left behind
     // Tiles 0 and 1 cover the top-left 128 x 64; everything else is the host's picture.
     bool changed_inside = false;
     for (int y = 0; y < 128; ++y)

@@ -169,6 +169,8 @@ TEST(Selectors, FailuresGiveTheirCodes) {
         host.Call(filterSelectorPrepare);
         EXPECT_EQ(host.Call(filterSelectorStart), 1);
         EXPECT_TRUE(GetOutRect(host.record()).empty());
+        // No finish follows a refused start; its pictures must already be gone.
+        EXPECT_EQ(host.buffers_live, 0);
     }
     {
         FakeHost host;
