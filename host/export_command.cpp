@@ -185,7 +185,9 @@ const char kExportHelp[] =
     "Pictures: PNG, JPEG or TIFF, as for 'tarnwell apply'. OUT is written under a temporary\n"
     "name and renamed when complete, so a failed or cancelled export leaves no broken file.\n"
     "A 16 or 32-bit document near the largest size can hold more data than a PSD file can\n"
-    "count; such sizes are refused with a message.\n"
+    "count; such sizes are refused with a message.\n"    "\n"
+    "Ctrl-C stops the export once the render under way is finished (a second Ctrl-C ends\n"
+    "the program at once); nothing is written then.\n"
     "\n"
     "Exit status: 0 done, 1 failed, 2 bad command line, 130 cancelled.\n";
 

@@ -33,7 +33,7 @@ const char kGalleryHelp[] =
     "  -h, --help      show this help\n"
     "\n"
     "The page is written under a temporary name and renamed when complete. Existing\n"
-    "pictures of the same name in web_images are replaced.\n"
+    "pictures of the same name in web_images are replaced.\n"    "Ctrl-C stops the dots page before its next render; the page is then not written.\n"
     "\n"
     "Exit status: 0 done, 1 failed, 2 bad command line, 130 cancelled.\n";
 
@@ -144,6 +144,11 @@ int RunDots(const GalleryOptions& options) {
     InstallInterruptHandler();
     ProgressBar bar;
     DotRenderer render = [&](const RenderParams& params, std::string& why) -> ImageBuffer* {
+        // A render cannot be stopped half-way; Ctrl-C takes effect before the next dot.
+        if (Interrupted()) {
+            why = "cancelled";
+            return nullptr;
+        }
         CopySettingsFields(params, plugin.params());
         StartProgress(bar, "rendering", options.quiet);
         ImageBuffer* image = plugin.Render(
