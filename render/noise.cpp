@@ -245,6 +245,44 @@ inline f64x2 crestPair(f64x2 px, f64x2 pz, float sharpness) {
     return d * d;
 }
 
+// Cubic gradient noise at the P and Q points of an octave at once. The floors, fractions
+// and fades of all four coordinates share SSE2 lanes; the hash reads and the blends are the
+// scalar form's, so both values are bit for bit those of gradientNoise.
+inline void cubicNoisePair(const NoiseTables& t, f64x2 x, f64x2 z, float& np, float& nq) {
+    auto cubic = [](float f) { return (3.0f - 2.0f * f) * f * f; };
+    // Lanes: P's x, Q's x, P's z, Q's z.
+    const f32x4 v = {static_cast<float>(x[0]), static_cast<float>(x[1]), static_cast<float>(z[0]),
+                     static_cast<float>(z[1])};
+    const f32x4 absV = (f32x4)((i32x4)v & 0x7fffffff);
+    constexpr float kLimit = 4194304.0f;  // 2^22: below it the rounding trick is exact
+    if (!(absV[0] < kLimit && absV[1] < kLimit && absV[2] < kLimit && absV[3] < kLimit)) [[unlikely]] {
+        np = gradientNoise(t, v[0], v[2], cubic);
+        nq = gradientNoise(t, v[1], v[3], cubic);
+        return;
+    }
+    constexpr f32x4 kMagic = {12582912.0f, 12582912.0f, 12582912.0f, 12582912.0f};  // 1.5 * 2^23
+    constexpr f32x4 kOne = {1.0f, 1.0f, 1.0f, 1.0f};
+    const f32x4 r = (v + kMagic) - kMagic;
+    const f32x4 fl = r - (f32x4)((r > v) & (i32x4)kOne);
+    const f32x4 f = v - fl;
+    const i32x4 cell = __builtin_convertvector(fl, i32x4) & 255;
+    const f32x4 fade = (3.0f - 2.0f * f) * f * f;
+    auto blend = [&](int X, int Y, float fx, float fy, float sx, float sy) {
+        const uint32_t columns = t.cellColumns[X];
+        const int left = t.cornerPair[(columns & 0xffff) + Y], right = t.cornerPair[(columns >> 16) + Y];
+        const int h00 = left & 15, h01 = left >> 4, h10 = right & 15, h11 = right >> 4;
+        const float g00 = t.gradX[h00] * fx + t.gradY[h00] * fy;
+        const float g10 = t.gradX[h10] * (fx - 1) + t.gradY[h10] * fy;
+        const float g01 = t.gradX[h01] * fx + t.gradY[h01] * (fy - 1);
+        const float g11 = t.gradX[h11] * (fx - 1) + t.gradY[h11] * (fy - 1);
+        const float a = g00 + (g10 - g00) * sx;
+        const float b = g01 + (g11 - g01) * sx;
+        return a + (b - a) * sy;
+    };
+    np = blend(cell[0], cell[2], f[0], f[2], fade[0], fade[2]);
+    nq = blend(cell[1], cell[3], f[1], f[3], fade[1], fade[3]);
+}
+
 }  // namespace
 
 double waveHeight(double x, double y, double z, const WaterState& s, int octaves) {
@@ -270,11 +308,10 @@ double waveHeight(double x, double y, double z, const WaterState& s, int octaves
     }
     // Warp both domain points of an octave by their noise, then shape both crests together.
     const NoiseTables& t = *s.noise;
-    auto cubic = [](float f) { return (3.0f - 2.0f * f) * f * f; };
     f64x2 shape[5];
     for (int k = 0; k < octaves; ++k) {
-        const double np = gradientNoise(t, static_cast<float>(wx[k][0]), static_cast<float>(wz[k][0]), cubic);
-        const double nq = gradientNoise(t, static_cast<float>(wx[k][1]), static_cast<float>(wz[k][1]), cubic);
+        float np, nq;
+        cubicNoisePair(t, wx[k], wz[k], np, nq);
         const f64x2 n = {np, nq};
         shape[k] = crestPair(wx[k] + n, wz[k] + n, static_cast<float>(s.sharpness[k]));
     }
