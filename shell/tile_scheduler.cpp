@@ -47,7 +47,7 @@ bool HostOffersBuffers(const BufferProcs* procs) {
 }
 
 bool AllocateCells(CellBuffer& cells, int32_t job_width, int32_t job_height,
-                   const BufferProcs* procs) {
+                   const BufferProcs* procs, bool zero) {
     cells = CellBuffer{};
     cells.columns = job_width + 2;
     cells.rows = job_height + 2;
@@ -58,18 +58,24 @@ bool AllocateCells(CellBuffer& cells, int32_t job_width, int32_t job_height,
         if (procs->allocateProc(int32_t(bytes), &id) == 0 && id != nullptr) {
             Ptr data = procs->lockProc(id, 1);
             if (data != nullptr) {
-                std::memset(data, 0, bytes);
                 cells.records = reinterpret_cast<PixelRecord*>(data);
                 cells.host_buffer = id;
+                if (zero) ZeroCells(cells);
                 return true;
             }
             procs->freeProc(id);
         }
     }
     // The host has no buffers for us, or none left: system memory, zero-filled.
-    cells.system_block = std::calloc(1, bytes);
+    cells.system_block = zero ? std::calloc(1, bytes) : std::malloc(bytes);
     cells.records = static_cast<PixelRecord*>(cells.system_block);
     return cells.records != nullptr;
+}
+
+void ZeroCells(CellBuffer& cells) {
+    if (cells.records != nullptr)
+        std::memset(static_cast<void*>(cells.records), 0,
+                    size_t(cells.columns) * size_t(cells.rows) * sizeof(PixelRecord));
 }
 
 void FreeCells(CellBuffer& cells, const BufferProcs* procs) {
@@ -89,6 +95,9 @@ void WorkerProc(void* argument) {
     TileJob& job = *static_cast<TileJob*>(argument);
     platform::Event* start = job.start_event;
     platform::WaitForAnyEvent(&start, 1);
+    // The grid is handed over zero-filled; clearing it here keeps a megabyte of stores
+    // per job off the host's thread.
+    ZeroCells(job.cells);
     if (job.run->work != nullptr) job.run->work(job.run->context, job);
     // After this signal the host's thread owns the job again; touch nothing of it.
     platform::SignalEvent(job.done_event);
@@ -121,7 +130,8 @@ TileJob* MakeJob(const SchedulerRun& run, const TileLayout& layout, int32_t inde
         }
     }
     if (run.needs_cells &&
-        !AllocateCells(job->cells, job->rect.width(), job->rect.height(), run.buffer_procs)) {
+        !AllocateCells(job->cells, job->rect.width(), job->rect.height(), run.buffer_procs,
+                       false)) {
         FreeJob(job, run);
         return nullptr;
     }

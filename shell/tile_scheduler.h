@@ -116,8 +116,11 @@ int32_t SlotCount(int32_t jobs, int32_t processors);
 
 // Grid allocation, exposed for tests: true when the host's buffer procedures are usable.
 bool HostOffersBuffers(const BufferProcs* procs);
+// With `zero` false the records are left as they come and the caller zero-fills them
+// (the scheduler lets each worker do it, off the host's thread).
 bool AllocateCells(CellBuffer& cells, int32_t job_width, int32_t job_height,
-                   const BufferProcs* procs);
+                   const BufferProcs* procs, bool zero = true);
+void ZeroCells(CellBuffer& cells);
 void FreeCells(CellBuffer& cells, const BufferProcs* procs);
 
 }  // namespace tw
