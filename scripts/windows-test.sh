@@ -98,23 +98,29 @@ fi
 
 # ---- 5. The same render on both systems -------------------------------------------------------
 say "building the Linux command and plug-in for the comparison (build/windows-native)"
-cmake -S . -B build/windows-native -DCMAKE_BUILD_TYPE=Release -DTARNWELL_BENCH=OFF >/dev/null
-cmake --build build/windows-native -j "$jobs" --target tarnwell tarnwell_plugin tw_picture_diff
-
 if [ -z "$sample" ]; then
   sample="$root/examples/lake.png"
   [ -f "$sample" ] || sample="/work/shared/samples/A6_wide_panorama_city.png"
 fi
-[ -f "$sample" ] || { echo "windows-test.sh: no sample picture '$sample'" >&2; exit 2; }
 out="$root/build/windows/compare"
-mkdir -p "$out"
-rm -f "$out/linux.png" "$out/windows.png"
-say "rendering $(basename "$sample") on Linux and under Wine"
-build/windows-native/bin/tarnwell apply -q "$sample" "$out/linux.png"
-# Wine maps the root folder to drive Z:, so Linux paths work as they are.
-scripts/windows-run.sh build/windows/bin/tarnwell.exe apply -q "$sample" "$out/windows.png"
-if ! build/windows-native/bin/tw_picture_diff "$out/linux.png" "$out/windows.png" --max "$max_difference"; then
-  failures+=("the Windows render differs from the Linux render by more than $max_difference")
+if ! [ -f "$sample" ]; then
+  failures+=("no sample picture '$sample' for the comparison")
+elif ! { cmake -S . -B build/windows-native -DCMAKE_BUILD_TYPE=Release -DTARNWELL_BENCH=OFF >/dev/null &&
+         cmake --build build/windows-native -j "$jobs" --target tarnwell tarnwell_plugin tw_picture_diff; }; then
+  failures+=("the Linux build for the comparison failed, so the renders were not compared")
+else
+  mkdir -p "$out"
+  rm -f "$out/linux.png" "$out/windows.png"
+  say "rendering $(basename "$sample") on Linux and under Wine"
+  # Wine maps the root folder to drive Z:, so Linux paths work as they are.
+  if build/windows-native/bin/tarnwell apply -q "$sample" "$out/linux.png" &&
+     scripts/windows-run.sh build/windows/bin/tarnwell.exe apply -q "$sample" "$out/windows.png"; then
+    if ! build/windows-native/bin/tw_picture_diff "$out/linux.png" "$out/windows.png" --max "$max_difference"; then
+      failures+=("the Windows render differs from the Linux render by more than $max_difference")
+    fi
+  else
+    failures+=("a render for the comparison failed")
+  fi
 fi
 say "done in $(( $(date +%s) - started )) s"
 if [ ${#failures[@]} -gt 0 ]; then

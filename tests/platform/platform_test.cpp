@@ -60,7 +60,7 @@ TEST(PlatformFiles, ListFolderFiltersBySuffixCaseInsensitively) {
 
 TEST(PlatformFiles, TempFolderHonoursOverrideAndEndsWithSeparator) {
     setenv("TARNWELL_TEMP", "/some/where", 1);
-    EXPECT_EQ(TempFolder(), "/some/where/");
+    EXPECT_EQ(TempFolder(), std::string("/some/where") + PathSeparator());
     unsetenv("TARNWELL_TEMP");
     std::string t = TempFolder();
     EXPECT_EQ(t.back(), PathSeparator());
