@@ -37,6 +37,13 @@ double directionalSigma(const V3& x, const V3& tp, const V3& tq, double sp, doub
     return (1 - w) * sq + w * sp;
 }
 
+// x^5 by three multiplications: within a few units in the last place of the library power,
+// at a fraction of its cost in the per-sample Fresnel terms.
+inline double fifthPower(double x) {
+    const double x2 = x * x;
+    return x2 * x2 * x;
+}
+
 // Anisotropic microfacet highlight with Gaussian slopes; all vectors in the glitter frame.
 double glitter(const V3& L, const V3& V, const V3& N, double sp, double sq) {
     if (dot(N, L) < 0) return 0;
@@ -46,7 +53,7 @@ double glitter(const V3& L, const V3& V, const V3& N, double sp, double sq) {
     if (!(E > 1e-9)) return 0;  // the half vector faces away from the facet
     const double a = dot(H, tp) / E, b = dot(H, tq) / E;
     const double D = std::exp(-0.5 * (a * a / sp + b * b / sq)) / (6.283185307 * std::sqrt(sp * sq));
-    const double F = std::pow(1 - dot(H, V), 5) * 0.98 + 0.02;
+    const double F = fifthPower(1 - dot(H, V)) * 0.98 + 0.02;
     const double muL = std::max(dot(N, L), 0.01), muV = std::max(dot(N, V), 0.01);
     const double shadow = smithLambda(muL, directionalSigma(L, tp, tq, sp, sq)) + 1 +
                           smithLambda(muV, directionalSigma(V, tp, tq, sp, sq));
@@ -118,7 +125,7 @@ int shadeWater(float (&rgba)[4], const WaterState& s, PixelRecord& rec, int mode
     const V3 R{v.x - 2 * vn * n.x, v.y - 2 * vn * n.y, v.z - 2 * vn * n.z};
     const double t = dot(L, R);
     const double g = t > 0.99 ? 2 : (t > 0.98 ? (t - 0.98) * 100 * 2 : 0);
-    const double f = std::clamp(std::pow(1 - (-vn), 5) * 0.98 + 0.02, 0.0, 1.0);
+    const double f = std::clamp(fifthPower(1 - (-vn)) * 0.98 + 0.02, 0.0, 1.0);
     const double sun = (f + 1) * g * 0.5;
 
     // Glitter from the unresolved wave detail, in its own axis order.
