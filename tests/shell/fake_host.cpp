@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <stdlib.h>
+
 #include "hostapi/host_constants.h"
 #include "shell/host_access.h"
 #include "shell/plugin_shell.h"
@@ -13,6 +15,10 @@ namespace tw::test {
 namespace {
 
 FakeHost* gHost = nullptr;
+
+// The plug-in keeps files (cached settings, the memory-dot map) in the temporary folder.
+// Tests get a folder of their own, so a user's files neither leak in nor get overwritten.
+const bool gPrivateTemp = UseFreshTempFolder();
 
 struct HandleBox {
     char* data;
@@ -67,6 +73,12 @@ OSErr DisplayPixels(const PSPixelMap*, const VRect*, int32_t, int32_t, void*) { 
 }  // namespace
 
 FakeHost* CurrentHost() { return gHost; }
+
+bool UseFreshTempFolder() {
+    char folder[] = "/tmp/tarnwell-shell-test-XXXXXX";
+    if (mkdtemp(folder) == nullptr) return false;
+    return setenv("TARNWELL_TEMP", folder, 1) == 0;
+}
 
 FakeHost::FakeHost(const FakeHostOptions& options) : options_(options) {
     gHost = this;

@@ -90,4 +90,8 @@ private:
 
 FakeHost* CurrentHost();
 
+// Points the plug-in's temporary folder at a new empty folder, so a run starts without the
+// cached settings an earlier run left (their file keeps fewer digits than the record).
+bool UseFreshTempFolder();
+
 }  // namespace tw::test

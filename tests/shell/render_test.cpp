@@ -42,6 +42,7 @@ public:
 
 std::vector<uint8_t> RenderWith(const FakeHostOptions& options, int threads) {
     ThreadCount pin(threads);
+    EXPECT_TRUE(test::UseFreshTempFolder());  // the same settings for every run
     FakeHost host(options);
     host.FillPattern();
     EXPECT_EQ(host.Run(false), 0);
@@ -149,6 +150,7 @@ TEST(FinalRender, SameBytesWhateverTheWorkerCount) {
         options.image_mode = c.mode;
         options.depth = c.depth;
         const std::vector<uint8_t> one = RenderWith(options, 1);
+        EXPECT_EQ(one, RenderWith(options, 1)) << "repeat, depth " << c.depth;
         EXPECT_EQ(one, RenderWith(options, 2)) << "depth " << c.depth;
         EXPECT_EQ(one, RenderWith(options, 7)) << "depth " << c.depth;
         FakeHost untouched(options);
