@@ -8,8 +8,11 @@
 #include "host/host_session.h"
 #include "host/module.h"
 #include "host/picture.h"
+#include "host/settings_command.h"
 #include "host/terminal.h"
 #include "platform/platform.h"
+#include "settings/random_settings.h"
+#include "settings/settings_file.h"
 
 namespace tw::host {
 namespace {
@@ -40,6 +43,14 @@ const char kApplyHelp[] =
     "                  recorded, to FILE (JSON: key, name, type, value per item)\n"
     "  --replay FILE   hand the plug-in a descriptor recorded with --record (--set\n"
     "                  values are applied on top); the render is repeated exactly\n"
+    "  --settings FILE render with the parameters of a settings file (*.q8r), handed\n"
+    "                  to the plug-in as a recorded action (--set values on top)\n"
+    "  --dice          render with random settings, as the dialog's dice invents them,\n"
+    "                  and print them (--set values on top)\n"
+    "  --random-seed N seed of --dice, 0 to 2147483647 (default: the clock), so a\n"
+    "                  look can be found again\n"
+    "  --last          render with the plug-in's cached settings of the previous\n"
+    "                  applied run (kept in the temporary folder, or TARNWELL_TEMP)\n"
     "  --threads N     most worker threads the plug-in may use, 1 to 1024\n"
     "                  (default: one per processor)\n"
     "  -q, --quiet     no progress bar (it is shown only when stderr is a terminal)\n"
@@ -50,8 +61,9 @@ const char kApplyHelp[] =
     "A picture's alpha is the layer's editable transparency. The input's format is\n"
     "recognised from its content.\n"
     "\n"
-    "Without --set or --replay the plug-in uses its cached last-used settings, or the\n"
-    "plain defaults when it has none.\n"
+    "Without --settings, --dice, --last, --set or --replay the plug-in renders the\n"
+    "plain settings, so a command line gives the same result every time. After every\n"
+    "applied run the plug-in caches the settings it used, for --last.\n"
     "\n"
     "Ctrl-C stops the render; nothing is written then. OUT is written under a temporary\n"
     "name and renamed when complete, so it is never left half-written.\n"
@@ -65,7 +77,9 @@ struct ApplyOptions {
     long threads = 0;  // 0: leave the plug-in's own choice
     bool quiet = false;
     std::vector<std::string> settings;  // --set, in order
-    std::string record, replay;
+    std::string record, replay, settings_file;
+    bool dice = false, last = false;
+    long random_seed = -1;  // -1: seed --dice from the clock
 };
 
 // Returns -1 to go on, else the exit status to end with (after --help or an error).
@@ -90,11 +104,15 @@ int ParseApply(const Arguments& arguments, ApplyOptions& options) {
             options.quiet = true;
             continue;
         }
+        if (argument == "--dice" || argument == "--last") {
+            (argument == "--dice" ? options.dice : options.last) = true;
+            continue;
+        }
         std::string name = argument, value;
         bool has_value = SplitOption(argument, name, value);
         bool known = name == "--mask" || name == "--plugin" || name == "--quality" ||
                      name == "--threads" || name == "--set" || name == "--record" ||
-                     name == "--replay";
+                     name == "--replay" || name == "--settings" || name == "--random-seed";
         if (!known) {
             ReportError("apply: unknown option '" + argument + "' (see 'tarnwell apply --help')");
             return kExitUsage;
@@ -112,8 +130,10 @@ int ParseApply(const Arguments& arguments, ApplyOptions& options) {
         if (name == "--set") options.settings.push_back(value);
         if (name == "--record") options.record = value;
         if (name == "--replay") options.replay = value;
+        if (name == "--settings") options.settings_file = value;
         if ((name == "--quality" && !ParseInteger(value, 1, 100, name, options.quality, error)) ||
-            (name == "--threads" && !ParseInteger(value, 1, 1024, name, options.threads, error))) {
+            (name == "--threads" && !ParseInteger(value, 1, 1024, name, options.threads, error)) ||
+            (name == "--random-seed" && !ParseInteger(value, 0, 2147483647L, name, options.random_seed, error))) {
             ReportError("apply: " + error);
             return kExitUsage;
         }
@@ -122,6 +142,19 @@ int ParseApply(const Arguments& arguments, ApplyOptions& options) {
         ReportError(positional.size() < 2
                         ? "apply: needs an input and an output file (see 'tarnwell apply --help')"
                         : "apply: too many file names; expected IN OUT");
+        return kExitUsage;
+    }
+    const int sources = !options.replay.empty() + !options.settings_file.empty() + options.dice + options.last;
+    if (sources > 1) {
+        ReportError("apply: --replay, --settings, --dice and --last each choose the parameters; give one");
+        return kExitUsage;
+    }
+    if (options.last && !options.settings.empty()) {
+        ReportError("apply: --last renders the cached settings as they are; --set cannot go with it");
+        return kExitUsage;
+    }
+    if (options.random_seed >= 0 && !options.dice) {
+        ReportError("apply: --random-seed goes with --dice");
         return kExitUsage;
     }
     options.input = positional[0];
@@ -134,6 +167,21 @@ void OnProgress(void* context, int32_t done, int32_t total) {
 }
 
 bool OnAbort(void*) { return Interrupted(); }
+
+// A settings file has no magic number, so only its length can be checked: a version word
+// at least. Anything longer reads as the fields it reaches.
+bool ReadableSettingsFile(const std::string& path, std::string& error) {
+    std::vector<uint8_t> bytes;
+    if (!platform::ReadWholeFile(path, bytes)) {
+        error = "cannot read settings file '" + path + "'";
+        return false;
+    }
+    if (bytes.size() < 4) {
+        error = "'" + path + "' is not a settings file (only " + std::to_string(bytes.size()) + " bytes)";
+        return false;
+    }
+    return true;
+}
 
 std::string DefaultPluginPath() {
     std::string folder = ExecutableFolder();
@@ -175,11 +223,29 @@ int RunApply(const Arguments& arguments) {
             return kExitFailure;
         }
     }
-    // The descriptor to replay: the recorded file, then each --set on top of it.
+    // The descriptor to replay: the recorded file, a settings file or random settings as
+    // a whole action, then each --set on top of it.
     Descriptor replay;
     if (!options.replay.empty() && !ReadDescriptorFile(options.replay, replay, error)) {
         ReportError(error);
         return kExitFailure;
+    }
+    if (!options.settings_file.empty() || options.dice) {
+        RenderParams params{};
+        ResetParams(params);
+        if (options.dice) {
+            const long seed = options.random_seed >= 0 ? options.random_seed : long(platform::ClockSeconds());
+            platform::SeedRandom(unsigned(seed));
+            RandomizeSettings(params);
+            SetText(params.settings_name, "random settings");
+            std::printf("Random settings (--random-seed %ld):\n%s", seed,
+                        DescribeSettings(params, SettingsFacts{}, false).c_str());
+        } else if (!ReadableSettingsFile(options.settings_file, error) ||
+                   !LoadSettings(options.settings_file, params, nullptr)) {
+            ReportError(error.empty() ? "cannot read settings file '" + options.settings_file + "'" : error);
+            return kExitFailure;
+        }
+        AddParameters(replay, params);
     }
     for (const std::string& setting : options.settings) {
         if (!AddSetting(replay, setting, error)) {
@@ -187,7 +253,9 @@ int RunApply(const Arguments& arguments) {
             return kExitUsage;
         }
     }
-    const bool replaying = !options.replay.empty() || !options.settings.empty();
+    // Every run but --last hands over an action, if only an empty one: the plug-in then
+    // starts from the plain settings instead of the cached ones.
+    const bool replaying = !options.last;
     if (options.threads > 0) SetEnvironmentValue("TARNWELL_THREADS", std::to_string(options.threads));
 
     PluginModule module;

@@ -14,6 +14,7 @@
 #include "hostapi/descriptors.h"
 #include "hostapi/filter_record.h"
 #include "hostapi/host_procs.h"
+#include "params/render_params.h"
 
 namespace tw::host {
 
@@ -104,6 +105,9 @@ void PrepareScriptedRun(FilterRecord& record, void* run);
 // 1..69), Seed (0..2047), Center (x,y, fractions 0..1) and Light (x,y,z, any non-zero
 // direction). False with a one-line reason naming the accepted range.
 bool AddSetting(Descriptor& descriptor, const std::string& assignment, std::string& error);
+// Adds every parameter of `params` as the keys the plug-in itself records, so the plug-in
+// renders exactly that record: how a settings file or random settings reach it.
+void AddParameters(Descriptor& descriptor, const RenderParams& params);
 // The labels AddSetting accepts, for messages.
 std::string SettingLabels();
 

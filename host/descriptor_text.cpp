@@ -193,6 +193,27 @@ bool SetLight(Descriptor& d, const std::string& value, std::string& error) {
 
 }  // namespace
 
+void AddParameters(Descriptor& descriptor, const RenderParams& params) {
+    RenderParams p = params;
+    RefreshLegacyMirrors(p);  // the legacy integers must agree with their sliders
+    for (const RecordedItem& r : RecordedItems(p)) {
+        DescriptorItem item;
+        item.key = r.key;
+        if (r.kind == RecordedItem::kFloat) {
+            item.kind = DescriptorKind::Float;
+            item.number = r.number;
+        } else if (r.kind == RecordedItem::kEnumerated) {
+            item.kind = DescriptorKind::Enumerated;
+            item.type = kGlueEnumType;
+            item.value = r.enum_value;
+        } else {
+            item.kind = DescriptorKind::Integer;
+            item.integer = r.integer;
+        }
+        descriptor.Put(item);
+    }
+}
+
 std::string SettingLabels() {
     std::string labels;
     for (const SliderInfo& s : kSliders) labels += std::string(s.label) + ", ";

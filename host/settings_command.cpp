@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "platform/platform.h"
+#include "render/blend_modes.h"
 #include "settings/picture.h"
 #include "settings/settings_file.h"
 
@@ -276,13 +277,17 @@ std::string DescribeSettings(const RenderParams& p, const SettingsFacts& facts, 
         std::snprintf(text, sizeof text, "%-12s %s\n", label.c_str(), value.c_str());
         out += text;
     };
-    line("File", facts.file);
-    line("Version", std::to_string(p.version));
-    line("Picture", facts.picture ? std::to_string(facts.picture_width) + " x " + std::to_string(facts.picture_height)
-                                  : "none");
+    if (!facts.file.empty()) {  // a record that came from a file
+        line("File", facts.file);
+        line("Version", std::to_string(p.version));
+        line("Picture", facts.picture ? std::to_string(facts.picture_width) + " x " +
+                                            std::to_string(facts.picture_height)
+                                      : "none");
+    }
     for (const SliderInfo& s : kSliders) line(s.label, Number(p.*s.field, false));
     line("Style", std::string(StyleName(p.style)) + " (" + std::to_string(p.style) + ")");
-    line("Glue", std::to_string(p.glue_mode));
+    const char* glue = blendModeName(p.glue_mode);
+    line("Glue", std::to_string(p.glue_mode) + (*glue ? std::string(" (") + glue + ")" : std::string()));
     line("Seed", std::to_string(p.seed));
     line("Color", Hex(p.color, false) + "  (" + Hex(p.color, true) + ")");
     line("Glitter", Hex(p.glitter_color, false) + "  (" + Hex(p.glitter_color, true) + ")");

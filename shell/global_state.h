@@ -95,6 +95,7 @@ struct GlobalStateFields {
     int32_t dialog_ints[13];
     void* last_memory_dot;
     void* dialog_handles[8];
+    int32_t dot_keep[25];  // memory dots to show filled at the next start (the map file)
 };
 
 struct GlobalState : GlobalStateFields {

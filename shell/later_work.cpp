@@ -1,20 +1,21 @@
-// What the shell does for the separately built parts while they are not linked in.
+// The shell's calls into the separately built parts: the memory-dot map, and what the
+// dialog will do while it is not built (nothing, saying so where a user would wait).
 #include "shell/later_work.h"
 
 #include <cstdio>
 
+#include "settings/dot_map.h"
 #include "shell/message_text.h"
 
 namespace tw {
 
 // The three scripting calls live in script_params.cpp.
 
-void LoadCachedSettings(RenderParams&) {}
-void SaveCachedSettings(const RenderParams&) {}
 void TakeUndoSnapshot(const RenderParams&, GlobalState&) {}
 
-void LoadMemoryDotMap(GlobalState&) {}
-void WriteMemoryDotMap(GlobalState&) {}
+// A missing or unreadable map leaves the flags as they are: no dot is lost for it.
+void LoadMemoryDotMap(GlobalState& globals) { LoadDotMap(globals.dot_keep); }
+void WriteMemoryDotMap(GlobalState& globals) { SaveDotMap(globals.dot_keep); }
 
 int RunParameterDialog(GlobalState&, intptr_t) { return kDialogUnavailable; }
 void ShowAboutBox() {}

@@ -21,12 +21,10 @@ int16_t ReadScriptingParameters(RenderParams& params, GlobalState& globals);
 // Records the current parameters as the host's descriptor; returns a host code.
 int16_t WriteScriptingParameters(const RenderParams& params);
 
-// The last-used settings between runs.
-void LoadCachedSettings(RenderParams& params);
-void SaveCachedSettings(const RenderParams& params);
+// The last-used settings between runs are settings/cached_settings.h's.
 void TakeUndoSnapshot(const RenderParams& params, GlobalState& globals);
 
-// The memory-dot map in the temporary folder.
+// The memory-dot map in the temporary folder (the dots themselves live in the dialog).
 void LoadMemoryDotMap(GlobalState& globals);
 void WriteMemoryDotMap(GlobalState& globals);
 

@@ -11,6 +11,8 @@
 #include "image/image_buffer.h"
 #include "platform/platform.h"
 #include "shell/host_access.h"
+#include "settings/cached_settings.h"
+#include "settings/image_holder.h"
 #include "shell/later_work.h"
 #include "shell/render_driver.h"
 
@@ -158,6 +160,7 @@ void StartupInitialisation(const ShellContext& shell) {
     resetImageBuffer(g.work_image, &memory);
     resetImageBuffer(g.aux_image, &memory);
     initImageBuffer(g.aux_image, 128, 128, kRgba8);
+    ResetImageToRamp(g.aux_image);  // what settings pictures show until one is captured
     p.source_loaded = 0;
 
     g.dot_shift_flag = g.dot_control_flag = 0;

@@ -22,59 +22,6 @@ uint16_t ColourFromScript(int32_t v) {
     return static_cast<uint16_t>(static_cast<uint32_t>(v) << 8);
 }
 
-uint16_t& ColourComponent(RenderParams& p, ScriptValue v) {
-    switch (v) {
-    case ScriptValue::kColorRed: return p.color.r;
-    case ScriptValue::kColorGreen: return p.color.g;
-    case ScriptValue::kColorBlue: return p.color.b;
-    case ScriptValue::kGlitterRed: return p.glitter_color.r;
-    case ScriptValue::kGlitterGreen: return p.glitter_color.g;
-    default: return p.glitter_color.b;
-    }
-}
-
-// Which of the six colour components a full-precision key refines; -1 for other keys.
-int FullColourIndex(uint32_t code) {
-    for (int i = 0; i < 6; ++i)
-        if (kFullColourKeys[i] == code) return i;
-    return -1;
-}
-
-constexpr ScriptValue kColourOrder[6] = {ScriptValue::kColorRed,   ScriptValue::kColorGreen,
-                                         ScriptValue::kColorBlue,  ScriptValue::kGlitterRed,
-                                         ScriptValue::kGlitterGreen, ScriptValue::kGlitterBlue};
-
-bool IsColour(ScriptValue v) {
-    return v == ScriptValue::kColorRed || v == ScriptValue::kColorGreen || v == ScriptValue::kColorBlue ||
-           v == ScriptValue::kGlitterRed || v == ScriptValue::kGlitterGreen || v == ScriptValue::kGlitterBlue;
-}
-
-// The float a double key carries; null for integer keys.
-float* FloatField(RenderParams& p, const ScriptKey& key) {
-    switch (key.value) {
-    case ScriptValue::kSliderFloat: return &(p.*key.slider);
-    case ScriptValue::kPickX: return &p.pick_x;
-    case ScriptValue::kPickY: return &p.pick_y;
-    case ScriptValue::kLightX: return &p.light_dir[0];
-    case ScriptValue::kLightY: return &p.light_dir[1];
-    case ScriptValue::kLightZ: return &p.light_dir[2];
-    default: return nullptr;
-    }
-}
-
-// The integer an integer key carries (colours excepted); null for the others.
-int32_t* IntegerField(RenderParams& p, const ScriptKey& key) {
-    switch (key.value) {
-    case ScriptValue::kSliderLegacy: {
-        const SliderInfo* s = ScriptKeySlider(key);
-        return s && s->mirror_slot >= 0 ? &p.framework_ints[s->mirror_slot] : nullptr;
-    }
-    case ScriptValue::kSeed: return &p.seed;
-    case ScriptValue::kStyle: return &p.style;
-    default: return nullptr;
-    }
-}
-
 void ReadKey(const ReadDescriptorProcs& procs, PIReadDescriptor reader, const ScriptKey& key, RenderParams& p) {
     // A failed get leaves the field as it was (the plain default): the host's error is not
     // ours to report, but its unwritten output must not become a parameter.
@@ -84,41 +31,18 @@ void ReadKey(const ReadDescriptorProcs& procs, PIReadDescriptor reader, const Sc
             p.glue_mode = blendModeFromScriptCode(code);
         return;
     }
-    if (float* f = FloatField(p, key)) {
+    if (float* f = ScriptFloatField(p, key)) {
         real64 value = 0;
         if (procs.getFloatProc && procs.getFloatProc(reader, &value) == noErr) *f = static_cast<float>(value);
         return;
     }
     int32_t value = 0;
     if (!procs.getIntegerProc || procs.getIntegerProc(reader, &value) != noErr) return;
-    if (IsColour(key.value)) {
-        ColourComponent(p, key.value) = ColourFromScript(value);
-    } else if (int32_t* i = IntegerField(p, key)) {
+    if (uint16_t* c = ScriptColourField(p, key.value)) {
+        *c = ColourFromScript(value);
+    } else if (int32_t* i = ScriptIntegerField(p, key)) {
         *i = value;
     }
-}
-
-void WriteKey(const WriteDescriptorProcs& procs, PIWriteDescriptor writer, const ScriptKey& key, RenderParams& p) {
-    const DescriptorKeyID code = ScriptKeyCode(key);
-    if (key.value == ScriptValue::kGlue) {
-        if (procs.putEnumeratedProc)
-            procs.putEnumeratedProc(writer, code, kGlueEnumType, blendModeScriptCode(p.glue_mode));
-        return;
-    }
-    if (const float* f = FloatField(p, key)) {
-        const real64 value = *f;
-        if (procs.putFloatProc) procs.putFloatProc(writer, code, &value);
-        return;
-    }
-    int32_t value = 0;
-    if (IsColour(key.value)) {
-        value = ColourComponent(p, key.value) >> 8;  // the 8-bit form is the high byte
-    } else if (const int32_t* i = IntegerField(p, key)) {
-        value = *i;
-    } else {
-        return;
-    }
-    if (procs.putIntegerProc) procs.putIntegerProc(writer, code, value);
 }
 
 // Disposes of a descriptor handle the host gave us. Without the host's handle procedures
@@ -187,7 +111,7 @@ void ReadScriptParams(FilterRecord& record, RenderParams& params, uint8_t& show_
         procs.closeReadDescriptorProc(reader);  // its error only says which keys were missing
         // The keys may come in any order, so the refinements are applied once all are read.
         for (int i = 0; i < 6; ++i) {
-            uint16_t& component = ColourComponent(params, kColourOrder[i]);
+            uint16_t& component = *ScriptColourField(params, kFullColourOrder[i]);
             if (full_colour[i] >= 0 && (full_colour[i] >> 8) == (component >> 8)) component = uint16_t(full_colour[i]);
         }
         if (DisposeDescriptor(record, dp.descriptor)) dp.descriptor = nullptr;
@@ -205,12 +129,16 @@ void WriteScriptParams(FilterRecord& record, RenderParams& params) {
 
     RefreshLegacyMirrors(params);
     params.version = kCurrentVersion;
-    // The version goes first so a reader of the recorded action knows what follows.
-    if (procs.putIntegerProc) procs.putIntegerProc(writer, kVersionKey, kCurrentVersion);
-    for (const ScriptKey& key : kScriptKeys) WriteKey(procs, writer, key, params);
-    if (procs.putIntegerProc)
-        for (int i = 0; i < 6; ++i)
-            procs.putIntegerProc(writer, kFullColourKeys[i], ColourComponent(params, kColourOrder[i]));
+    for (const RecordedItem& item : RecordedItems(params)) {
+        if (item.kind == RecordedItem::kFloat && procs.putFloatProc) {
+            const real64 value = item.number;
+            procs.putFloatProc(writer, item.key, &value);
+        } else if (item.kind == RecordedItem::kEnumerated && procs.putEnumeratedProc) {
+            procs.putEnumeratedProc(writer, item.key, kGlueEnumType, item.enum_value);
+        } else if (item.kind == RecordedItem::kInteger && procs.putIntegerProc) {
+            procs.putIntegerProc(writer, item.key, item.integer);
+        }
+    }
 
     PIDescriptorHandle recorded = nullptr;
     procs.closeWriteDescriptorProc(writer, &recorded);

@@ -143,6 +143,71 @@ struct LittleEndianBytes {
 
 }  // namespace
 
+uint16_t* ScriptColourField(RenderParams& p, ScriptValue v) {
+    switch (v) {
+    case ScriptValue::kColorRed: return &p.color.r;
+    case ScriptValue::kColorGreen: return &p.color.g;
+    case ScriptValue::kColorBlue: return &p.color.b;
+    case ScriptValue::kGlitterRed: return &p.glitter_color.r;
+    case ScriptValue::kGlitterGreen: return &p.glitter_color.g;
+    case ScriptValue::kGlitterBlue: return &p.glitter_color.b;
+    default: return nullptr;
+    }
+}
+
+float* ScriptFloatField(RenderParams& p, const ScriptKey& key) {
+    switch (key.value) {
+    case ScriptValue::kSliderFloat: return &(p.*key.slider);
+    case ScriptValue::kPickX: return &p.pick_x;
+    case ScriptValue::kPickY: return &p.pick_y;
+    case ScriptValue::kLightX: return &p.light_dir[0];
+    case ScriptValue::kLightY: return &p.light_dir[1];
+    case ScriptValue::kLightZ: return &p.light_dir[2];
+    default: return nullptr;
+    }
+}
+
+int32_t* ScriptIntegerField(RenderParams& p, const ScriptKey& key) {
+    switch (key.value) {
+    case ScriptValue::kSliderLegacy: {
+        const SliderInfo* s = ScriptKeySlider(key);
+        return s && s->mirror_slot >= 0 ? &p.framework_ints[s->mirror_slot] : nullptr;
+    }
+    case ScriptValue::kSeed: return &p.seed;
+    case ScriptValue::kStyle: return &p.style;
+    default: return nullptr;
+    }
+}
+
+int FullColourIndex(uint32_t code) {
+    for (int i = 0; i < 6; ++i)
+        if (kFullColourKeys[i] == code) return i;
+    return -1;
+}
+
+std::vector<RecordedItem> RecordedItems(const RenderParams& params) {
+    RenderParams p = params;  // the accessors hand out writable fields; nothing is written
+    std::vector<RecordedItem> items;
+    items.reserve(kScriptKeyCount + 7);
+    // The version goes first so a reader of the recorded action knows what follows.
+    items.push_back({RecordedItem::kInteger, kVersionKey, kCurrentVersion, 0, 0});
+    for (const ScriptKey& key : kScriptKeys) {
+        const uint32_t code = ScriptKeyCode(key);
+        if (key.value == ScriptValue::kGlue) {
+            items.push_back({RecordedItem::kEnumerated, code, 0, 0, blendModeScriptCode(p.glue_mode)});
+        } else if (const float* f = ScriptFloatField(p, key)) {
+            items.push_back({RecordedItem::kFloat, code, 0, *f, 0});
+        } else if (const uint16_t* c = ScriptColourField(p, key.value)) {
+            items.push_back({RecordedItem::kInteger, code, *c >> 8, 0, 0});
+        } else if (const int32_t* i = ScriptIntegerField(p, key)) {
+            items.push_back({RecordedItem::kInteger, code, *i, 0, 0});
+        }
+    }
+    for (int i = 0; i < 6; ++i)
+        items.push_back({RecordedItem::kInteger, kFullColourKeys[i], *ScriptColourField(p, kFullColourOrder[i]), 0, 0});
+    return items;
+}
+
 std::vector<uint8_t> TerminologyBytes() {
     std::vector<uint8_t> bytes;
     LittleEndianBytes w{bytes};

@@ -70,6 +70,32 @@ const char* RecordedKeyName(uint32_t code);
 // The slider a slider key stands for (never null for kSliderLegacy / kSliderFloat).
 const SliderInfo* ScriptKeySlider(const ScriptKey& key);
 
+// Where a key's value lives in the record: the colour component a colour key carries (its
+// 8-bit form is the high byte), the float of a double key, the integer of an integer key;
+// null when the key is not of that kind.
+uint16_t* ScriptColourField(RenderParams& p, ScriptValue v);
+float* ScriptFloatField(RenderParams& p, const ScriptKey& key);
+int32_t* ScriptIntegerField(RenderParams& p, const ScriptKey& key);
+// Which of the six colour components a full-precision key refines; -1 for other keys.
+int FullColourIndex(uint32_t code);
+// The colour components in the order of kFullColourKeys.
+constexpr ScriptValue kFullColourOrder[6] = {ScriptValue::kColorRed,    ScriptValue::kColorGreen,
+                                             ScriptValue::kColorBlue,   ScriptValue::kGlitterRed,
+                                             ScriptValue::kGlitterGreen, ScriptValue::kGlitterBlue};
+
+// One item of a recorded action.
+struct RecordedItem {
+    enum Kind : uint8_t { kInteger, kFloat, kEnumerated } kind;
+    uint32_t key;
+    int32_t integer;      // kInteger
+    double number;        // kFloat
+    uint32_t enum_value;  // kEnumerated, of type kGlueEnumType
+};
+// Everything the plug-in records for `params`, in order: the version, every key of the
+// table, then the full colours. Legacy integers are recorded as the record holds them, so
+// refresh the mirrors first. The host builds a full action from a settings file the same way.
+std::vector<RecordedItem> RecordedItems(const RenderParams& params);
+
 // The zero-terminated key array handed to the host's descriptor reader.
 using ScriptKeyArray = uint32_t[kScriptKeyCount + 1];
 void FillScriptKeyArray(ScriptKeyArray& keys);

@@ -11,6 +11,7 @@
 #include "host/descriptor.h"
 #include "host/picture.h"
 #include "platform/platform.h"
+#include "settings/settings_file.h"
 #include "shell/terminology.h"
 
 namespace tw::host {
@@ -131,6 +132,53 @@ TEST_F(ApplyScripting, BadSettingsAndFilesAreRefusedBeforeAnythingIsWritten) {
     EXPECT_NE(ran.errors.find("not a recorded descriptor"), std::string::npos) << ran.errors;
 
     EXPECT_FALSE(platform::FileExists(Path("out.png")));
+}
+
+// Where the parameters of a run come from: nothing (the plain settings, every time), a
+// settings file, the dice with a seed, or the cache the previous run left.
+TEST_F(ApplyScripting, SettingsFileDiceAndLastRunChooseTheParameters) {
+    Ran ran = Apply({Path("plain.png"), "--set", "style=simple"});
+    ASSERT_EQ(ran.status, 0) << ran.errors;
+    ran = Apply({Path("plain-again.png"), "--set", "style=simple"});
+    ASSERT_EQ(ran.status, 0) << ran.errors;
+    EXPECT_EQ(Bytes("plain.png"), Bytes("plain-again.png"));
+
+    // A settings file written from the same values as --set renders the same picture.
+    RenderParams params{};
+    ResetParams(params);
+    params.horizon = 30;
+    params.style = kStyleSimple;
+    params.color = Rgb16{0x1234, 0x5678, 0x9ABC};  // low bytes that 8-bit keys would lose
+    ASSERT_TRUE(WriteSettings(Path("lake.q8r"), params, nullptr, false));
+    ran = Apply({Path("from-file.png"), "--settings", Path("lake.q8r")});
+    ASSERT_EQ(ran.status, 0) << ran.errors;
+    EXPECT_NE(Bytes("plain.png"), Bytes("from-file.png"));
+
+    // The run just made was cached: --last renders it again without being told anything.
+    ran = Apply({Path("last.png"), "--last"});
+    ASSERT_EQ(ran.status, 0) << ran.errors;
+    EXPECT_EQ(Bytes("from-file.png"), Bytes("last.png"));
+
+    // The dice with a seed give the same look every time, and another seed another one.
+    ran = Apply({Path("dice-a.png"), "--dice", "--random-seed", "11", "--set", "style=simple"});
+    ASSERT_EQ(ran.status, 0) << ran.errors;
+    ran = Apply({Path("dice-b.png"), "--dice", "--random-seed", "11", "--set", "style=simple"});
+    ASSERT_EQ(ran.status, 0) << ran.errors;
+    ran = Apply({Path("dice-c.png"), "--dice", "--random-seed", "12", "--set", "style=simple"});
+    ASSERT_EQ(ran.status, 0) << ran.errors;
+    EXPECT_EQ(Bytes("dice-a.png"), Bytes("dice-b.png"));
+    EXPECT_NE(Bytes("dice-a.png"), Bytes("dice-c.png"));
+
+    // Sources of parameters do not mix, and a missing or empty file is an error.
+    EXPECT_EQ(Apply({Path("x.png"), "--dice", "--last"}).status, 2);
+    EXPECT_EQ(Apply({Path("x.png"), "--last", "--set", "horizon=3"}).status, 2);
+    EXPECT_EQ(Apply({Path("x.png"), "--random-seed", "3"}).status, 2);
+    ran = Apply({Path("x.png"), "--settings", Path("missing.q8r")});
+    EXPECT_EQ(ran.status, 1);
+    EXPECT_NE(ran.errors.find("missing.q8r"), std::string::npos) << ran.errors;
+    std::ofstream(Path("empty.q8r")).flush();
+    EXPECT_EQ(Apply({Path("x.png"), "--settings", Path("empty.q8r")}).status, 1);
+    EXPECT_FALSE(platform::FileExists(Path("x.png")));
 }
 
 }  // namespace
