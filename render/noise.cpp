@@ -248,7 +248,7 @@ inline f64x2 crestPair(f64x2 px, f64x2 pz, float sharpness) {
 // Cubic gradient noise at the P and Q points of an octave at once. The floors, fractions
 // and fades of all four coordinates share SSE2 lanes; the hash reads and the blends are the
 // scalar form's, so both values are bit for bit those of gradientNoise.
-inline void cubicNoisePair(const NoiseTables& t, f64x2 x, f64x2 z, float& np, float& nq) {
+[[gnu::always_inline]] inline void cubicNoisePair(const NoiseTables& t, f64x2 x, f64x2 z, float& np, float& nq) {
     auto cubic = [](float f) { return (3.0f - 2.0f * f) * f * f; };
     // Lanes: P's x, Q's x, P's z, Q's z.
     const f32x4 v = {static_cast<float>(x[0]), static_cast<float>(x[1]), static_cast<float>(z[0]),
