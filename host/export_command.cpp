@@ -1,130 +1,45 @@
 // `tarnwell export-psd IN OUT.psd`: renders the water over a picture at any size and saves
-// it as a layered PSD document, as the dialog's PSD export does. Also the in-process
-// plug-in that both export commands render with.
+// it as a layered PSD document, as the dialog's PSD export does.
 #include "host/export_command.h"
 
 #include <cstdio>
 
 #include "export/psd_export.h"
-#include "host/host_session.h"
 #include "host/module.h"
 #include "host/picture.h"
 #include "host/settings_command.h"
 #include "host/terminal.h"
 #include "platform/platform.h"
 #include "settings/settings_file.h"
-#include "shell/later_work.h"
-#include "shell/plugin_shell.h"
-#include "shell/render_driver.h"
 
 namespace tw::host {
 
 // ---- The plug-in in this process ------------------------------------------------------------
 
-struct InProcessPlugin::State {
-    HostSession session;
-    Document* document = nullptr;
-    ShellContext shell;
-    int16_t result = 0;
-    bool locked = false;
-    bool scratch = false;
-};
-
 namespace {
-
-bool OnAbort(void*) { return Interrupted(); }
-
-std::string ShellFailure(int16_t result) {
-    if (result == userCanceledErr) return "cancelled";
-    if (result == memFullErr || result == 999) return "not enough memory for the render";
-    return "the plug-in failed (" + DescribeResult(result) + ")";
-}
-
+const InProcessPluginCalls* gPluginCalls = nullptr;
 }  // namespace
 
-InProcessPlugin::InProcessPlugin() : state_(new State) {}
+void RegisterInProcessPlugin(const InProcessPluginCalls* calls) { gPluginCalls = calls; }
 
 InProcessPlugin::~InProcessPlugin() {
-    State& s = *state_;
-    if (s.scratch) ReleaseScratch(*s.shell.globals, true);
-    if (s.locked) {
-        FilterRecord& rec = s.session.record();
-        rec.handleProcs->unlockProc(rec.parameters);
-        rec.handleProcs->unlockProc(reinterpret_cast<Handle>(s.session.data_slot()));
-    }
-    if (s.document != nullptr) s.session.EndRun();
+    if (plugin_ != nullptr) gPluginCalls->close(plugin_);
 }
 
 bool InProcessPlugin::Open(Document& document, std::string& error) {
-    State& s = *state_;
-    HostEvents events;
-    events.abort = OnAbort;
-    s.session.BeginRun(document, events);
-    s.document = &document;
-    const OSErr prepared = s.session.CallSelector(PluginDispatch, filterSelectorPrepare);
-    if (prepared != noErr) {
-        error = "the plug-in could not prepare: " + DescribeResult(prepared);
+    if (gPluginCalls == nullptr) {
+        error = "this program was built without the plug-in's render code, which exports need";
         return false;
     }
-    // The dialog works on the two kept blocks while they are locked, as here.
-    FilterRecord& rec = s.session.record();
-    Handle data = reinterpret_cast<Handle>(s.session.data_slot());
-    if (rec.handleProcs == nullptr || rec.parameters == nullptr || data == nullptr) {
-        error = "the plug-in did not create its blocks";
-        return false;
-    }
-    s.shell.record = &rec;
-    s.shell.params = reinterpret_cast<RenderParams*>(rec.handleProcs->lockProc(rec.parameters, 0));
-    s.shell.globals = reinterpret_cast<GlobalState*>(rec.handleProcs->lockProc(data, 0));
-    s.shell.result = &s.result;
-    s.locked = true;
-    if (s.shell.params == nullptr || s.shell.globals == nullptr) {
-        error = "the plug-in's blocks could not be locked";
-        return false;
-    }
-    if (!AllocateScratch(*s.shell.globals)) {
-        error = "not enough memory for the plug-in's scratch buffers";
-        return false;
-    }
-    s.scratch = true;
-    StartupInitialisation(s.shell);
-    SetPlainSettings(*s.shell.params);
-    if (!LoadSource(s.shell)) {
-        error = "the picture could not be loaded: " + ShellFailure(s.result);
-        return false;
-    }
-    return true;
+    plugin_ = gPluginCalls->open(document, error);
+    return plugin_ != nullptr;
 }
 
-RenderParams& InProcessPlugin::params() { return *state_->shell.params; }
+RenderParams& InProcessPlugin::params() { return *gPluginCalls->params(plugin_); }
 
 ImageBuffer* InProcessPlugin::Render(int32_t width, int32_t height, void (*progress)(void*, int),
                                      void* context, std::string& error) {
-    State& s = *state_;
-    const ImageBuffer& work = s.shell.globals->work_image;
-    ImageBuffer* target = createImageBuffer(width, height, work.format);
-    if (target == nullptr) {
-        error = "not enough memory for a " + std::to_string(width) + " x " +
-                std::to_string(height) + " picture";
-        return nullptr;
-    }
-    // The render samples the source at the export size; the same size is copied inside.
-    if ((width != work.width || height != work.height) && !resampleImage(work, *target)) {
-        destroyImageBuffer(target);
-        error = "the picture could not be scaled to the export size";
-        return nullptr;
-    }
-    s.result = 0;
-    s.shell.params->render_mode = kRenderOffscreen;
-    SetExportProgressHandler(progress, context);
-    RenderOffscreen(s.shell, *target);
-    SetExportProgressHandler(nullptr, nullptr);
-    if (s.result != 0) {
-        destroyImageBuffer(target);
-        error = ShellFailure(s.result);
-        return nullptr;
-    }
-    return target;
+    return gPluginCalls->render(plugin_, width, height, progress, context, error);
 }
 
 bool ApplySettingsOptions(RenderParams& params, const std::string& settings_file,

@@ -5,7 +5,7 @@
 // size without touching the document.
 #pragma once
 
-#include <memory>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,9 +20,12 @@ int RunExportPsd(const Arguments& arguments);
 int RunGallery(const Arguments& arguments);
 
 // The plug-in's shell over one document, prepared as for a run, with its source loaded.
+// The plug-in's code is not part of the command library: host/in_process_plugin.cpp brings
+// it into the programs that want it (the tarnwell command, its tests) and registers itself;
+// elsewhere Open says the exports are not available.
 class InProcessPlugin {
 public:
-    InProcessPlugin();
+    InProcessPlugin() = default;
     ~InProcessPlugin();
     InProcessPlugin(const InProcessPlugin&) = delete;
     InProcessPlugin& operator=(const InProcessPlugin&) = delete;
@@ -30,19 +33,27 @@ public:
     // Prepares the plug-in for `document` (which must outlive this object) and loads the
     // picture; false with a one-line reason.
     bool Open(Document& document, std::string& error);
-    // The settings the renders use: the plain settings until changed.
+    // The settings the renders use: the plain settings until changed. Only after Open.
     RenderParams& params();
     // Renders the settings at width x height into a new RGBA picture in the document's depth
     // (the caller destroys it). `progress` hears thousandths about once a second. Null with
-    // a reason when memory runs out or Ctrl-C stops the render.
+    // a reason when memory runs out.
     ImageBuffer* Render(int32_t width, int32_t height, void (*progress)(void*, int),
                         void* context, std::string& error);
 
-    struct State;
-
 private:
-    std::unique_ptr<State> state_;
+    void* plugin_ = nullptr;
 };
+
+// The calls in_process_plugin.cpp registers.
+struct InProcessPluginCalls {
+    void* (*open)(Document& document, std::string& error);
+    RenderParams* (*params)(void* plugin);
+    ImageBuffer* (*render)(void* plugin, int32_t width, int32_t height,
+                           void (*progress)(void*, int), void* context, std::string& error);
+    void (*close)(void* plugin);
+};
+void RegisterInProcessPlugin(const InProcessPluginCalls* calls);
 
 // --settings FILE then each --set LABEL=VALUE, applied over the plain settings in `params`.
 bool ApplySettingsOptions(RenderParams& params, const std::string& settings_file,
