@@ -56,13 +56,17 @@ TEST(PluginModule, RendersTheSamePictureAsTheLinkedShell) {
     options.width = 70;
     options.height = 66;
     std::vector<uint8_t> linked;
+    // Each run caches the settings it used and the next start loads them, rounded to the
+    // settings file's precision; fresh folders give both runs the same start.
     {
+        ASSERT_TRUE(test::UseFreshTempFolder());
         test::FakeHost host(options);
         host.FillPattern();
         ASSERT_EQ(host.Run(true), 0);
         linked = host.pixels;
     }
     {
+        ASSERT_TRUE(test::UseFreshTempFolder());
         test::FakeHost host(options);
         host.entry = entry;
         host.FillPattern();
