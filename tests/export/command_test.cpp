@@ -125,15 +125,9 @@ TEST(ExportPsdCommand, BadRequestsWriteNothing) {
     EXPECT_EQ(RunExportPsd({"--help"}), kExitOk);
 }
 
-class TempFolderOverride {
-public:
-    explicit TempFolderOverride(const std::string& path) { setenv("TARNWELL_TEMP", (path + "/").c_str(), 1); }
-    ~TempFolderOverride() { unsetenv("TARNWELL_TEMP"); }
-};
-
 TEST(GalleryCommand, DotsAreRenderedAtThePictureSize) {
     test::ScratchFolder folder("cmd-dots"), temp("cmd-dots-temp");
-    TempFolderOverride override_temp(temp.path());
+    test::TempFolderOverride override_temp(temp.path());
     const std::string in = WriteInput(folder, "in.png", 8);
     DotKeepFlags keep{};
     keep[1] = 1;

@@ -148,15 +148,9 @@ TEST(PresetsPage, MissingFolderWritesNothing) {
     EXPECT_FALSE(std::filesystem::exists(out / "p.html"));
 }
 
-class TempFolderOverride {
-public:
-    explicit TempFolderOverride(const std::string& path) { setenv("TARNWELL_TEMP", (path + "/").c_str(), 1); }
-    ~TempFolderOverride() { unsetenv("TARNWELL_TEMP"); }
-};
-
 TEST(MemoryDotsPage, OnlyKeptDotsAreRenderedAtTheRendererSize) {
     test::ScratchFolder temp("dots-temp"), out("dots-out");
-    TempFolderOverride override_temp(temp.path());
+    test::TempFolderOverride override_temp(temp.path());
     int renders = 0;
     DotRenderer render = [&](const RenderParams& params, std::string&) {
         ++renders;

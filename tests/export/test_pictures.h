@@ -50,4 +50,21 @@ private:
     std::string path_;
 };
 
+// Points the plug-in's temporary folder (memory dots, their map) at `path` for a test.
+class TempFolderOverride {
+public:
+    explicit TempFolderOverride(const std::string& path) { Set((path + "/").c_str()); }
+    ~TempFolderOverride() { Set(nullptr); }
+
+private:
+    static void Set(const char* value) {
+#ifdef _WIN32
+        _putenv_s("TARNWELL_TEMP", value != nullptr ? value : "");
+#else
+        if (value != nullptr) setenv("TARNWELL_TEMP", value, 1);
+        else unsetenv("TARNWELL_TEMP");
+#endif
+    }
+};
+
 }  // namespace tw::test
