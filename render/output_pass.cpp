@@ -169,8 +169,72 @@ Footprint probeFootprint(WaterState& s, const PixelRecord& sub, float x, float y
     return f;
 }
 
-Rgba supersample(WaterState& s, int32_t c, int32_t r, int xHalf, int yHalf, float xStep, float yStep) {
+// A supersampled pixel's right-hand column of sub-samples lies exactly where the next
+// pixel of the row puts its left-hand column, with the same keys. Keeping that column's
+// geometry lets the next pixel skip recomputing it. A kept record is only reused where
+// computing it afresh would give the very same bits: when neither computation read the
+// footprint cache of an earlier key (both rebuilt it from their own position, or the ray
+// never reached the water). Reuse then leaves the cache as the computation would have.
+struct EdgeColumnMemo {
+    struct Entry {
+        float x, y;
+        int32_t key;
+        bool rebuiltCache;  // the geometry rebuilt the footprint cache for `key`
+        PixelRecord record;
+        double octaveWeight[5], roughness[2], slopeSigma[2];
+    };
+    static constexpr int kRows = 5;  // the 5 x 5 grid's column; line grids keep one
+    Entry kept[kRows], collecting[kRows];
+    int keptCount = 0, collectingCount = 0;
+
+    void startPixel() { collectingCount = 0; }
+    void finishPixel() {
+        for (int i = 0; i < collectingCount; ++i) kept[i] = collecting[i];
+        keptCount = collectingCount;
+    }
+    void forget() { keptCount = collectingCount = 0; }
+};
+
+// pixelGeometry for a sub-sample, through the memo when there is one: reads it on the
+// grid's left column and fills it on the right.
+void subSampleGeometry(WaterState& s, PixelRecord& sub, float x, float y, int32_t key, bool leftColumn,
+                       bool rightColumn, EdgeColumnMemo* memo) {
+    const bool fresh = s.footprintKey != key;  // would this computation rebuild the cache?
+    if (memo && leftColumn && fresh) {
+        for (int i = 0; i < memo->keptCount; ++i) {
+            const EdgeColumnMemo::Entry& e = memo->kept[i];
+            if (e.x != x || e.y != y || e.key != key) continue;
+            sub = e.record;
+            if (e.rebuiltCache) {
+                s.footprintKey = key;
+                for (int k = 0; k < 5; ++k) s.octaveWeight[k] = e.octaveWeight[k];
+                for (int k = 0; k < 2; ++k) s.cachedRoughness[k] = e.roughness[k];
+                for (int k = 0; k < 2; ++k) s.cachedSlopeSigma[k] = e.slopeSigma[k];
+            }
+            if (rightColumn && memo->collectingCount < EdgeColumnMemo::kRows)
+                memo->collecting[memo->collectingCount++] = e;
+            return;
+        }
+    }
+    pixelGeometry(s, sub, x, y, key);
+    // Only a computation that did not lean on an earlier key's cache is worth keeping.
+    if (memo && rightColumn && fresh && memo->collectingCount < EdgeColumnMemo::kRows) {
+        EdgeColumnMemo::Entry& e = memo->collecting[memo->collectingCount++];
+        e.x = x;
+        e.y = y;
+        e.key = key;
+        e.rebuiltCache = s.footprintKey == key;
+        e.record = sub;
+        for (int k = 0; k < 5; ++k) e.octaveWeight[k] = s.octaveWeight[k];
+        for (int k = 0; k < 2; ++k) e.roughness[k] = s.cachedRoughness[k];
+        for (int k = 0; k < 2; ++k) e.slopeSigma[k] = s.cachedSlopeSigma[k];
+    }
+}
+
+Rgba supersample(WaterState& s, int32_t c, int32_t r, int xHalf, int yHalf, float xStep, float yStep,
+                 EdgeColumnMemo* memo) {
     FootprintCache cache;
+    if (memo) memo->startPixel();
     double sumR = 0, sumG = 0, sumB = 0, sumA = 0;
     int n = 0;
     PixelRecord sub;
@@ -179,7 +243,8 @@ Rgba supersample(WaterState& s, int32_t c, int32_t r, int xHalf, int yHalf, floa
     for (int j = -yHalf; j <= yHalf; ++j) {
         for (int i = -xHalf; i <= xHalf; ++i) {
             const float x = cx + i * xStep, y = cy + j * yStep;
-            pixelGeometry(s, sub, x, y, pixelKey(static_cast<int32_t>(x), static_cast<int32_t>(y)));
+            subSampleGeometry(s, sub, x, y, pixelKey(static_cast<int32_t>(x), static_cast<int32_t>(y)), i == -xHalf,
+                              i == xHalf, memo);
             const int region = regionOf(sub);
             int slot = 0;
             while (slot < cache.count && cache.region[slot] != region) ++slot;
@@ -202,6 +267,7 @@ Rgba supersample(WaterState& s, int32_t c, int32_t r, int xHalf, int yHalf, floa
             ++n;
         }
     }
+    if (memo) memo->finishPixel();
     if (!(sumA > 0)) return {0, 0, 0, 0};
     return {static_cast<float>(sumR / sumA), static_cast<float>(sumG / sumA), static_cast<float>(sumB / sumA),
             static_cast<float>(sumA / n)};
@@ -245,12 +311,23 @@ SampleGrid chooseSampleGrid(WaterState& s, PixelRecord* grid, int32_t c, int32_t
     return sameRegion(probe, g.at(c, r)) ? kSingle : kSquare;
 }
 
-Rgba renderPixel(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode) {
+namespace {
+
+Rgba renderPixelWith(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode, EdgeColumnMemo* memo) {
     const GridView g = viewOf(s, grid);
     s.jitterTaps = mode == 5 ? 1 : 0;
     const SampleGrid sg = chooseSampleGrid(s, grid, c, r, mode);
-    if (sg.count() == 1) return premultiplyRoundTrip(areaSample(s, g, c, r));
-    return supersample(s, c, r, sg.xHalf, sg.yHalf, sg.xStep, sg.yStep);
+    if (sg.count() == 1) {
+        if (memo) memo->forget();
+        return premultiplyRoundTrip(areaSample(s, g, c, r));
+    }
+    return supersample(s, c, r, sg.xHalf, sg.yHalf, sg.xStep, sg.yStep, memo);
+}
+
+}  // namespace
+
+Rgba renderPixel(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode) {
+    return renderPixelWith(s, grid, c, r, mode, nullptr);
 }
 
 void luminancePass(WaterState& s, PixelRecord* grid) {
@@ -265,9 +342,11 @@ void luminancePass(WaterState& s, PixelRecord* grid) {
 void outputPass(WaterState& s, PixelRecord* grid) {
     const GridView g = viewOf(s, grid);
     const int mode = passMode(s);
+    EdgeColumnMemo memo;  // a few kilobytes
     for (int32_t r = s.job.top; r < s.job.bottom; ++r) {
+        memo.forget();
         for (int32_t c = s.job.left; c < s.job.right; ++c) {
-            Rgba col = renderPixel(s, grid, c, r, mode);
+            Rgba col = renderPixelWith(s, grid, c, r, mode, &memo);
             float* out = g.at(c, r).colour;
             out[0] = std::isnan(col.r) ? 0 : col.r;
             out[1] = std::isnan(col.g) ? 0 : col.g;
