@@ -7,7 +7,7 @@ tarnwell_packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchm
                    libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev)
 
 missing=()
-for p in "${tarnwell_packages[@]}" "${TARNWELL_EXTRA_PACKAGES[@]:-}"; do
+for p in "${tarnwell_packages[@]}" ${TARNWELL_EXTRA_PACKAGES[@]+"${TARNWELL_EXTRA_PACKAGES[@]}"}; do
   [ -n "$p" ] || continue
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
