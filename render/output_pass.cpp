@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <new>
+#include <vector>
 
 #include "image/image_buffer.h"
 #include "render/geometry.h"
@@ -169,72 +171,122 @@ Footprint probeFootprint(WaterState& s, const PixelRecord& sub, float x, float y
     return f;
 }
 
-// A supersampled pixel's right-hand column of sub-samples lies exactly where the next
-// pixel of the row puts its left-hand column, with the same keys. Keeping that column's
-// geometry lets the next pixel skip recomputing it. A kept record is only reused where
-// computing it afresh would give the very same bits: when neither computation read the
-// footprint cache of an earlier key (both rebuilt it from their own position, or the ray
-// never reached the water). Reuse then leaves the cache as the computation would have.
-struct EdgeColumnMemo {
+// Neighbouring supersampled pixels share sub-sample positions: a pixel's right-hand column
+// lies exactly where the next pixel of the row puts its left-hand column, and its bottom row
+// where the pixel below puts its top row, with the same keys. Keeping that geometry lets the
+// neighbour skip recomputing it. A kept record is reused only where computing it afresh
+// would give the very same bits, and reuse leaves the footprint cache as the computation
+// would have left it.
+struct SharedEdgeMemo {
     struct Entry {
         float x, y;
         int32_t key;
-        bool rebuiltCache;  // the geometry rebuilt the footprint cache for `key`
+        int32_t column;      // the pass column of the pixel that computed it
+        bool readCache;      // the record may depend on the footprint cache
+        bool rebuiltCache;   // the computation rebuilt the cache from its own position
         PixelRecord record;
-        double octaveWeight[5], roughness[2], slopeSigma[2];
+        double octaveWeight[5], roughness[2], slopeSigma[2];  // the cache after it
     };
-    static constexpr int kRows = 5;  // the 5 x 5 grid's column; line grids keep one
-    Entry kept[kRows], collecting[kRows];
-    int keptCount = 0, collectingCount = 0;
+    static constexpr int kColumnRows = 5;  // the 5 x 5 grid's column; line grids keep one
+    Entry left[kColumnRows], right[kColumnRows];  // previous pixel's right column, this pixel's
+    int leftCount = 0, rightCount = 0;
+    std::vector<Entry> above, below;  // bottom rows of the row above and of this row, by column
+    size_t aboveCursor = 0;
 
-    void startPixel() { collectingCount = 0; }
-    void finishPixel() {
-        for (int i = 0; i < collectingCount; ++i) kept[i] = collecting[i];
-        keptCount = collectingCount;
+    void startRow() {
+        above.swap(below);
+        below.clear();
+        aboveCursor = 0;
+        leftCount = rightCount = 0;
     }
-    void forget() { keptCount = collectingCount = 0; }
+    void startPixel(int32_t column) {
+        rightCount = 0;
+        while (aboveCursor < above.size() && above[aboveCursor].column < column) ++aboveCursor;
+    }
+    void finishPixel() {
+        for (int i = 0; i < rightCount; ++i) left[i] = right[i];
+        leftCount = rightCount;
+    }
+    void skipPixel() { leftCount = rightCount = 0; }
 };
 
-// pixelGeometry for a sub-sample, through the memo when there is one: reads it on the
-// grid's left column and fills it on the right.
-void subSampleGeometry(WaterState& s, PixelRecord& sub, float x, float y, int32_t key, bool leftColumn,
-                       bool rightColumn, EdgeColumnMemo* memo) {
-    const bool fresh = s.footprintKey != key;  // would this computation rebuild the cache?
-    if (memo && leftColumn && fresh) {
-        for (int i = 0; i < memo->keptCount; ++i) {
-            const EdgeColumnMemo::Entry& e = memo->kept[i];
-            if (e.x != x || e.y != y || e.key != key) continue;
-            sub = e.record;
-            if (e.rebuiltCache) {
-                s.footprintKey = key;
-                for (int k = 0; k < 5; ++k) s.octaveWeight[k] = e.octaveWeight[k];
-                for (int k = 0; k < 2; ++k) s.cachedRoughness[k] = e.roughness[k];
-                for (int k = 0; k < 2; ++k) s.cachedSlopeSigma[k] = e.slopeSigma[k];
-            }
-            if (rightColumn && memo->collectingCount < EdgeColumnMemo::kRows)
-                memo->collecting[memo->collectingCount++] = e;
-            return;
+bool sameCache(const SharedEdgeMemo::Entry& e, const WaterState& s) {
+    for (int k = 0; k < 5; ++k)
+        if (e.octaveWeight[k] != s.octaveWeight[k]) return false;
+    return e.roughness[0] == s.cachedRoughness[0] && e.roughness[1] == s.cachedRoughness[1] &&
+           e.slopeSigma[0] == s.cachedSlopeSigma[0] && e.slopeSigma[1] == s.cachedSlopeSigma[1];
+}
+
+// Whether `e` is exactly what pixelGeometry would compute now for its position and key.
+bool reusable(const SharedEdgeMemo::Entry& e, const WaterState& s, float x, float y, int32_t key) {
+    if (e.x != x || e.y != y || e.key != key) return false;
+    if (!e.readCache) return true;  // a ray that never reached the water
+    // Now the cache would either be rebuilt here, as it was for the entry, or read as it
+    // stands, which must then hold what the entry read.
+    return s.footprintKey != key ? e.rebuiltCache : sameCache(e, s);
+}
+
+// Where a sub-sample sits on its pixel's grid, for the memo.
+struct GridSide {
+    bool left, right, top, bottom;
+};
+
+// pixelGeometry for a sub-sample, through the memo when there is one.
+void subSampleGeometry(WaterState& s, PixelRecord& sub, float x, float y, int32_t key, GridSide side, int32_t c,
+                       SharedEdgeMemo* memo) {
+    const SharedEdgeMemo::Entry* found = nullptr;
+    if (memo && side.left)
+        for (int i = 0; i < memo->leftCount && !found; ++i)
+            if (reusable(memo->left[i], s, x, y, key)) found = &memo->left[i];
+    if (memo && side.top && !found)
+        for (size_t i = memo->aboveCursor; i < memo->above.size() && memo->above[i].column == c && !found; ++i)
+            if (reusable(memo->above[i], s, x, y, key)) found = &memo->above[i];
+
+    SharedEdgeMemo::Entry made;
+    if (found) {
+        sub = found->record;
+        if (found->readCache) {
+            s.footprintKey = key;
+            for (int k = 0; k < 5; ++k) s.octaveWeight[k] = found->octaveWeight[k];
+            for (int k = 0; k < 2; ++k) s.cachedRoughness[k] = found->roughness[k];
+            for (int k = 0; k < 2; ++k) s.cachedSlopeSigma[k] = found->slopeSigma[k];
         }
+    } else {
+        const bool fresh = s.footprintKey != key;
+        pixelGeometry(s, sub, x, y, key);
+        if (!memo || !(side.right || side.bottom)) return;
+        // A ray that reaches the water always leaves its key in the cache; one that left
+        // the key unchanged from a different one never looked at it.
+        made.readCache = !fresh || s.footprintKey == key;
+        made.rebuiltCache = fresh && s.footprintKey == key;
+        made.x = x;
+        made.y = y;
+        made.key = key;
+        made.record = sub;
+        for (int k = 0; k < 5; ++k) made.octaveWeight[k] = s.octaveWeight[k];
+        for (int k = 0; k < 2; ++k) made.roughness[k] = s.cachedRoughness[k];
+        for (int k = 0; k < 2; ++k) made.slopeSigma[k] = s.cachedSlopeSigma[k];
+        found = &made;
     }
-    pixelGeometry(s, sub, x, y, key);
-    // Only a computation that did not lean on an earlier key's cache is worth keeping.
-    if (memo && rightColumn && fresh && memo->collectingCount < EdgeColumnMemo::kRows) {
-        EdgeColumnMemo::Entry& e = memo->collecting[memo->collectingCount++];
-        e.x = x;
-        e.y = y;
-        e.key = key;
-        e.rebuiltCache = s.footprintKey == key;
-        e.record = sub;
-        for (int k = 0; k < 5; ++k) e.octaveWeight[k] = s.octaveWeight[k];
-        for (int k = 0; k < 2; ++k) e.roughness[k] = s.cachedRoughness[k];
-        for (int k = 0; k < 2; ++k) e.slopeSigma[k] = s.cachedSlopeSigma[k];
+    if (!memo) return;
+    if (side.right && memo->rightCount < SharedEdgeMemo::kColumnRows) {
+        memo->right[memo->rightCount] = *found;
+        memo->right[memo->rightCount++].column = c;
+    }
+    if (side.bottom) {
+        try {
+            memo->below.push_back(*found);
+            memo->below.back().column = c;
+        } catch (const std::bad_alloc&) {
+            // Without room the row below simply recomputes this geometry.
+        }
     }
 }
 
 Rgba supersample(WaterState& s, int32_t c, int32_t r, int xHalf, int yHalf, float xStep, float yStep,
-                 EdgeColumnMemo* memo) {
+                 SharedEdgeMemo* memo) {
     FootprintCache cache;
-    if (memo) memo->startPixel();
+    if (memo) memo->startPixel(c);
     double sumR = 0, sumG = 0, sumB = 0, sumA = 0;
     int n = 0;
     PixelRecord sub;
@@ -243,8 +295,9 @@ Rgba supersample(WaterState& s, int32_t c, int32_t r, int xHalf, int yHalf, floa
     for (int j = -yHalf; j <= yHalf; ++j) {
         for (int i = -xHalf; i <= xHalf; ++i) {
             const float x = cx + i * xStep, y = cy + j * yStep;
-            subSampleGeometry(s, sub, x, y, pixelKey(static_cast<int32_t>(x), static_cast<int32_t>(y)), i == -xHalf,
-                              i == xHalf, memo);
+            const GridSide side{i == -xHalf, i == xHalf, j == -yHalf, j == yHalf};
+            subSampleGeometry(s, sub, x, y, pixelKey(static_cast<int32_t>(x), static_cast<int32_t>(y)), side, c,
+                              memo);
             const int region = regionOf(sub);
             int slot = 0;
             while (slot < cache.count && cache.region[slot] != region) ++slot;
@@ -313,12 +366,12 @@ SampleGrid chooseSampleGrid(WaterState& s, PixelRecord* grid, int32_t c, int32_t
 
 namespace {
 
-Rgba renderPixelWith(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode, EdgeColumnMemo* memo) {
+Rgba renderPixelWith(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode, SharedEdgeMemo* memo) {
     const GridView g = viewOf(s, grid);
     s.jitterTaps = mode == 5 ? 1 : 0;
     const SampleGrid sg = chooseSampleGrid(s, grid, c, r, mode);
     if (sg.count() == 1) {
-        if (memo) memo->forget();
+        if (memo) memo->skipPixel();
         return premultiplyRoundTrip(areaSample(s, g, c, r));
     }
     return supersample(s, c, r, sg.xHalf, sg.yHalf, sg.xStep, sg.yStep, memo);
@@ -342,9 +395,9 @@ void luminancePass(WaterState& s, PixelRecord* grid) {
 void outputPass(WaterState& s, PixelRecord* grid) {
     const GridView g = viewOf(s, grid);
     const int mode = passMode(s);
-    EdgeColumnMemo memo;  // a few kilobytes
+    SharedEdgeMemo memo;
     for (int32_t r = s.job.top; r < s.job.bottom; ++r) {
-        memo.forget();
+        memo.startRow();
         for (int32_t c = s.job.left; c < s.job.right; ++c) {
             Rgba col = renderPixelWith(s, grid, c, r, mode, &memo);
             float* out = g.at(c, r).colour;

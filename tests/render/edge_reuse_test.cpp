@@ -1,6 +1,7 @@
-// The output pass reuses the geometry of a supersampled pixel's right-hand column for the
-// next pixel's left-hand column. That must never change a single bit of any pixel: the
-// pass is compared with pixels rendered one by one without any reuse.
+// The output pass reuses the sub-sample geometry that neighbouring supersampled pixels share
+// along their common edges (left and right, above and below). That must never change a
+// single bit of any pixel: the pass is compared with pixels rendered one by one without any
+// reuse.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -47,7 +48,7 @@ struct Job {
     }
 };
 
-TEST(EdgeColumnReuse, OutputPassEqualsPixelByPixelRenderingBitForBit) {
+TEST(SharedEdgeReuse, OutputPassEqualsPixelByPixelRenderingBitForBit) {
     auto src = stripes(120, 90);
     int neighbourPairs = 0;
     for (int style : {kStyleSimple, kStyleComplex}) {
