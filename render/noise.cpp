@@ -245,6 +245,21 @@ inline f64x2 crestPair(f64x2 px, f64x2 pz, float sharpness) {
     return d * d;
 }
 
+// The hash reads and blends of one cell, given the cell, the fractions and their fades.
+[[gnu::always_inline]] inline float cornerBlend(const NoiseTables& t, int X, int Y, float fx, float fy, float sx,
+                                                float sy) {
+    const uint32_t columns = t.cellColumns[X];
+    const int left = t.cornerPair[(columns & 0xffff) + Y], right = t.cornerPair[(columns >> 16) + Y];
+    const int h00 = left & 15, h01 = left >> 4, h10 = right & 15, h11 = right >> 4;
+    const float g00 = t.gradX[h00] * fx + t.gradY[h00] * fy;
+    const float g10 = t.gradX[h10] * (fx - 1) + t.gradY[h10] * fy;
+    const float g01 = t.gradX[h01] * fx + t.gradY[h01] * (fy - 1);
+    const float g11 = t.gradX[h11] * (fx - 1) + t.gradY[h11] * (fy - 1);
+    const float a = g00 + (g10 - g00) * sx;
+    const float b = g01 + (g11 - g01) * sx;
+    return a + (b - a) * sy;
+}
+
 // Cubic gradient noise at the P and Q points of an octave at once. The floors, fractions
 // and fades of all four coordinates share SSE2 lanes; the hash reads and the blends are the
 // scalar form's, so both values are bit for bit those of gradientNoise.
@@ -267,54 +282,104 @@ inline f64x2 crestPair(f64x2 px, f64x2 pz, float sharpness) {
     const f32x4 f = v - fl;
     const i32x4 cell = __builtin_convertvector(fl, i32x4) & 255;
     const f32x4 fade = (3.0f - 2.0f * f) * f * f;
-    auto blend = [&](int X, int Y, float fx, float fy, float sx, float sy) {
-        const uint32_t columns = t.cellColumns[X];
-        const int left = t.cornerPair[(columns & 0xffff) + Y], right = t.cornerPair[(columns >> 16) + Y];
-        const int h00 = left & 15, h01 = left >> 4, h10 = right & 15, h11 = right >> 4;
-        const float g00 = t.gradX[h00] * fx + t.gradY[h00] * fy;
-        const float g10 = t.gradX[h10] * (fx - 1) + t.gradY[h10] * fy;
-        const float g01 = t.gradX[h01] * fx + t.gradY[h01] * (fy - 1);
-        const float g11 = t.gradX[h11] * (fx - 1) + t.gradY[h11] * (fy - 1);
-        const float a = g00 + (g10 - g00) * sx;
-        const float b = g01 + (g11 - g01) * sx;
-        return a + (b - a) * sy;
-    };
-    np = blend(cell[0], cell[2], f[0], f[2], fade[0], fade[2]);
-    nq = blend(cell[1], cell[3], f[1], f[3], fade[1], fade[3]);
+    np = cornerBlend(t, cell[0], cell[2], f[0], f[2], fade[0], fade[2]);
+    nq = cornerBlend(t, cell[1], cell[3], f[1], f[3], fade[1], fade[3]);
 }
 
 }  // namespace
 
-double waveHeight(double x, double y, double z, const WaterState& s, int octaves) {
-    if (octaves > 5) octaves = 5;
-    // Domain points of every octave first: they depend only on (x, z), so the octaves'
-    // noise and crest chains below are independent and overlap in the processor.
-    f64x2 wx[5], wz[5];
-    {
-        double px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
-        const double shift = s.seed * 0.17 * 0.8;
-        double g = 0.16;
-        for (int k = 0; k < octaves; ++k) {
-            wx[k] = f64x2{(px + shift) * g, (qx - shift) * g};
-            wz[k] = f64x2{(pz + shift) * g, (qz - shift) * g};
-            const double npx = 1.6 * px - 1.2 * pz, npz = 1.6 * pz + 1.2 * px;
-            const double nqx = 1.35 * qz - 1.45 * qx, nqz = -1.35 * qx - 1.45 * qz;
-            px = npx;
-            pz = npz;
-            qx = nqx;
-            qz = nqz;
-            g *= 1.9;
-        }
-    }
-    // Warp both domain points of an octave by their noise, then shape both crests together.
-    const NoiseTables& t = *s.noise;
-    f64x2 shape[5];
+namespace {
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define TW_WAVE_WIDE_LANES 1
+typedef double f64x4 __attribute__((vector_size(32)));
+typedef float f32x8 __attribute__((vector_size(32)));
+typedef int32_t i32x8 __attribute__((vector_size(32)));
+typedef int64_t i64x4 __attribute__((vector_size(32)));
+
+// Two octaves (P and Q of each) in one set of 256-bit lanes, on processors that have them.
+// The operations are those of cubicNoisePair and crestPair lane for lane, so the shapes are
+// bit for bit the same. Lanes: octave k's P and Q, then octave k + 1's P and Q. False when a
+// coordinate is too large for the rounding trick; the caller then takes the narrow path.
+__attribute__((target("avx2"))) bool crestQuad(const NoiseTables& t, f64x2 x0, f64x2 z0, f64x2 x1, f64x2 z1,
+                                               float sharp0, float sharp1, f64x2& shape0, f64x2& shape1) {
+    const f64x4 x = {x0[0], x0[1], x1[0], x1[1]}, z = {z0[0], z0[1], z1[0], z1[1]};
+    const f32x4 xf = __builtin_convertvector(x, f32x4), zf = __builtin_convertvector(z, f32x4);
+    const f32x8 v = {xf[0], xf[1], xf[2], xf[3], zf[0], zf[1], zf[2], zf[3]};
+    const f32x8 absV = (f32x8)((i32x8)v & 0x7fffffff);
+    const f32x8 kLimit = {4194304.0f, 4194304.0f, 4194304.0f, 4194304.0f, 4194304.0f, 4194304.0f, 4194304.0f, 4194304.0f};
+    const i32x8 inRange = absV < kLimit;
+    for (int i = 0; i < 8; ++i)
+        if (!inRange[i]) return false;
+    // Noise: floors, fractions and fades in the lanes, then each cell's reads and blends.
+    const f32x8 kMagic = {12582912.0f, 12582912.0f, 12582912.0f, 12582912.0f,
+                          12582912.0f, 12582912.0f, 12582912.0f, 12582912.0f};
+    const f32x8 kOne = {1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f};
+    const f32x8 r = (v + kMagic) - kMagic;
+    const f32x8 fl = r - (f32x8)((r > v) & (i32x8)kOne);
+    const f32x8 f = v - fl;
+    const i32x8 cell = __builtin_convertvector(fl, i32x8) & 255;
+    const f32x8 fade = (3.0f - 2.0f * f) * f * f;
+    f64x4 n;
+    for (int i = 0; i < 4; ++i) n[i] = cornerBlend(t, cell[i], cell[i + 4], f[i], f[i + 4], fade[i], fade[i + 4]);
+    // Warp, then the crests.
+    const f64x4 wx = x + n, wz = z + n;
+    constexpr double kInvTwoPi = 1.0 / 6.283185307179586;
+    const f64x4 u = wx * kInvTwoPi + 0.5, w = wz * kInvTwoPi + 0.5;
+    const f64x4 kLimitD = {2251799813685248.0, 2251799813685248.0, 2251799813685248.0, 2251799813685248.0};
+    const i64x4 uIn = (f64x4)((i64x4)u & 0x7fffffffffffffffLL) < kLimitD;
+    const i64x4 wIn = (f64x4)((i64x4)w & 0x7fffffffffffffffLL) < kLimitD;
+    for (int i = 0; i < 4; ++i)
+        if (!uIn[i] || !wIn[i]) return false;
+    const f64x4 kMagicD = {6755399441055744.0, 6755399441055744.0, 6755399441055744.0, 6755399441055744.0};
+    const f64x4 kOneD = {1.0, 1.0, 1.0, 1.0};
+    const f64x4 ru = (u + kMagicD) - kMagicD, rw = (w + kMagicD) - kMagicD;
+    const f64x4 du = u - (ru - (f64x4)((ru > u) & (i64x4)kOneD)) - 0.5;
+    const f64x4 dw = w - (rw - (f64x4)((rw > w) & (i64x4)kOneD)) - 0.5;
+    const f32x4 tu = __builtin_convertvector(du, f32x4), tw = __builtin_convertvector(dw, f32x4);
+    const f32x8 tt = {tu[0], tu[1], tu[2], tu[3], tw[0], tw[1], tw[2], tw[3]};
+    const f32x8 absT = (f32x8)((i32x8)tt & 0x7fffffff);
+    const f32x8 wave = 8.0f * tt - 16.0f * tt * absT;
+    const f32x8 sharp = {sharp0, sharp0, sharp1, sharp1, sharp0, sharp0, sharp1, sharp1};
+    const f32x8 g = __builtin_ia32_sqrtps256(wave * wave + sharp);
+    const f64x4 gx = __builtin_convertvector((f32x4{g[0], g[1], g[2], g[3]}), f64x4);
+    const f64x4 gz = __builtin_convertvector((f32x4{g[4], g[5], g[6], g[7]}), f64x4);
+    const f64x4 d = 1.0 - gx * gz;
+    const f64x4 shape = d * d;
+    shape0 = f64x2{shape[0], shape[1]};
+    shape1 = f64x2{shape[2], shape[3]};
+    return true;
+}
+#endif
+
+// Domain points of every octave: they depend only on (x, z), so the octaves' noise and
+// crest chains are independent and overlap in the processor.
+inline void octaveDomains(double x, double z, const WaterState& s, int octaves, f64x2 (&wx)[5], f64x2 (&wz)[5]) {
+    double px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
+    const double shift = s.seed * 0.17 * 0.8;
+    double g = 0.16;
     for (int k = 0; k < octaves; ++k) {
-        float np, nq;
-        cubicNoisePair(t, wx[k], wz[k], np, nq);
-        const f64x2 n = {np, nq};
-        shape[k] = crestPair(wx[k] + n, wz[k] + n, static_cast<float>(s.sharpness[k]));
+        wx[k] = f64x2{(px + shift) * g, (qx - shift) * g};
+        wz[k] = f64x2{(pz + shift) * g, (qz - shift) * g};
+        const double npx = 1.6 * px - 1.2 * pz, npz = 1.6 * pz + 1.2 * px;
+        const double nqx = 1.35 * qz - 1.45 * qx, nqz = -1.35 * qx - 1.45 * qz;
+        px = npx;
+        pz = npz;
+        qx = nqx;
+        qz = nqz;
+        g *= 1.9;
     }
+}
+
+// Warps both domain points of octave k by their noise and shapes both crests together.
+inline f64x2 octaveShapes(const NoiseTables& t, f64x2 wx, f64x2 wz, double sharpness) {
+    float np, nq;
+    cubicNoisePair(t, wx, wz, np, nq);
+    const f64x2 n = {np, nq};
+    return crestPair(wx + n, wz + n, static_cast<float>(sharpness));
+}
+
+double sumOctaves(double x, double y, double z, const WaterState& s, int octaves, const f64x2 (&shape)[5]) {
     double a = s.waveAmplitude, sum = 0;
     for (int k = 0; k < octaves; ++k) {
         // An octave of weight 0 (set-up measures the octaves one at a time) adds nothing.
@@ -326,6 +391,36 @@ double waveHeight(double x, double y, double z, const WaterState& s, int octaves
         a *= s.octaveGain;
     }
     return y - (static_cast<float>(rippleHeight(x, z, s)) + sum);
+}
+
+}  // namespace
+
+double waveHeightNarrow(double x, double y, double z, const WaterState& s, int octaves) {
+    if (octaves > 5) octaves = 5;
+    f64x2 wx[5], wz[5], shape[5];
+    octaveDomains(x, z, s, octaves, wx, wz);
+    for (int k = 0; k < octaves; ++k) shape[k] = octaveShapes(*s.noise, wx[k], wz[k], s.sharpness[k]);
+    return sumOctaves(x, y, z, s, octaves, shape);
+}
+
+double waveHeight(double x, double y, double z, const WaterState& s, int octaves) {
+#if defined(TW_WAVE_WIDE_LANES)
+    if (__builtin_cpu_supports("avx2")) {
+        if (octaves > 5) octaves = 5;
+        f64x2 wx[5], wz[5], shape[5];
+        octaveDomains(x, z, s, octaves, wx, wz);
+        int k = 0;
+        for (; k + 1 < octaves; k += 2)
+            if (!crestQuad(*s.noise, wx[k], wz[k], wx[k + 1], wz[k + 1], static_cast<float>(s.sharpness[k]),
+                           static_cast<float>(s.sharpness[k + 1]), shape[k], shape[k + 1])) {
+                shape[k] = octaveShapes(*s.noise, wx[k], wz[k], s.sharpness[k]);
+                shape[k + 1] = octaveShapes(*s.noise, wx[k + 1], wz[k + 1], s.sharpness[k + 1]);
+            }
+        for (; k < octaves; ++k) shape[k] = octaveShapes(*s.noise, wx[k], wz[k], s.sharpness[k]);
+        return sumOctaves(x, y, z, s, octaves, shape);
+    }
+#endif
+    return waveHeightNarrow(x, y, z, s, octaves);
 }
 
 Vec3 surfaceNormal(double x, double y, double z, const WaterState& s) {

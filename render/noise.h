@@ -57,6 +57,9 @@ double rippleHeight(double x, double z, const WaterState& s);
 
 // y minus the surface height at (x, z); `octaves` is 5 for shading and 4 for ray casting.
 double waveHeight(double x, double y, double z, const WaterState& s, int octaves);
+// The same value computed with 128-bit lanes only, which waveHeight falls back to on
+// processors without 256-bit ones; exposed so tests cover both.
+double waveHeightNarrow(double x, double y, double z, const WaterState& s, int octaves);
 
 struct Vec3 {
     double x, y, z;
