@@ -90,6 +90,30 @@ inline void GatherWindowOf(const ImageBuffer& b, int32_t level, int32_t x, int32
         }
     }
 }
+// The n x n window at (x, y) as one pointer per row and one byte offset per column into
+// those rows, read across the level's border by the buffer's wrap flag, so a filter can
+// read it in place. False when the window's columns come from more than one tile column.
+inline bool WindowRows(const ImageBuffer& b, int32_t level, int32_t x, int32_t y, int32_t n,
+                       const uint8_t** rows, size_t* offsets) {
+    const ImageLevel& l = b.levels[level];
+    const size_t bpp = size_t(b.bytes_per_pixel);
+    const int32_t first = BorderX(b, x, l.width);
+    const int32_t tileColumn = (first + b.apron) / kTileSize;
+    int32_t columns[16];
+    for (int32_t c = 0; c < n; ++c) {
+        columns[c] = c == 0 ? first : BorderX(b, x + c, l.width);
+        if ((columns[c] + b.apron) / kTileSize != tileColumn) return false;
+    }
+    for (int32_t r = 0; r < n; ++r) {
+        const int32_t yy = BorderY(b, y + r, l.height);
+        const ImageTile& t = b.tiles[l.first_tile + ((yy + b.apron) / kTileSize) * l.tile_columns + tileColumn];
+        rows[r] = t.pixels + size_t(yy - t.y) * size_t(t.width) * bpp;
+        if (r == 0)
+            for (int32_t c = 0; c < n; ++c) offsets[c] = size_t(columns[c] - t.x) * bpp;
+    }
+    return true;
+}
+
 // The same copy for any pixel size and span.
 inline void GatherWindowAnySize(const ImageBuffer& b, int32_t level, int32_t x, int32_t y, int32_t n,
                                 uint8_t* out) {

@@ -128,8 +128,9 @@ f32x4 Filter(const uint8_t* p, size_t stride, const Weights& w) {
 // exactly the integer sum of weight x byte divided by 2048 (every product and partial sum
 // fits the float mantissa), so pairing bytes with 16-bit weights in multiply-add
 // instructions gives the very same rows with a third of the work; the column pass is the
-// float one.
-f32x4 FilterRgba8(const uint8_t* p, size_t stride, const Weights& w) {
+// float one. The window is given as a pointer per row and a byte offset per column, so
+// windows over the picture's border are read in place like any other.
+f32x4 FilterRgba8(const uint8_t* const* rowPointers, const size_t* offsets, const Weights& w) {
     int16_t k[kTaps];
     for (int i = 0; i < kTaps; ++i) k[i] = int16_t(w.x[i] * 2048.0f);  // exact: integers / 2048
     const __m128i w01 = _mm_set_epi16(k[1], k[0], k[1], k[0], k[1], k[0], k[1], k[0]);
@@ -138,11 +139,18 @@ f32x4 FilterRgba8(const uint8_t* p, size_t stride, const Weights& w) {
     const __m128i zero = _mm_setzero_si128();
     const f32x4 scale = {1.0f / 2048, 1.0f / 2048, 1.0f / 2048, 1.0f / 2048};
     f32x4 rows[kTaps];
-    for (int r = 0; r < kTaps; ++r, p += stride) {
-        // Pixels 0..3 of the row in one load, pixel 4 on its own.
-        const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    for (int r = 0; r < kTaps; ++r) {
+        const uint8_t* p = rowPointers[r];
+        __m128i first;
+        if (offsets[4] == offsets[0] + 16) {  // the usual case: five pixels side by side
+            first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + offsets[0]));
+        } else {
+            int32_t px[4];
+            for (int c = 0; c < 4; ++c) std::memcpy(&px[c], p + offsets[c], 4);
+            first = _mm_set_epi32(px[3], px[2], px[1], px[0]);
+        }
         int32_t last;
-        std::memcpy(&last, p + 4 * 4, 4);
+        std::memcpy(&last, p + offsets[4], 4);
         const __m128i p01 = _mm_unpacklo_epi8(first, zero);  // pixels 0 and 1 as 16-bit lanes
         const __m128i p23 = _mm_unpackhi_epi8(first, zero);
         const __m128i p4 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(last), zero);
@@ -173,6 +181,17 @@ f32x4 SampleLevel(const ImageBuffer& b, int32_t level, float u, float v) {
     const int phase_x = std::min(int((x - fx) * kKernelPhases), kKernelPhases - 1);
     const int phase_y = std::min(int((y - fy) * kKernelPhases), kKernelPhases - 1);
 
+    const ResampleKernel& K = *b.kernel;
+#if defined(__SSE2__)
+    if (b.format == kRgba8) {
+        // Read in place through row pointers, inside the level or across its border.
+        const uint8_t* rows[kTaps];
+        size_t offsets[kTaps];
+        if (image_detail::WindowRows(b, level, h - 2, m - 2, kTaps, rows, offsets))
+            return Rgba8ToRgba(FilterRgba8(rows, offsets, Weights{K.columns2048[phase_x], K.columns2048[phase_y]}));
+    }
+#endif
+
     size_t stride = 0;
     alignas(16) uint8_t block[kTaps * kTaps * 16];
     const uint8_t* p = image_detail::DirectWindow(b, level, h - 2, m - 2, kTaps, stride);
@@ -182,16 +201,11 @@ f32x4 SampleLevel(const ImageBuffer& b, int32_t level, float u, float v) {
         stride = size_t(kTaps) * size_t(b.bytes_per_pixel);
     }
 
-    const ResampleKernel& K = *b.kernel;
     const Weights w8{K.columns2048[phase_x], K.columns2048[phase_y]};
     const Weights w16{K.columns32768[phase_x], K.columns32768[phase_y]};
     const Weights wf{K.columns_float[phase_x], K.columns_float[phase_y]};
     switch (b.format) {
-#if defined(__SSE2__)
-        case kRgba8: return Rgba8ToRgba(FilterRgba8(p, stride, w8));
-#else
         case kRgba8: return Rgba8ToRgba(Filter<LoadRgba8, 4>(p, stride, w8));
-#endif
         case kGrey8: return Filter<LoadGrey8, 1>(p, stride, w8);
         case kRgba16: return Filter<LoadRgba16, 8>(p, stride, w16);
         case kGrey16: return Filter<LoadGrey16, 2>(p, stride, w16);
