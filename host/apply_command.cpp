@@ -84,47 +84,18 @@ struct ApplyOptions {
 
 // Returns -1 to go on, else the exit status to end with (after --help or an error).
 int ParseApply(const Arguments& arguments, ApplyOptions& options) {
-    std::vector<std::string> positional;
-    bool options_ended = false;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        std::string argument = arguments[i];
-        if (options_ended || argument.size() < 2 || argument[0] != '-') {
-            positional.push_back(argument);
-            continue;
-        }
-        if (argument == "--") {
-            options_ended = true;
-            continue;
-        }
-        if (argument == "-h" || argument == "--help") {
-            std::fputs(kApplyHelp, stdout);
-            return kExitOk;
-        }
-        if (argument == "-q" || argument == "--quiet") {
-            options.quiet = true;
-            continue;
-        }
-        if (argument == "--dice" || argument == "--last") {
-            (argument == "--dice" ? options.dice : options.last) = true;
-            continue;
-        }
-        std::string name = argument, value;
-        bool has_value = SplitOption(argument, name, value);
-        bool known = name == "--mask" || name == "--plugin" || name == "--quality" ||
-                     name == "--threads" || name == "--set" || name == "--record" ||
-                     name == "--replay" || name == "--settings" || name == "--random-seed";
-        if (!known) {
-            ReportError("apply: unknown option '" + argument + "' (see 'tarnwell apply --help')");
-            return kExitUsage;
-        }
-        if (!has_value) {
-            if (i + 1 >= arguments.size()) {
-                ReportError("apply: " + name + " needs a value");
-                return kExitUsage;
-            }
-            value = arguments[++i];
-        }
+    ScannedArguments scanned;
+    const OptionTable table{"apply", kApplyHelp, {"--dice", "--last"},
+                            {"--mask", "--plugin", "--quality", "--threads", "--set", "--record", "--replay",
+                             "--settings", "--random-seed"}};
+    if (int status = ScanArguments(arguments, table, scanned); status >= 0) return status;
+    options.quiet = scanned.quiet;
+    for (const ScannedOption& option : scanned.options) {
+        const std::string& name = option.name;
+        const std::string& value = option.value;
         std::string error;
+        if (name == "--dice") options.dice = true;
+        if (name == "--last") options.last = true;
         if (name == "--mask") options.mask = value;
         if (name == "--plugin") options.plugin = value;
         if (name == "--set") options.settings.push_back(value);
@@ -138,6 +109,7 @@ int ParseApply(const Arguments& arguments, ApplyOptions& options) {
             return kExitUsage;
         }
     }
+    const std::vector<std::string>& positional = scanned.files;
     if (positional.size() != 2) {
         ReportError(positional.size() < 2
                         ? "apply: needs an input and an output file (see 'tarnwell apply --help')"

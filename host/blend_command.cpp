@@ -76,51 +76,24 @@ std::string UnknownModeMessage(const std::string& text) {
 
 // Returns -1 to go on, else the exit status to end with (after --help, --list or an error).
 int ParseBlend(const Arguments& arguments, BlendOptions& options) {
-    std::vector<std::string> positional;
-    bool options_ended = false;
+    ScannedArguments scanned;
+    const OptionTable table{"blend", kBlendHelp, {"--list"}, {"--mode", "--quality"}};
+    if (int status = ScanArguments(arguments, table, scanned); status >= 0) return status;
+    options.quiet = scanned.quiet;
     std::optional<std::string> mode_text;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (options_ended || argument.size() < 2 || argument[0] != '-') {
-            positional.push_back(argument);
-            continue;
-        }
-        if (argument == "--") {
-            options_ended = true;
-            continue;
-        }
-        if (argument == "-h" || argument == "--help") {
-            std::fputs(kBlendHelp, stdout);
-            return kExitOk;
-        }
-        if (argument == "--list") {
+    for (const ScannedOption& option : scanned.options) {
+        std::string error;
+        if (option.name == "--list") {
             PrintModes();
             return kExitOk;
         }
-        if (argument == "-q" || argument == "--quiet") {
-            options.quiet = true;
-            continue;
-        }
-        std::string name = argument, value;
-        bool has_value = SplitOption(argument, name, value);
-        if (name != "--mode" && name != "--quality") {
-            ReportError("blend: unknown option '" + argument + "' (see 'tarnwell blend --help')");
-            return kExitUsage;
-        }
-        if (!has_value) {
-            if (i + 1 >= arguments.size()) {
-                ReportError("blend: " + name + " needs a value");
-                return kExitUsage;
-            }
-            value = arguments[++i];
-        }
-        std::string error;
-        if (name == "--mode") mode_text = value;
-        if (name == "--quality" && !ParseInteger(value, 1, 100, name, options.quality, error)) {
+        if (option.name == "--mode") mode_text = option.value;
+        if (option.name == "--quality" && !ParseInteger(option.value, 1, 100, option.name, options.quality, error)) {
             ReportError("blend: " + error);
             return kExitUsage;
         }
     }
+    const std::vector<std::string>& positional = scanned.files;
     if (positional.size() != 3) {
         ReportError(positional.size() < 3
                         ? "blend: needs TOP, BOTTOM and OUT files (see 'tarnwell blend --help')"

@@ -4,6 +4,7 @@
 #include "host/export_command.h"
 #include "host/settings_command.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -45,6 +46,45 @@ bool SplitOption(const std::string& argument, std::string& name, std::string& va
     name = argument.substr(0, equals);
     value = argument.substr(equals + 1);
     return true;
+}
+
+int ScanArguments(const Arguments& arguments, const OptionTable& table, ScannedArguments& scanned) {
+    auto listed = [](const std::vector<std::string>& names, const std::string& name) {
+        return std::find(names.begin(), names.end(), name) != names.end();
+    };
+    const std::string command = table.command;
+    bool options_ended = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (options_ended || argument.size() < 2 || argument[0] != '-') {
+            scanned.files.push_back(argument);
+        } else if (argument == "--") {
+            options_ended = true;
+        } else if (argument == "-h" || argument == "--help") {
+            std::fputs(table.help, stdout);
+            return kExitOk;
+        } else if (argument == "-q" || argument == "--quiet") {
+            scanned.quiet = true;
+        } else if (listed(table.flags, argument)) {
+            scanned.options.push_back({argument, {}});
+        } else {
+            std::string name = argument, value;
+            const bool has_value = SplitOption(argument, name, value);
+            if (!listed(table.valued, name)) {
+                ReportError(command + ": unknown option '" + argument + "' (see 'tarnwell " + command + " --help')");
+                return kExitUsage;
+            }
+            if (!has_value) {
+                if (i + 1 >= arguments.size()) {
+                    ReportError(command + ": " + name + " needs a value");
+                    return kExitUsage;
+                }
+                value = arguments[++i];
+            }
+            scanned.options.push_back({name, value});
+        }
+    }
+    return -1;
 }
 
 }  // namespace tw::host

@@ -41,4 +41,25 @@ bool ParseInteger(const std::string& text, long low, long high, const std::strin
 // Splits "--name=value" into name and value; returns false when there is no '='.
 bool SplitOption(const std::string& argument, std::string& name, std::string& value);
 
+// The conventions every command shares: words that do not start with '-' (and every word
+// after "--") are file names; an option takes its value as "--name=value" or as the next
+// word; -h/--help prints the command's help; -q/--quiet asks for no progress output.
+struct OptionTable {
+    const char* command;               // for messages, e.g. "apply"
+    const char* help;                  // printed for -h/--help
+    std::vector<std::string> flags;    // options without a value, besides -q/--quiet
+    std::vector<std::string> valued;   // options that take a value
+};
+struct ScannedOption {
+    std::string name, value;           // value is empty for flags
+};
+struct ScannedArguments {
+    std::vector<std::string> files;
+    std::vector<ScannedOption> options;  // in the order given
+    bool quiet = false;
+};
+// Returns -1 to go on, else the exit status to end with: kExitOk after printing the help,
+// kExitUsage after reporting an unknown option or a missing value.
+int ScanArguments(const Arguments& arguments, const OptionTable& table, ScannedArguments& scanned);
+
 }  // namespace tw::host

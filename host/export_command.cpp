@@ -124,41 +124,13 @@ bool ParseSize(const std::string& text, long& width, long& height) {
 }
 
 int ParseExport(const Arguments& arguments, ExportOptions& options) {
-    std::vector<std::string> positional;
-    bool options_ended = false;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (options_ended || argument.size() < 2 || argument[0] != '-') {
-            positional.push_back(argument);
-            continue;
-        }
-        if (argument == "--") {
-            options_ended = true;
-            continue;
-        }
-        if (argument == "-h" || argument == "--help") {
-            std::fputs(kExportHelp, stdout);
-            return kExitOk;
-        }
-        if (argument == "-q" || argument == "--quiet") {
-            options.quiet = true;
-            continue;
-        }
-        std::string name = argument, value;
-        const bool has_value = SplitOption(argument, name, value);
-        if (name != "--settings" && name != "--set" && name != "--size" && name != "--width" &&
-            name != "--threads") {
-            ReportError("export-psd: unknown option '" + argument +
-                        "' (see 'tarnwell export-psd --help')");
-            return kExitUsage;
-        }
-        if (!has_value) {
-            if (i + 1 >= arguments.size()) {
-                ReportError("export-psd: " + name + " needs a value");
-                return kExitUsage;
-            }
-            value = arguments[++i];
-        }
+    ScannedArguments scanned;
+    const OptionTable table{"export-psd", kExportHelp, {}, {"--settings", "--set", "--size", "--width", "--threads"}};
+    if (int status = ScanArguments(arguments, table, scanned); status >= 0) return status;
+    options.quiet = scanned.quiet;
+    for (const ScannedOption& option : scanned.options) {
+        const std::string& name = option.name;
+        const std::string& value = option.value;
         std::string error;
         if (name == "--settings") options.settings = value;
         if (name == "--set") options.assignments.push_back(value);
@@ -181,6 +153,7 @@ int ParseExport(const Arguments& arguments, ExportOptions& options) {
             return kExitUsage;
         }
     }
+    const std::vector<std::string>& positional = scanned.files;
     if (positional.size() != 2) {
         ReportError(positional.size() < 2
                         ? "export-psd: needs an input picture and an output file (see 'tarnwell export-psd --help')"
