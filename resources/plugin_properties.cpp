@@ -6,6 +6,7 @@
 
 #include "hostapi/four_cc.h"
 #include "hostapi/host_constants.h"
+#include "hostapi/resource_bytes.h"
 
 namespace tw::resources {
 
@@ -38,23 +39,7 @@ const PluginProperties& TarnwellProperties() {
 
 namespace {
 
-// Little-endian words, as Windows hosts read them.
-struct Writer {
-    std::vector<uint8_t>& out;
-    void u8(uint8_t v) { out.push_back(v); }
-    void u16(uint16_t v) {
-        u8(uint8_t(v));
-        u8(uint8_t(v >> 8));
-    }
-    void u32(uint32_t v) {
-        u16(uint16_t(v));
-        u16(uint16_t(v >> 16));
-    }
-    void bytes(const void* p, size_t n) {
-        const auto* b = static_cast<const uint8_t*>(p);
-        out.insert(out.end(), b, b + n);
-    }
-};
+using Writer = ResourceBytes;
 
 uint32_t ReadU32(const uint8_t* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;

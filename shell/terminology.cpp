@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "hostapi/host_constants.h"
+#include "hostapi/resource_bytes.h"
 #include "render/blend_modes.h"
 
 namespace tw {
@@ -117,31 +118,6 @@ void FillScriptKeyArray(ScriptKeyArray& keys) {
     keys[kScriptKeyCount] = 0;
 }
 
-namespace {
-
-// The resource is read by Windows hosts as little-endian words; codes therefore appear
-// byte-reversed in the file.
-struct LittleEndianBytes {
-    std::vector<uint8_t>& out;
-    void u8(uint8_t v) { out.push_back(v); }
-    void u16(uint16_t v) {
-        u8(uint8_t(v));
-        u8(uint8_t(v >> 8));
-    }
-    void u32(uint32_t v) {
-        u16(uint16_t(v));
-        u16(uint16_t(v >> 16));
-    }
-    // Pascal string, no alignment byte after it; names are short, but never overflow the
-    // length byte.
-    void text(const char* s) {
-        const size_t n = std::strlen(s) < 255 ? std::strlen(s) : 255;
-        u8(uint8_t(n));
-        out.insert(out.end(), s, s + n);
-    }
-};
-
-}  // namespace
 
 uint16_t* ScriptColourField(RenderParams& p, ScriptValue v) {
     switch (v) {
@@ -210,7 +186,7 @@ std::vector<RecordedItem> RecordedItems(const RenderParams& params) {
 
 std::vector<uint8_t> TerminologyBytes() {
     std::vector<uint8_t> bytes;
-    LittleEndianBytes w{bytes};
+    ResourceBytes w{bytes};
     w.u16(1);  // the leading word every Windows host expects before the header
 
     // Header: format version, language and script, one suite.
@@ -221,30 +197,30 @@ std::vector<uint8_t> TerminologyBytes() {
     w.u16(1);
 
     // The suite, with its one event.
-    w.text("Quillmoth");
-    w.text("Tarnwell 2");
+    w.pascal("Quillmoth");
+    w.pascal("Tarnwell 2");
     w.u32(kScriptEventCode);
     w.u16(1);  // level
     w.u16(1);  // version
     w.u16(1);  // events
 
-    w.text("Tarnwell 2");
-    w.text("Draws lying water");
+    w.pascal("Tarnwell 2");
+    w.pascal("Draws lying water");
     w.u32(kScriptEventCode);  // class
     w.u32(kScriptEventCode);  // id
     // No reply, and the image as direct parameter; hosts read both descriptions as empty.
     w.u32(noReply);
-    w.text("");
+    w.pascal("");
     w.u16(0);
     w.u32(typeImageReference);
-    w.text("");
+    w.pascal("");
     w.u16(0xB000);
     w.u16(kScriptKeyCount);
     for (const ScriptKey& k : kScriptKeys) {
-        w.text(k.name);
+        w.pascal(k.name);
         w.u32(ScriptKeyCode(k));
         w.u32(ScriptKeyType(k));
-        w.text(k.name);
+        w.pascal(k.name);
         w.u16(ScriptKeyFlags(k));
     }
 
@@ -261,9 +237,9 @@ std::vector<uint8_t> TerminologyBytes() {
     w.u16(uint16_t(listed));
     for (int i = 0; i < kBlendModeCount; ++i) {
         if (!modes[i].in_terminology) continue;
-        w.text(modes[i].script_name);
+        w.pascal(modes[i].script_name);
         w.u32(modes[i].script_code);
-        w.text(modes[i].script_name);
+        w.pascal(modes[i].script_name);
     }
     return bytes;
 }
