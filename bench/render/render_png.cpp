@@ -145,6 +145,7 @@ void usage(FILE* out) {
                  "  --threads N          worker threads (default 1)\n"
                  "  --shrink W           reduce IN.png to W pixels across before rendering\n"
                  "  --repeat N           render N times and report the fastest time\n"
+                 "  --raw FILE           also write the renderer's float samples to FILE, unrounded\n"
                  "  --help               this text\n");
 }
 
@@ -165,6 +166,7 @@ int main(int argc, char** argv) {
     params.zoom = 1;
     params.render_mode = tw::kRenderFinal;
     int threads = 1, repeat = 1, shrinkTo = 0;
+    const char* rawPath = nullptr;
     std::vector<const char*> files;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -208,6 +210,8 @@ int main(int argc, char** argv) {
             threads = std::max(1, std::atoi(next()));
         } else if (a == "--shrink") {
             shrinkTo = std::max(8, std::atoi(next()));
+        } else if (a == "--raw") {
+            rawPath = next();
         } else if (a == "--repeat") {
             repeat = std::max(1, std::atoi(next()));
         } else if (!a.empty() && a[0] == '-') {
@@ -252,6 +256,17 @@ int main(int argc, char** argv) {
                  params.style == tw::kStyleComplex ? "Complex" : "Simple",
                  params.render_mode == tw::kRenderPreview ? "preview" : "final", threads, best,
                  request.width * static_cast<double>(request.height) / best * 1e-6);
+    // The PNG rounds to 8 bits; the raw floats show any change in the renderer's arithmetic.
+    if (rawPath) {
+        FILE* f = std::fopen(rawPath, "wb");
+        bool ok = f && std::fwrite(out.data(), sizeof(float), out.size(), f) == out.size();
+        if (f && std::fclose(f) != 0) ok = false;
+        if (!ok) {
+            std::fprintf(stderr, "render_png: cannot write %s\n", rawPath);
+            tw::destroyImageBuffer(source);
+            return 1;
+        }
+    }
     Picture result;
     result.width = request.width;
     result.height = request.height;
