@@ -93,16 +93,42 @@ inline void GatherWindowOf(const ImageBuffer& b, int32_t level, int32_t x, int32
 // The n x n window at (x, y) as one pointer per row and one byte offset per column into
 // those rows, read across the level's border by the buffer's wrap flag, so a filter can
 // read it in place. False when the window's columns come from more than one tile column.
+// Most windows either lie inside the level or belong to a level held in one row of tiles
+// (every coarse level): those take one tile lookup and no per-row border arithmetic where
+// the rows need none.
 inline bool WindowRows(const ImageBuffer& b, int32_t level, int32_t x, int32_t y, int32_t n,
                        const uint8_t** rows, size_t* offsets) {
     const ImageLevel& l = b.levels[level];
     const size_t bpp = size_t(b.bytes_per_pixel);
-    const int32_t first = BorderX(b, x, l.width);
-    const int32_t tileColumn = (first + b.apron) / kTileSize;
     int32_t columns[16];
-    for (int32_t c = 0; c < n; ++c) {
-        columns[c] = c == 0 ? first : BorderX(b, x + c, l.width);
-        if ((columns[c] + b.apron) / kTileSize != tileColumn) return false;
+    if (x >= 0 && x + n <= l.width) {
+        for (int32_t c = 0; c < n; ++c) columns[c] = x + c;
+    } else if (WrapsX(b)) {
+        for (int32_t c = 0; c < n; ++c) columns[c] = WrapIndex(x + c, l.width);
+    } else {
+        for (int32_t c = 0; c < n; ++c) columns[c] = ClampIndex(x + c, l.width);
+    }
+    const int32_t tileColumn = (columns[0] + b.apron) / kTileSize;
+    if (l.tile_columns > 1)
+        for (int32_t c = 1; c < n; ++c)
+            if ((columns[c] + b.apron) / kTileSize != tileColumn) return false;
+
+    const bool rowsInside = y >= 0 && y + n <= l.height;
+    if (l.tile_rows == 1 || (rowsInside && (y + b.apron) / kTileSize == (y + n - 1 + b.apron) / kTileSize)) {
+        // Every row of the window comes from the same tile.
+        const int32_t first = rowsInside ? y : BorderY(b, y, l.height);
+        const ImageTile& t = b.tiles[l.first_tile + ((first + b.apron) / kTileSize) * l.tile_columns + tileColumn];
+        const size_t rowBytes = size_t(t.width) * bpp;
+        if (rowsInside) {
+            const uint8_t* row = t.pixels + size_t(y - t.y) * rowBytes;
+            for (int32_t r = 0; r < n; ++r, row += rowBytes) rows[r] = row;
+        } else if (WrapsY(b)) {
+            for (int32_t r = 0; r < n; ++r) rows[r] = t.pixels + size_t(WrapIndex(y + r, l.height) - t.y) * rowBytes;
+        } else {
+            for (int32_t r = 0; r < n; ++r) rows[r] = t.pixels + size_t(ClampIndex(y + r, l.height) - t.y) * rowBytes;
+        }
+        for (int32_t c = 0; c < n; ++c) offsets[c] = size_t(columns[c] - t.x) * bpp;
+        return true;
     }
     for (int32_t r = 0; r < n; ++r) {
         const int32_t yy = BorderY(b, y + r, l.height);
