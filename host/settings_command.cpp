@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "platform/platform.h"
 #include "render/blend_modes.h"
@@ -35,11 +36,12 @@ const char kSettingsHelp[] =
     "  Horizon Offset Perspective Altitude Waviness Complexity Brilliance Blur Size Height\n"
     "  Undulation   0 to 100          Spin     -90 to 90\n"
     "  Style        Simple or Complex (or 1, 2)\n"
-    "  Glue         blend mode 1 to 69 (1 is normal)\n"
+    "  Glue         blend mode name (see 'tarnwell blend --list') or 1 to 69\n"
     "  Seed         0 to 2047\n"
-    "  Color, Glitter   #RRGGBB, or #RRRRGGGGBBBB for 16-bit channels\n"
+    "  Color, Glitter   r,g,b (0 to 255), #RRGGBB, or #RRRRGGGGBBBB for 16-bit channels\n"
     "  Light        x,y,z (a direction; it is normalised)\n"
-    "  Pick X, Pick Y   ripple centre as a fraction of the width and height, 0 to 1\n"
+    "  Center       x,y: the ripple centre as fractions of the width and height, 0 to 1\n"
+    "  Pick X, Pick Y   the same, one at a time\n"
     "\n"
     "Options:\n"
     "  -h, --help   show this help\n"
@@ -61,9 +63,28 @@ bool ParseNumber(const std::string& text, double& value) {
     return end && *end == '\0' && errno == 0 && std::isfinite(value);
 }
 
+bool ParseTriple(const std::string& text, double (&xyz)[3]) {
+    size_t start = 0;
+    for (int i = 0; i < 3; ++i) {
+        const size_t comma = text.find(',', start);
+        if ((i < 2) != (comma != std::string::npos)) return false;
+        if (!ParseNumber(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start), xyz[i]))
+            return false;
+        start = comma + 1;
+    }
+    return true;
+}
+
 // "#RRGGBB" (8-bit channels, stored as v * 256 like the dialog's colour picker) or
 // "#RRRRGGGGBBBB" (16-bit channels as they are).
 bool ParseColour(const std::string& text, Rgb16& colour) {
+    double rgb[3];
+    if (ParseTriple(text, rgb)) {  // r,g,b with 8-bit channels, like apply's --set
+        for (double c : rgb)
+            if (c < 0 || c > 255 || c != std::floor(c)) return false;
+        colour = {uint16_t(int(rgb[0]) << 8), uint16_t(int(rgb[1]) << 8), uint16_t(int(rgb[2]) << 8)};
+        return true;
+    }
     if (text.size() != 7 && text.size() != 13) return false;
     if (text[0] != '#' || !std::all_of(text.begin() + 1, text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
         return false;
@@ -74,18 +95,6 @@ bool ParseColour(const std::string& text, Rgb16& colour) {
         v[i] = static_cast<uint16_t>(digits == 2 ? n << 8 : n);
     }
     colour = {v[0], v[1], v[2]};
-    return true;
-}
-
-bool ParseTriple(const std::string& text, double (&xyz)[3]) {
-    size_t start = 0;
-    for (int i = 0; i < 3; ++i) {
-        const size_t comma = text.find(',', start);
-        if ((i < 2) != (comma != std::string::npos)) return false;
-        if (!ParseNumber(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start), xyz[i]))
-            return false;
-        start = comma + 1;
-    }
     return true;
 }
 
@@ -224,17 +233,21 @@ bool SetSettingsValue(RenderParams& params, const std::string& label, const std:
         else return out_of_range("Simple or Complex");
         return true;
     }
-    if (key == "glue" || key == "seed") {
-        const bool glue = key == "glue";
-        const double lo = glue ? 1 : 0, hi = glue ? kGlueModeCount : kMaxSeed;
-        if (!numeric || number != std::floor(number) || number < lo || number > hi)
-            return out_of_range(glue ? "a whole number from 1 to 69" : "a whole number from 0 to 2047");
-        (glue ? params.glue_mode : params.seed) = static_cast<int32_t>(number);
+    if (key == "glue") {
+        const std::optional<int> mode = parseBlendMode(value);
+        if (!mode) return out_of_range("a mode name (see 'tarnwell blend --list') or a number from 1 to 69");
+        params.glue_mode = *mode;
+        return true;
+    }
+    if (key == "seed") {
+        if (!numeric || number != std::floor(number) || number < 0 || number > kMaxSeed)
+            return out_of_range("a whole number from 0 to 2047");
+        params.seed = static_cast<int32_t>(number);
         return true;
     }
     if (key == "color" || key == "colour" || key == "glitter") {
         Rgb16 colour;
-        if (!ParseColour(value, colour)) return out_of_range("#RRGGBB or #RRRRGGGGBBBB");
+        if (!ParseColour(value, colour)) return out_of_range("r,g,b (0 to 255), #RRGGBB or #RRRRGGGGBBBB");
         (key == "glitter" ? params.glitter_color : params.color) = colour;
         return true;
     }
@@ -244,6 +257,16 @@ bool SetSettingsValue(RenderParams& params, const std::string& label, const std:
         const double length = std::sqrt(xyz[0] * xyz[0] + xyz[1] * xyz[1] + xyz[2] * xyz[2]);
         if (!(length > 1e-9) || !std::isfinite(length)) return out_of_range("a direction that is not zero");
         for (int i = 0; i < 3; ++i) params.light_dir[i] = static_cast<float>(xyz[i] / length);
+        return true;
+    }
+    if (key == "center" || key == "centre") {  // the ripple centre as x,y, like apply's --set
+        const size_t comma = value.find(',');
+        double x = 0, y = 0;
+        if (comma == std::string::npos || !ParseNumber(value.substr(0, comma), x) ||
+            !ParseNumber(value.substr(comma + 1), y) || x < 0 || x > 1 || y < 0 || y > 1)
+            return out_of_range("x,y with both fractions from 0 to 1");
+        params.pick_x = static_cast<float>(x);
+        params.pick_y = static_cast<float>(y);
         return true;
     }
     if (key == "pickx" || key == "picky") {

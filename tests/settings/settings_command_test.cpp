@@ -40,6 +40,15 @@ TEST(SettingsCommandValues, LabelsAndTheirForms) {
     EXPECT_EQ(p.glitter_color.g, 0x5678);
     EXPECT_TRUE(SetSettingsValue(p, "Light", "0,0,-3", error));
     EXPECT_EQ(p.light_dir[2], -1.0f);
+    // The forms apply's --set takes are understood here too.
+    EXPECT_TRUE(SetSettingsValue(p, "Glue", "screen dim", error)) << error;
+    EXPECT_EQ(p.glue_mode, 62);
+    EXPECT_TRUE(SetSettingsValue(p, "Color", "255,0,128", error));
+    EXPECT_EQ(p.color.r, 0xFF00);
+    EXPECT_EQ(p.color.b, 0x8000);
+    EXPECT_TRUE(SetSettingsValue(p, "Center", "0.25,1", error));
+    EXPECT_EQ(p.pick_x, 0.25f);
+    EXPECT_EQ(p.pick_y, 1.0f);
 }
 
 TEST(SettingsCommandValues, BadValuesAreRefusedAndChangeNothing) {
@@ -48,7 +57,8 @@ TEST(SettingsCommandValues, BadValuesAreRefusedAndChangeNothing) {
     } bad[] = {{"Horizon", "100.5"}, {"Spin", "-91"},   {"Blur", "abc"},      {"Blur", ""},
                {"Seed", "2048"},     {"Seed", "3.5"},   {"Glue", "0"},        {"Style", "3"},
                {"Color", "#12345"},  {"Color", "red"},  {"Light", "0,0,0"},   {"Light", "1,2"},
-               {"Pick X", "1.01"},   {"Height", "nan"}, {"Depth", "4"},       {"Light", "1,2,3,4"}};
+               {"Pick X", "1.01"},   {"Height", "nan"}, {"Depth", "4"},       {"Light", "1,2,3,4"},
+               {"Glue", "wobble"},   {"Color", "256,0,0"}, {"Center", "0.5"}, {"Center", "2,0"}};
     for (const auto& b : bad) {
         RenderParams p = Plain();
         const RenderParams before = p;
