@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "platform/big_endian.h"
 #include "platform/platform.h"
 #include "render/blend_modes.h"
 #include "settings/picture.h"
@@ -148,9 +149,15 @@ int Show(const std::vector<std::string>& files, bool json) {
         ReportError("cannot read '" + files[0] + "'");
         return kExitFailure;
     }
-    if (params.version < 0 || params.version == kResetVersion)
+    // The format has no magic number; its first word, the version, is the only hint. A file
+    // of a later version loads as the current one, so look at the word itself.
+    std::vector<uint8_t> bytes;
+    int32_t stored = params.version;
+    if (platform::ReadWholeFile(files[0], bytes) && bytes.size() >= 4)
+        BigEndianReader(bytes).getI32(stored);
+    if (stored < 0 || stored > 1000)
         ReportError("warning: '" + files[0] + "' does not look like a settings file (version " +
-                    std::to_string(params.version) + ")");
+                    std::to_string(stored) + ")");
     // A picture is decoded only when the file really has one; the holder starts empty.
     facts.picture = !holder.empty();
     facts.picture_width = holder.width;
