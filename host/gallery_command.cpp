@@ -47,42 +47,23 @@ struct GalleryOptions {
 };
 
 int ParseGallery(const Arguments& arguments, GalleryOptions& options) {
-    bool options_ended = false;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        if (options_ended || argument.size() < 2 || argument[0] != '-') {
-            if (options.kind.empty()) options.kind = argument;
-            else options.positional.push_back(argument);
-            continue;
+    const OptionTable table{"gallery", kGalleryHelp, {"--open"}, {"--image", "--threads"}};
+    ScannedArguments scanned;
+    if (int status = ScanArguments(arguments, table, scanned); status >= 0) return status;
+    options.quiet = scanned.quiet;
+    for (const ScannedOption& option : scanned.options) {
+        std::string error;
+        if (option.name == "--open") options.open = true;
+        if (option.name == "--image") options.image = option.value;
+        if (option.name == "--threads" && !ParseInteger(option.value, 1, 1024, option.name, options.threads, error)) {
+            ReportError("gallery: " + error);
+            return kExitUsage;
         }
-        if (argument == "--") options_ended = true;
-        else if (argument == "-h" || argument == "--help") {
-            std::fputs(kGalleryHelp, stdout);
-            return kExitOk;
-        } else if (argument == "-q" || argument == "--quiet") options.quiet = true;
-        else if (argument == "--open") options.open = true;
-        else {
-            std::string name = argument, value;
-            const bool has_value = SplitOption(argument, name, value);
-            if (name != "--image" && name != "--threads") {
-                ReportError("gallery: unknown option '" + argument +
-                            "' (see 'tarnwell gallery --help')");
-                return kExitUsage;
-            }
-            if (!has_value) {
-                if (i + 1 >= arguments.size()) {
-                    ReportError("gallery: " + name + " needs a value");
-                    return kExitUsage;
-                }
-                value = arguments[++i];
-            }
-            std::string error;
-            if (name == "--image") options.image = value;
-            if (name == "--threads" && !ParseInteger(value, 1, 1024, name, options.threads, error)) {
-                ReportError("gallery: " + error);
-                return kExitUsage;
-            }
-        }
+    }
+    // The first word names the page; the rest are its files.
+    if (!scanned.files.empty()) {
+        options.kind = scanned.files.front();
+        options.positional.assign(scanned.files.begin() + 1, scanned.files.end());
     }
     const size_t wanted = options.kind == "presets" ? 2 : options.kind == "dots" ? 1 : 0;
     if (wanted == 0) {

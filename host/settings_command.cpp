@@ -369,38 +369,19 @@ int RunSettings(const Arguments& arguments) {
         ReportError("settings: unknown action '" + action + "'; expected show or save");
         return kExitUsage;
     }
-    for (size_t i = 1; i < arguments.size(); ++i) {
-        const std::string& a = arguments[i];
-        if (a == "-h" || a == "--help") {
-            std::fputs(kSettingsHelp, stdout);
-            return kExitOk;
-        }
-        if (a.size() < 2 || a[0] != '-') {
-            files.push_back(a);
-            continue;
-        }
-        std::string name = a, value;
-        const bool inline_value = SplitOption(a, name, value);
-        const bool show_option = action == "show" && name == "--json" && !inline_value;
-        const bool save_option = action == "save" && (name == "--from" || name == "--set" || name == "--picture");
-        if (show_option) {
-            json = true;
-            continue;
-        }
-        if (!save_option) {
-            ReportError("settings " + action + ": unknown option '" + a + "' (see 'tarnwell settings --help')");
-            return kExitUsage;
-        }
-        if (!inline_value) {
-            if (i + 1 >= arguments.size()) {
-                ReportError("settings save: " + name + " needs a value");
-                return kExitUsage;
-            }
-            value = arguments[++i];
-        }
-        if (name == "--from") from = value;
-        if (name == "--picture") picture = value;
-        if (name == "--set") sets.push_back(value);
+    const bool show = action == "show";
+    const OptionTable table{show ? "settings show" : "settings save", kSettingsHelp,
+                            show ? std::vector<std::string>{"--json"} : std::vector<std::string>{},
+                            show ? std::vector<std::string>{} : std::vector<std::string>{"--from", "--set", "--picture"}};
+    ScannedArguments scanned;
+    if (int status = ScanArguments(Arguments(arguments.begin() + 1, arguments.end()), table, scanned); status >= 0)
+        return status;
+    files = scanned.files;
+    for (const ScannedOption& option : scanned.options) {
+        if (option.name == "--json") json = true;
+        if (option.name == "--from") from = option.value;
+        if (option.name == "--picture") picture = option.value;
+        if (option.name == "--set") sets.push_back(option.value);
     }
     return action == "show" ? Show(files, json) : Save(files, from, sets, picture);
 }
