@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include <stdlib.h>
 
@@ -74,9 +77,20 @@ OSErr DisplayPixels(const PSPixelMap*, const VRect*, int32_t, int32_t, void*) { 
 
 FakeHost* CurrentHost() { return gHost; }
 
+// The folders made for the plug-in's scratch files, removed when the test program ends.
+struct TempFolders {
+    std::vector<std::string> paths;
+    ~TempFolders() {
+        std::error_code ignored;
+        for (const std::string& path : paths) std::filesystem::remove_all(path, ignored);
+    }
+};
+
 bool UseFreshTempFolder() {
+    static TempFolders made;
     char folder[] = "/tmp/tarnwell-shell-test-XXXXXX";
     if (mkdtemp(folder) == nullptr) return false;
+    made.paths.push_back(folder);
     return setenv("TARNWELL_TEMP", folder, 1) == 0;
 }
 
