@@ -169,6 +169,10 @@ inline void GatherWindow(const ImageBuffer& b, int32_t level, int32_t x, int32_t
     }
 }
 
+// pointSample without the AVX2 row pass, the form every x86-64 processor runs; the
+// samplers' tests hold the two to the same bits.
+PixelRgba PointSampleNarrow(const ImageBuffer& b, float lod, float u, float v);
+
 // The integer reduction of one whole job in its direct 6 x 6 form: what the job falls back
 // to when its scratch rows cannot be allocated, and the reference the separable form must
 // match. The rectangle must lie inside level `job.level`, which must be 1 or more.
