@@ -100,6 +100,21 @@ inline bool WindowRows(const ImageBuffer& b, int32_t level, int32_t x, int32_t y
                        const uint8_t** rows, size_t* offsets) {
     const ImageLevel& l = b.levels[level];
     const size_t bpp = size_t(b.bytes_per_pixel);
+    const bool rowsInside = y >= 0 && y + n <= l.height;
+    if (rowsInside && x >= 0 && x + n <= l.width) {
+        // Inside the level: evenly spaced rows and columns when the window is in one tile.
+        const uint32_t sx = uint32_t(x + b.apron), sy = uint32_t(y + b.apron);
+        const uint32_t tileColumn = sx / kTileSize, tileRow = sy / kTileSize;
+        if (tileColumn == (sx + uint32_t(n) - 1) / kTileSize && tileRow == (sy + uint32_t(n) - 1) / kTileSize) {
+            const ImageTile& t = b.tiles[size_t(l.first_tile) + size_t(tileRow) * size_t(l.tile_columns) + tileColumn];
+            const size_t rowBytes = size_t(t.width) * bpp;
+            const uint8_t* row = t.pixels + size_t(y - t.y) * rowBytes;
+            const size_t first = size_t(x - t.x) * bpp;
+            for (int32_t r = 0; r < n; ++r, row += rowBytes) rows[r] = row;
+            for (int32_t c = 0; c < n; ++c) offsets[c] = first + size_t(c) * bpp;
+            return true;
+        }
+    }
     int32_t columns[16];
     if (x >= 0 && x + n <= l.width) {
         for (int32_t c = 0; c < n; ++c) columns[c] = x + c;
@@ -113,7 +128,6 @@ inline bool WindowRows(const ImageBuffer& b, int32_t level, int32_t x, int32_t y
         for (int32_t c = 1; c < n; ++c)
             if ((columns[c] + b.apron) / kTileSize != tileColumn) return false;
 
-    const bool rowsInside = y >= 0 && y + n <= l.height;
     if (l.tile_rows == 1 || (rowsInside && (y + b.apron) / kTileSize == (y + n - 1 + b.apron) / kTileSize)) {
         // Every row of the window comes from the same tile.
         const int32_t first = rowsInside ? y : BorderY(b, y, l.height);
