@@ -17,13 +17,9 @@
 namespace tw {
 namespace {
 
-struct BufferDeleter {
-    void operator()(ImageBuffer* b) const { destroyImageBuffer(b); }
-};
-
 // Hard stripes in both directions, so many neighbouring pixels are supersampled.
-std::unique_ptr<ImageBuffer, BufferDeleter> stripes(int width, int height) {
-    std::unique_ptr<ImageBuffer, BufferDeleter> b(createImageBuffer(width, height, kRgba8));
+testing::Buffer stripes(int width, int height) {
+    testing::Buffer b(createImageBuffer(width, height, kRgba8));
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             writePixel(*b, 0, x, y, {(x / 3 + y / 4) % 2 ? 0.9f : 0.05f, (x + 0.5f) / width, (y % 9) / 9.0f, 1.0f});

@@ -17,24 +17,9 @@
 namespace tw {
 namespace {
 
+using testing::Buffer;
+using testing::makeSource;
 using testing::plainParams;
-
-struct BufferDeleter {
-    void operator()(ImageBuffer* b) const { destroyImageBuffer(b); }
-};
-using Buffer = std::unique_ptr<ImageBuffer, BufferDeleter>;
-
-// Red rises left to right, green top to bottom, blue has a few hard stripes: flips,
-// shifts and channel swaps all show.
-Buffer makeSource(int width, int height) {
-    Buffer b(createImageBuffer(width, height, kRgbaFloat));
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            writePixel(*b, 0, x, y,
-                       {(x + 0.5f) / width, (y + 0.5f) / height, (x / 7 + y / 5) % 2 ? 0.8f : 0.1f, 1.0f});
-    buildMipChain(*b);
-    return b;
-}
 
 std::vector<float> render(ImageBuffer& src, const RenderParams& p, int threads, int zoom = 1) {
     RenderImageRequest req;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "image/image_buffer.h"
@@ -33,5 +34,22 @@ struct StateFixture {
         setupWaterState(state, p, noise, PassImage{width, height}, source, job);
     }
 };
+
+struct BufferDeleter {
+    void operator()(ImageBuffer* b) const { destroyImageBuffer(b); }
+};
+using Buffer = std::unique_ptr<ImageBuffer, BufferDeleter>;
+
+// Red rises left to right, green top to bottom, blue has a few hard stripes: flips,
+// shifts and channel swaps all show.
+inline Buffer makeSource(int width, int height) {
+    Buffer b(createImageBuffer(width, height, kRgbaFloat));
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            writePixel(*b, 0, x, y,
+                       {(x + 0.5f) / width, (y + 0.5f) / height, (x / 7 + y / 5) % 2 ? 0.8f : 0.1f, 1.0f});
+    buildMipChain(*b);
+    return b;
+}
 
 }  // namespace tw::testing
