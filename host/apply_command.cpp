@@ -109,13 +109,8 @@ int ParseApply(const Arguments& arguments, ApplyOptions& options) {
             return kExitUsage;
         }
     }
+    if (!HasFileCount(scanned, 2, "apply", "an input and an output file", "IN OUT")) return kExitUsage;
     const std::vector<std::string>& positional = scanned.files;
-    if (positional.size() != 2) {
-        ReportError(positional.size() < 2
-                        ? "apply: needs an input and an output file (see 'tarnwell apply --help')"
-                        : "apply: too many file names; expected IN OUT");
-        return kExitUsage;
-    }
     const int sources = !options.replay.empty() + !options.settings_file.empty() + options.dice + options.last;
     if (sources > 1) {
         ReportError("apply: --replay, --settings, --dice and --last each choose the parameters; give one");

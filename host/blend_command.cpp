@@ -94,12 +94,7 @@ int ParseBlend(const Arguments& arguments, BlendOptions& options) {
         }
     }
     const std::vector<std::string>& positional = scanned.files;
-    if (positional.size() != 3) {
-        ReportError(positional.size() < 3
-                        ? "blend: needs TOP, BOTTOM and OUT files (see 'tarnwell blend --help')"
-                        : "blend: too many file names; expected TOP BOTTOM OUT");
-        return kExitUsage;
-    }
+    if (!HasFileCount(scanned, 3, "blend", "TOP, BOTTOM and OUT files", "TOP BOTTOM OUT")) return kExitUsage;
     if (!mode_text) {
         ReportError("blend: which mode? Give --mode NAME or NUMBER (see 'tarnwell blend --list')");
         return kExitUsage;

@@ -87,4 +87,13 @@ int ScanArguments(const Arguments& arguments, const OptionTable& table, ScannedA
     return -1;
 }
 
+bool HasFileCount(const ScannedArguments& scanned, size_t count, const std::string& command,
+                  const std::string& missing, const std::string& expected) {
+    if (scanned.files.size() == count) return true;
+    ReportError(scanned.files.size() < count
+                    ? command + ": needs " + missing + " (see 'tarnwell " + command + " --help')"
+                    : command + ": too many file names; expected " + expected);
+    return false;
+}
+
 }  // namespace tw::host

@@ -61,5 +61,9 @@ struct ScannedArguments {
 // Returns -1 to go on, else the exit status to end with: kExitOk after printing the help,
 // kExitUsage after reporting an unknown option or a missing value.
 int ScanArguments(const Arguments& arguments, const OptionTable& table, ScannedArguments& scanned);
+// True when exactly `count` file names were given; otherwise reports "<command>: needs
+// <missing> (see ...)" or "<command>: too many file names; expected <expected>".
+bool HasFileCount(const ScannedArguments& scanned, size_t count, const std::string& command,
+                  const std::string& missing, const std::string& expected);
 
 }  // namespace tw::host

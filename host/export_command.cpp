@@ -154,13 +154,9 @@ int ParseExport(const Arguments& arguments, ExportOptions& options) {
             return kExitUsage;
         }
     }
-    const std::vector<std::string>& positional = scanned.files;
-    if (positional.size() != 2) {
-        ReportError(positional.size() < 2
-                        ? "export-psd: needs an input picture and an output file (see 'tarnwell export-psd --help')"
-                        : "export-psd: too many file names; expected IN OUT.psd");
+    if (!HasFileCount(scanned, 2, "export-psd", "an input picture and an output file", "IN OUT.psd"))
         return kExitUsage;
-    }
+    const std::vector<std::string>& positional = scanned.files;
     options.input = positional[0];
     options.output = positional[1];
     return -1;
