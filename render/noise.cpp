@@ -379,14 +379,15 @@ inline f64x2 octaveShapes(const NoiseTables& t, f64x2 wx, f64x2 wz, double sharp
     return crestPair(wx + n, wz + n, static_cast<float>(sharpness));
 }
 
-double sumOctaves(double x, double y, double z, const WaterState& s, int octaves, const f64x2 (&shape)[5]) {
+double sumOctaves(double x, double y, double z, const WaterState& s, const double* weight, int octaves,
+                  const f64x2 (&shape)[5]) {
     double a = s.waveAmplitude, sum = 0;
     for (int k = 0; k < octaves; ++k) {
         // An octave of weight 0 (set-up measures the octaves one at a time) adds nothing.
-        if (s.octaveWeight[k] != 0) {
+        if (weight[k] != 0) {
             const double u = shape[k][0] * s.shapeScale[k] + s.shapeOffset[k];
             const double v = shape[k][1] * s.shapeScale[k] + s.shapeOffset[k];
-            sum += (u + v) * a * s.octaveWeight[k];
+            sum += (u + v) * a * weight[k];
         }
         a *= s.octaveGain;
     }
@@ -400,7 +401,7 @@ double waveHeightNarrow(double x, double y, double z, const WaterState& s, int o
     f64x2 wx[5], wz[5], shape[5];
     octaveDomains(x, z, s, octaves, wx, wz);
     for (int k = 0; k < octaves; ++k) shape[k] = octaveShapes(*s.noise, wx[k], wz[k], s.sharpness[k]);
-    return sumOctaves(x, y, z, s, octaves, shape);
+    return sumOctaves(x, y, z, s, s.octaveWeight, octaves, shape);
 }
 
 double waveHeight(double x, double y, double z, const WaterState& s, int octaves) {
@@ -417,10 +418,20 @@ double waveHeight(double x, double y, double z, const WaterState& s, int octaves
                 shape[k + 1] = octaveShapes(*s.noise, wx[k + 1], wz[k + 1], s.sharpness[k + 1]);
             }
         for (; k < octaves; ++k) shape[k] = octaveShapes(*s.noise, wx[k], wz[k], s.sharpness[k]);
-        return sumOctaves(x, y, z, s, octaves, shape);
+        return sumOctaves(x, y, z, s, s.octaveWeight, octaves, shape);
     }
 #endif
     return waveHeightNarrow(x, y, z, s, octaves);
+}
+
+void waveHeightLanes(const WaterState& s, const WaveLanes& lanes, int octaves, double (&out)[kWaveLanes]) {
+    if (octaves > 5) octaves = 5;
+    for (int i = 0; i < lanes.count && i < kWaveLanes; ++i) {
+        f64x2 wx[5], wz[5], shape[5];
+        octaveDomains(lanes.x[i], lanes.z[i], s, octaves, wx, wz);
+        for (int k = 0; k < octaves; ++k) shape[k] = octaveShapes(*s.noise, wx[k], wz[k], s.sharpness[k]);
+        out[i] = sumOctaves(lanes.x[i], lanes.y[i], lanes.z[i], s, lanes.weight[i], octaves, shape);
+    }
 }
 
 Vec3 surfaceNormal(double x, double y, double z, const WaterState& s) {

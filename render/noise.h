@@ -61,6 +61,18 @@ double waveHeight(double x, double y, double z, const WaterState& s, int octaves
 // processors without 256-bit ones; exposed so tests cover both.
 double waveHeightNarrow(double x, double y, double z, const WaterState& s, int octaves);
 
+// Several independent points of the height field at once, each with its own octave
+// weights (the Complex style's footprint filter gives every ray its own). Lane i of the
+// result is bit for bit waveHeight(x[i], y[i], z[i]) evaluated with s.octaveWeight replaced
+// by weight[i]; lanes at and beyond `count` are ignored.
+constexpr int kWaveLanes = 8;
+struct WaveLanes {
+    int count = 0;
+    double x[kWaveLanes], y[kWaveLanes], z[kWaveLanes];
+    const double* weight[kWaveLanes];  // five octave weights per lane
+};
+void waveHeightLanes(const WaterState& s, const WaveLanes& lanes, int octaves, double (&out)[kWaveLanes]);
+
 struct Vec3 {
     double x, y, z;
 };

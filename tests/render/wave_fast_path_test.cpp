@@ -119,5 +119,40 @@ TEST(WaveFastPath, HeightFieldMatchesTheOctaveByOctaveSum) {
     }
 }
 
+TEST(WaveFastPath, LanesMatchOnePointAtATimeWithTheirOwnWeights) {
+    RenderParams p = testing::plainParams(kStyleComplex);
+    p.seed = 321;
+    testing::StateFixture f;
+    f.setup(p, 1920, 1080);
+    WaterState& s = f.state;
+    // Every lane its own weights, including switched-off octaves, so a kernel that shares
+    // one lane's weights or skips an octave for all lanes fails.
+    double weights[kWaveLanes][5];
+    for (int i = 0; i < kWaveLanes; ++i)
+        for (int k = 0; k < 5; ++k) weights[i][k] = (i + k) % 4 == 3 ? 0.0 : 0.2 + 0.1 * ((i * 5 + k) % 9);
+    for (uint32_t round = 0; round < 600; ++round) {
+        const double range = round < 200 ? 20.0 : (round < 400 ? 5.0e4 : 1.0e16);
+        WaveLanes lanes;
+        lanes.count = 1 + static_cast<int>(round % kWaveLanes);
+        for (int i = 0; i < kWaveLanes; ++i) {
+            const uint32_t n = round * kWaveLanes + static_cast<uint32_t>(i);
+            lanes.x[i] = scatter(3 * n, range);
+            lanes.z[i] = std::fabs(scatter(3 * n + 1, range));
+            lanes.y[i] = scatter(3 * n + 2, 1.5);
+            lanes.weight[i] = weights[i];
+        }
+        for (int octaves : {4, 5}) {
+            double out[kWaveLanes];
+            waveHeightLanes(s, lanes, octaves, out);
+            for (int i = 0; i < lanes.count; ++i) {
+                for (int k = 0; k < 5; ++k) s.octaveWeight[k] = weights[i][k];
+                const double one = plainWaveHeight(lanes.x[i], lanes.y[i], lanes.z[i], s, octaves);
+                if (std::isnan(one)) ASSERT_TRUE(std::isnan(out[i]));
+                else ASSERT_EQ(out[i], one) << "lane " << i << " of " << lanes.count << ", octaves " << octaves;
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tw
