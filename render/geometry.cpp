@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "render/noise.h"
 #include "render/shading.h"
@@ -125,9 +126,8 @@ Plane2 sourceOfReflection(const WaterState& s, const Plane2& a) {
 
 // Footprint derivatives: how far the source point moves when the normal tilts by one
 // standard deviation of the slopes the pixel cannot resolve.
-void footprintDerivatives(const WaterState& s, PixelRecord& rec, const Vec3& d, const Vec3& n,
-                          const Plane2& a0) {
-    const double* sigma = s.cachedSlopeSigma;
+void footprintDerivatives(const WaterState& s, PixelRecord& rec, const Vec3& d, const Vec3& n, const Plane2& a0,
+                          const double* sigma) {
     const Plane2 base = sourceOfReflection(s, a0);
     float out[4];
     for (int axis = 0; axis < 2; ++axis) {
@@ -152,57 +152,147 @@ void footprintDerivatives(const WaterState& s, PixelRecord& rec, const Vec3& d, 
     rec.hasFootprint = 1;
 }
 
-// Intersects the view ray with the wave field by false position inside the slab of heights
-// -1.5..1.5. Returns false when the ray never reaches the surface inside the slab.
-bool intersectWaves(const WaterState& s, const Vec3& eye, const Vec3& d, double& tHit) {
-    double t0 = -(eye.y - 1.5) / d.y, t1 = -(eye.y + 1.5) / d.y;
-    auto F = [&](double t) { return waveHeight(eye.x + t * d.x, eye.y + t * d.y, eye.z + t * d.z, s, 4); };
-    double F0 = F(t0), F1 = F(t1);
-    if (!(F1 <= 0)) return false;  // even the deep end is above the surface (or not a number)
-    if (!(F0 > 0)) {               // already under a crest where the ray enters the slab
-        tHit = t0;
-        return true;
+// Wave heights of any number of points, each traced with its own task's octave weights,
+// in groups of as many lanes as the kernel takes.
+struct HeightQueue {
+    const WaterState& s;
+    int octaves;
+    WaveLanes lanes;
+    double* results[kWaveLanes];
+
+    void add(double x, double y, double z, const double* weight, double* result) {
+        const int i = lanes.count++;
+        lanes.x[i] = x;
+        lanes.y[i] = y;
+        lanes.z[i] = z;
+        lanes.weight[i] = weight;
+        results[i] = result;
+        if (lanes.count == kWaveLanes) flush();
     }
-    for (int step = 0; step < 5; ++step) {
-        const double t = F0 / (F0 - F1) * (t1 - t0) + t0;
-        const double Ft = F(t);
-        if (Ft >= 0) {
-            t0 = t;
-            F0 = Ft;
-        } else {
-            t1 = t;
-            F1 = Ft;
+    void flush() {
+        if (lanes.count == 0) return;
+        double out[kWaveLanes];
+        waveHeightLanes(s, lanes, octaves, out);
+        for (int i = 0; i < lanes.count; ++i) *results[i] = out[i];
+        lanes.count = 0;
+    }
+};
+
+inline double eyeHeight(const WaterState& s) { return s.altitudeFraction * 20 + 1.1; }
+
+// The state of one ray's search for the wave surface: false position inside the slab of
+// heights -1.5..1.5.
+struct RaySearch {
+    double t0, t1, F0, F1, Ft, t;
+    bool searching;  // still narrowing the bracket
+    bool hit;
+};
+
+// Intersects the rays of the tasks with the wave field, all rays stepping together. A ray
+// that never reaches the surface inside the slab is no hit.
+void intersectWaves(const WaterState& s, GeometryTask* const* rays, int count, RaySearch* search) {
+    const Vec3 eye{0, eyeHeight(s), 0};
+    HeightQueue q{s, 4, {}, {}};
+    auto point = [&](int i, double t, double* result) {
+        const Vec3& d = rays[i]->direction;
+        q.add(eye.x + t * d.x, eye.y + t * d.y, eye.z + t * d.z, rays[i]->cache.octaveWeight, result);
+    };
+    for (int i = 0; i < count; ++i) {
+        RaySearch& r = search[i];
+        const Vec3& d = rays[i]->direction;
+        r.t0 = -(eye.y - 1.5) / d.y;
+        r.t1 = -(eye.y + 1.5) / d.y;
+        point(i, r.t0, &r.F0);
+        point(i, r.t1, &r.F1);
+    }
+    q.flush();
+    bool any = false;
+    for (int i = 0; i < count; ++i) {
+        RaySearch& r = search[i];
+        r.hit = r.searching = false;
+        if (!(r.F1 <= 0)) continue;  // even the deep end is above the surface (or not a number)
+        if (!(r.F0 > 0)) {           // already under a crest where the ray enters the slab
+            r.t = r.t0;
+            r.hit = true;
+            continue;
+        }
+        r.searching = any = true;
+    }
+    for (int step = 0; step < 5 && any; ++step) {
+        for (int i = 0; i < count; ++i) {
+            RaySearch& r = search[i];
+            if (!r.searching) continue;
+            r.t = r.F0 / (r.F0 - r.F1) * (r.t1 - r.t0) + r.t0;
+            point(i, r.t, &r.Ft);
+        }
+        q.flush();
+        for (int i = 0; i < count; ++i) {
+            RaySearch& r = search[i];
+            if (!r.searching) continue;
+            if (r.Ft >= 0) {
+                r.t0 = r.t;
+                r.F0 = r.Ft;
+            } else {
+                r.t1 = r.t;
+                r.F1 = r.Ft;
+            }
         }
     }
-    tHit = F0 / (F0 - F1) * (t1 - t0) + t0;
-    return std::isfinite(tHit);
+    for (int i = 0; i < count; ++i) {
+        RaySearch& r = search[i];
+        if (!r.searching) continue;
+        r.t = r.F0 / (r.F0 - r.F1) * (r.t1 - r.t0) + r.t0;
+        r.hit = std::isfinite(r.t);
+    }
 }
 
-void complexGeometry(WaterState& s, PixelRecord& rec, double x, double y) {
-    const double e = s.altitudeFraction * 20 + 1.1;
-    const Vec3 eye{0, e, 0};
+// Unit surface normals at up to kWaveLanes hit points, by forward differences of the 5-octave height
+// (x stepped forwards, z backwards); (0, 0, 0) where degenerate.
+void surfaceNormals(const WaterState& s, GeometryTask* const* rays, const Vec3* hits, int count, Vec3* normals) {
+    constexpr double kStep = 0.002;
+    HeightQueue q{s, 5, {}, {}};
+    double heights[kWaveLanes][3];
+    for (int i = 0; i < count; ++i) {
+        const Vec3& h = hits[i];
+        const double* w = rays[i]->cache.octaveWeight;
+        q.add(h.x, h.y, h.z, w, &heights[i][0]);
+        q.add(h.x + kStep, h.y, h.z, w, &heights[i][1]);
+        q.add(h.x, h.y, h.z - kStep, w, &heights[i][2]);
+    }
+    q.flush();
+    for (int i = 0; i < count; ++i) {
+        const double y = hits[i].y;
+        const double h = y - heights[i][0];
+        const double nx = -((y - heights[i][1]) - h);
+        const double nz = (y - heights[i][2]) - h;
+        const double len = std::sqrt(nx * nx + kStep * kStep + nz * nz);
+        if (!(len > 0) || !std::isfinite(len)) normals[i] = {0, 0, 0};
+        else normals[i] = {nx / len, kStep / len, nz / len};
+    }
+}
+
+void beginComplex(WaterState& s, GeometryTask& task, PixelRecord& rec, double x, double y) {
     const double yb = y - s.horizonY;
     const Vec3 d = viewDirection(s, x, yb);
     rec.kind = kKindComplexTracing;
     store(rec.viewDirection, d);
     store(rec.reversedView, {-d.x, -d.y, -d.z});
-
-    double t = 0;
-    bool wet = false;
-    if (d.y < 0) {
+    task.direction = d;
+    task.usesCache = d.y < 0;
+    if (task.usesCache) {
         updateFootprintFilter(s, d, x, yb, rec.key);
         rec.roughness[0] = s.cachedRoughness[0];
         rec.roughness[1] = s.cachedRoughness[1];
-        wet = intersectWaves(s, eye, d, t) && d.z * t <= s.waterlineDistance;
     }
-    if (!wet) {
-        // Sky, or water beyond the waterline: the picture shows through unchanged.
-        markDry(s, rec, x, y, kKindComplexDry);
-        return;
-    }
+    task.cache = footprintCacheOf(s);
+}
 
+// What a wet ray makes of its hit: reflection, footprint and source point.
+void finishWet(const WaterState& s, GeometryTask& task, double t, const Vec3& n) {
+    PixelRecord& rec = *task.record;
+    const Vec3& d = task.direction;
+    const Vec3 eye{0, eyeHeight(s), 0};
     const Vec3 hit{eye.x + t * d.x, eye.y + t * d.y, eye.z + t * d.z};
-    const Vec3 n = surfaceNormal(hit.x, hit.y, hit.z, s);
     Vec3 r = reflect(d, n);
     r.y = std::fabs(r.y);  // a reflection into the water is seen as its mirror above it
     const Plane2 a = projectDirection(s, r);
@@ -212,9 +302,49 @@ void complexGeometry(WaterState& s, PixelRecord& rec, double x, double y) {
     store(rec.eyeToHit, {hit.x - eye.x, hit.y - eye.y, hit.z - eye.z});
     rec.weight = 1;
     // Blur grows towards the bottom of the picture; never negative, which would sharpen.
-    rec.blurRadius = static_cast<float>(std::max(0.0, 2 * (std::trunc(s.slider.blur) * 0.01) * (y / s.aspect)));
-    footprintDerivatives(s, rec, d, n, a);
+    rec.blurRadius =
+        static_cast<float>(std::max(0.0, 2 * (std::trunc(s.slider.blur) * 0.01) * (task.planeY / s.aspect)));
+    footprintDerivatives(s, rec, d, n, a, task.cache.slopeSigma);
     setSource(rec, sourceOfReflection(s, a));
+}
+
+// Source flags every record gets last, whatever its style.
+void finishRecord(PixelRecord& rec) {
+    if (!std::isfinite(rec.sourceU) || !std::isfinite(rec.sourceV)) {
+        // Only reachable through extreme geometry; a pixel with no source is left transparent.
+        rec.sourceU = rec.sourceV = -1;
+    }
+    rec.outside = (rec.sourceU < 0 || rec.sourceU > 1 || rec.sourceV < 0 || rec.sourceV > 1) ? 1 : 0;
+}
+
+// Traces up to kWaveLanes begun Complex rays together.
+void finishComplexGroup(const WaterState& s, GeometryTask* const* rays, int count) {
+    RaySearch search[kWaveLanes];
+    intersectWaves(s, rays, count, search);
+    GeometryTask* wet[kWaveLanes] = {};
+    Vec3 hits[kWaveLanes] = {}, normals[kWaveLanes];
+    double hitT[kWaveLanes];
+    int wetCount = 0;
+    for (int i = 0; i < count; ++i) {
+        GeometryTask& task = *rays[i];
+        const Vec3& d = task.direction;
+        if (search[i].hit && d.z * search[i].t <= s.waterlineDistance) {
+            const double t = search[i].t;
+            const Vec3 eye{0, eyeHeight(s), 0};
+            hits[wetCount] = {eye.x + t * d.x, eye.y + t * d.y, eye.z + t * d.z};
+            hitT[wetCount] = t;
+            wet[wetCount++] = &task;
+        } else {
+            // Water beyond the waterline: the picture shows through unchanged.
+            markDry(s, *task.record, task.planeX, task.planeY, kKindComplexDry);
+            finishRecord(*task.record);
+        }
+    }
+    if (wetCount > 0) surfaceNormals(s, wet, hits, wetCount, normals);
+    for (int i = 0; i < wetCount; ++i) {
+        finishWet(s, *wet[i], hitT[i], normals[i]);
+        finishRecord(*wet[i]->record);
+    }
 }
 
 void resetRecord(PixelRecord& rec, int32_t key) {
@@ -249,19 +379,53 @@ Plane2 projectDirection(const WaterState& s, const Vec3& r) {
     return {s.focal * r.x * f, -s.focal * r.y * f};
 }
 
-void planeGeometry(WaterState& s, PixelRecord& rec, double x, double y) {
-    rec.planeX = x;
-    rec.planeY = y;
-    if (s.styleMode == 2) complexGeometry(s, rec, x, y);
-    else simpleGeometry(s, rec, x, y);
-    if (!std::isfinite(rec.sourceU) || !std::isfinite(rec.sourceV)) {
-        // Only reachable through extreme geometry; a pixel with no source is left transparent.
-        rec.sourceU = rec.sourceV = -1;
-    }
-    rec.outside = (rec.sourceU < 0 || rec.sourceU > 1 || rec.sourceV < 0 || rec.sourceV > 1) ? 1 : 0;
+FootprintCacheState footprintCacheOf(const WaterState& s) {
+    FootprintCacheState c;
+    c.key = s.footprintKey;
+    for (int k = 0; k < 5; ++k) c.octaveWeight[k] = s.octaveWeight[k];
+    for (int k = 0; k < 2; ++k) c.roughness[k] = s.cachedRoughness[k];
+    for (int k = 0; k < 2; ++k) c.slopeSigma[k] = s.cachedSlopeSigma[k];
+    return c;
 }
 
-void pixelGeometry(WaterState& s, PixelRecord& rec, float column, float row, int32_t key) {
+void setFootprintCache(WaterState& s, const FootprintCacheState& c) {
+    s.footprintKey = c.key;
+    for (int k = 0; k < 5; ++k) s.octaveWeight[k] = c.octaveWeight[k];
+    for (int k = 0; k < 2; ++k) s.cachedRoughness[k] = c.roughness[k];
+    for (int k = 0; k < 2; ++k) s.cachedSlopeSigma[k] = c.slopeSigma[k];
+}
+
+bool sameFootprintCache(const FootprintCacheState& a, const FootprintCacheState& b) {
+    return a.key == b.key && std::memcmp(a.octaveWeight, b.octaveWeight, sizeof a.octaveWeight) == 0 &&
+           std::memcmp(a.roughness, b.roughness, sizeof a.roughness) == 0 &&
+           std::memcmp(a.slopeSigma, b.slopeSigma, sizeof a.slopeSigma) == 0;
+}
+
+namespace {
+
+void beginPlane(WaterState& s, GeometryTask& task, PixelRecord& rec, double x, double y) {
+    task.record = &rec;
+    task.planeX = rec.planeX = x;
+    task.planeY = rec.planeY = y;
+    task.usesCache = false;
+    task.done = true;
+    if (s.styleMode != 2) {
+        simpleGeometry(s, rec, x, y);
+    } else {
+        beginComplex(s, task, rec, x, y);
+        if (task.usesCache) {
+            task.done = false;
+            return;
+        }
+        // Sky: the picture shows through unchanged.
+        markDry(s, rec, x, y, kKindComplexDry);
+    }
+    finishRecord(rec);
+}
+
+}  // namespace
+
+void beginGeometry(WaterState& s, GeometryTask& task, PixelRecord& rec, float column, float row, int32_t key) {
     resetRecord(rec, key);
     // Record positions sit half a pixel past the pixel centre, so the 2 x 2 block of a
     // pixel's record and its left and upper neighbours spans exactly that pixel.
@@ -270,17 +434,53 @@ void pixelGeometry(WaterState& s, PixelRecord& rec, float column, float row, int
     const double u = (2.0 * X + 1) * 0.5 / s.imageWidth;
     const double v = (2.0 * Y + 1) * 0.5 / s.imageHeight;
     const Plane2 p = imageToPlane(s, u, v);
-    planeGeometry(s, rec, p.x, p.y);
+    beginPlane(s, task, rec, p.x, p.y);
+}
+
+void finishGeometry(const WaterState& s, GeometryTask* tasks, int count) {
+    GeometryTask* group[kWaveLanes];
+    int n = 0;
+    for (int i = 0; i < count; ++i) {
+        if (tasks[i].done) continue;
+        tasks[i].done = true;
+        group[n++] = &tasks[i];
+        if (n == kWaveLanes) {
+            finishComplexGroup(s, group, n);
+            n = 0;
+        }
+    }
+    if (n > 0) finishComplexGroup(s, group, n);
+}
+
+void planeGeometry(WaterState& s, PixelRecord& rec, double x, double y) {
+    GeometryTask task;
+    beginPlane(s, task, rec, x, y);
+    finishGeometry(s, &task, 1);
+}
+
+void pixelGeometry(WaterState& s, PixelRecord& rec, float column, float row, int32_t key) {
+    GeometryTask task;
+    beginGeometry(s, task, rec, column, row, key);
+    finishGeometry(s, &task, 1);
 }
 
 void geometryPass(WaterState& s, PixelRecord* grid) {
     const TileRect& j = s.job;
     const int32_t stride = j.right - j.left + 2;
+    GeometryTask tasks[kWaveLanes];
+    int n = 0;
     for (int32_t r = j.top - 1; r <= j.bottom; ++r) {
         PixelRecord* row = grid + static_cast<ptrdiff_t>(r - j.top + 1) * stride;
-        for (int32_t c = j.left - 1; c <= j.right; ++c)
-            pixelGeometry(s, row[c - j.left + 1], static_cast<float>(c), static_cast<float>(r), pixelKey(c, r));
+        for (int32_t c = j.left - 1; c <= j.right; ++c) {
+            beginGeometry(s, tasks[n++], row[c - j.left + 1], static_cast<float>(c), static_cast<float>(r),
+                          pixelKey(c, r));
+            if (n == kWaveLanes) {
+                finishGeometry(s, tasks, n);
+                n = 0;
+            }
+        }
     }
+    finishGeometry(s, tasks, n);
 }
 
 }  // namespace tw

@@ -26,6 +26,36 @@ void pixelGeometry(WaterState& state, PixelRecord& record, float column, float r
 // (or zero-filled): source position, kind, weight, blur, and for Complex water the hit.
 void planeGeometry(WaterState& state, PixelRecord& record, double x, double y);
 
+// The Complex style's per-key footprint cache as a value: which key it belongs to and what
+// it holds. Tracing reads only a copy of it, so rays can be traced together after their
+// cache updates were made one by one in the order the positions come.
+struct FootprintCacheState {
+    int32_t key;
+    double octaveWeight[5], roughness[2], slopeSigma[2];
+};
+FootprintCacheState footprintCacheOf(const WaterState& s);
+void setFootprintCache(WaterState& s, const FootprintCacheState& c);
+// Whether two cache states trace every ray alike: the same key and the very same bits.
+bool sameFootprintCache(const FootprintCacheState& a, const FootprintCacheState& b);
+
+// pixelGeometry in two halves, so several positions can be traced at once.
+// beginGeometry resets the record, maps the position and updates the footprint cache
+// exactly as pixelGeometry would, keeping in the task the copy of the cache its ray will be
+// traced with; it must be called in the order the positions would be computed one by one.
+// finishGeometry then traces the begun tasks together and completes their records, each
+// bit for bit what pixelGeometry would have made; it never touches the cache.
+struct GeometryTask {
+    PixelRecord* record;
+    FootprintCacheState cache;  // as this position left it
+    bool usesCache;             // the ray reaches the water plane, so `cache` shapes its result
+    bool done;                  // nothing left to trace (the Simple style, or a sky ray)
+    Vec3 direction;
+    double planeX, planeY;
+};
+void beginGeometry(WaterState& state, GeometryTask& task, PixelRecord& record, float column, float row,
+                   int32_t key);
+void finishGeometry(const WaterState& state, GeometryTask* tasks, int count);
+
 // Projects a direction onto the image plane (the Complex style's camera).
 Plane2 projectDirection(const WaterState& s, const Vec3& r);
 
