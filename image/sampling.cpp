@@ -236,15 +236,30 @@ const bool kWideRows = ProcessorHasAvx2();
 
 // One level at (u, v) in 0..1, in the format's full-scale units. Grey formats answer in
 // lane 0 only. kWide picks the AVX2 row pass for 8-bit pictures.
-template <bool kWide>
-f32x4 SampleLevel(const ImageBuffer& b, int32_t level, float u, float v) {
-    const ImageLevel& l = b.levels[level];
+// Where a lookup at (u, v) lands in a level: the pixel (h, m) under it and the kernel
+// phases of its position inside that pixel. Every path of the sampler places its window
+// with this one piece of arithmetic.
+struct Spot {
+    int32_t h, m;
+    int phase_x, phase_y;
+};
+inline Spot Locate(const ImageLevel& l, float u, float v) {
     // Level pixel coordinates with pixel x's centre at x + 0.5.
     const float x = u * float(l.width), y = v * float(l.height);
     const float fx = std::floor(x), fy = std::floor(y);
-    const int32_t h = int32_t(fx), m = int32_t(fy);
-    const int phase_x = std::min(int((x - fx) * kKernelPhases), kKernelPhases - 1);
-    const int phase_y = std::min(int((y - fy) * kKernelPhases), kKernelPhases - 1);
+    Spot s;
+    s.h = int32_t(fx);
+    s.m = int32_t(fy);
+    s.phase_x = std::min(int((x - fx) * kKernelPhases), kKernelPhases - 1);
+    s.phase_y = std::min(int((y - fy) * kKernelPhases), kKernelPhases - 1);
+    return s;
+}
+
+template <bool kWide>
+f32x4 SampleLevel(const ImageBuffer& b, int32_t level, float u, float v) {
+    const Spot s = Locate(b.levels[level], u, v);
+    const int32_t h = s.h, m = s.m;
+    const int phase_x = s.phase_x, phase_y = s.phase_y;
 
     const ResampleKernel& K = *b.kernel;
 #if defined(__SSE2__)
@@ -344,6 +359,175 @@ inline PixelRgba ToRgba(const ImageBuffer& b, f32x4 c) {
     return {c[0] * s, c[1] * s, c[2] * s, c[3] * s};
 }
 
+#if defined(TW_SAMPLER_WIDE_ROWS)
+// ---- The AVX2 point sampler of 8-bit pictures -----------------------------------------------
+// Renders read 8-bit pictures, and most of their taps mix two levels. This path places both
+// windows with little address arithmetic, filters row r of the two levels side by side in one
+// 256-bit register (the finer level in the low half) and runs both column passes as one.
+// Every lane does the exact integer row sum of the plain filter, and the float column steps
+// in the same order, so the result has the same bits; anything unusual goes the plain way.
+
+typedef float f32x8 __attribute__((vector_size(32)));
+
+// A level's 5 x 5 window: a pointer per row and, unless the five columns are neighbours
+// (then each row pointer already points at the first of them), a byte offset per column.
+struct Window {
+    const uint8_t* rows[kTaps];
+    size_t offsets[kTaps];
+    bool sideBySide;
+};
+
+// The window around the lookup's pixel. False when its columns come from two tile columns.
+__attribute__((target("avx2"))) inline bool PlaceWindow(const ImageBuffer& b, int32_t level, const Spot& s,
+                                                        Window& w) {
+    static_assert((kTileSize & (kTileSize - 1)) == 0, "tile indices are taken by shifting");
+    const ImageLevel& l = b.levels[level];
+    const int32_t x = s.h - 2, y = s.m - 2;
+    if (x >= 0 && y >= 0 && x <= l.width - kTaps && y <= l.height - kTaps) {
+        const uint32_t sx = uint32_t(x + b.apron), sy = uint32_t(y + b.apron);
+        // One tile when the first and last index differ only in the bits below the tile size.
+        if (((sx ^ (sx + kTaps - 1)) | (sy ^ (sy + kTaps - 1))) < uint32_t(kTileSize)) {
+            const ImageTile& t =
+                b.tiles[size_t(l.first_tile) + size_t(sy / kTileSize) * size_t(l.tile_columns) + sx / kTileSize];
+            const size_t rowBytes = size_t(t.width) * 4;
+            const uint8_t* row = t.pixels + size_t(y - t.y) * rowBytes + size_t(x - t.x) * 4;
+            for (int r = 0; r < kTaps; ++r, row += rowBytes) w.rows[r] = row;
+            w.sideBySide = true;
+            return true;
+        }
+    }
+    if (!image_detail::WindowRows(b, level, x, y, kTaps, w.rows, w.offsets)) return false;
+    // Clamped columns never step back and wrapped ones jump by the level's width, so five
+    // columns 16 bytes apart are neighbours (the plain filter relies on the same).
+    w.sideBySide = w.offsets[4] == w.offsets[0] + 16;
+    if (w.sideBySide)
+        for (int r = 0; r < kTaps; ++r) w.rows[r] += w.offsets[0];
+    return true;
+}
+
+// Pixels 0..3 of row r as 16 bytes, and pixel 4 in the low four.
+__attribute__((target("avx2"))) inline __m128i FirstFour(const Window& w, int r) {
+    if (w.sideBySide) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(w.rows[r]));
+    int32_t px[4];
+    for (int c = 0; c < 4; ++c) std::memcpy(&px[c], w.rows[r] + w.offsets[c], 4);
+    return _mm_set_epi32(px[3], px[2], px[1], px[0]);
+}
+__attribute__((target("avx2"))) inline __m128i Fifth(const Window& w, int r) {
+    int32_t last;
+    std::memcpy(&last, w.rows[r] + (w.sideBySide ? size_t(16) : w.offsets[4]), 4);
+    return _mm_cvtsi32_si128(last);
+}
+
+// The x2048 column weights of one phase as 16-bit pairs for the multiply-adds: (k0, k1),
+// (k2, k3) and (k4, 0), each repeated over the four channels.
+struct PairWeights {
+    __m128i w01, w23, w4;
+};
+__attribute__((target("avx2"))) inline PairWeights PairWeightsOf(const float* wx) {
+    // The weights are integers over 2048, so the truncating conversion is exact.
+    const __m128i k = _mm_cvttps_epi32(_mm_mul_ps(_mm_loadu_ps(wx), _mm_set1_ps(2048.0f)));
+    const __m128i k16 = _mm_packs_epi32(k, k);  // k0 k1 k2 k3, twice
+    PairWeights p;
+    p.w01 = _mm_shuffle_epi32(k16, 0x00);
+    p.w23 = _mm_shuffle_epi32(k16, 0x55);
+    p.w4 = _mm_set1_epi32(int32_t(uint16_t(int16_t(wx[4] * 2048.0f))));
+    return p;
+}
+
+// One row pass for each 128-bit half: `first` holds pixels 0..3 of a row, `last` pixel 4.
+// The byte shuffles zero-extend and pair the pixels channel by channel at once: (p0, p1)
+// and (p2, p3) of each channel, and (p4, 0), ready for the multiply-adds. The sums are
+// exact integers, the same whatever the order of the additions.
+__attribute__((target("avx2"))) inline __m256 RowPass(__m256i first, __m256i last, __m256i w01, __m256i w23,
+                                                      __m256i w4) {
+    const __m256i pairs01 = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1,  //
+                                             0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
+    const __m256i pairs23 = _mm256_setr_epi8(8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1,  //
+                                             8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1);
+    const __m256i single4 = _mm256_setr_epi8(0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, 3, -1, -1, -1,  //
+                                             0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, 3, -1, -1, -1);
+    const __m256i a = _mm256_madd_epi16(_mm256_shuffle_epi8(first, pairs01), w01);
+    const __m256i b = _mm256_madd_epi16(_mm256_shuffle_epi8(first, pairs23), w23);
+    const __m256i c = _mm256_madd_epi16(_mm256_shuffle_epi8(last, single4), w4);
+    return _mm256_mul_ps(_mm256_cvtepi32_ps(_mm256_add_epi32(_mm256_add_epi32(a, b), c)),
+                         _mm256_set1_ps(1.0f / 2048));
+}
+
+// The column pass of ColumnPass, on eight lanes with each half's own weights.
+__attribute__((target("avx2"))) inline f32x8 ColumnPass8(const f32x8* rows, const f32x8* wy) {
+    f32x8 sum = (rows[0] - rows[2]) * wy[0];
+    sum += (rows[1] - rows[2]) * wy[1];
+    sum += (rows[3] - rows[2]) * wy[3];
+    sum += (rows[4] - rows[2]) * wy[4];
+    return rows[2] + sum;
+}
+
+__attribute__((target("avx2"))) inline __m256i Halves(__m128i lo, __m128i hi) { return _mm256_set_m128i(hi, lo); }
+
+// Two levels at once: the filtered fine window in lanes 0..3, the coarse one in 4..7.
+__attribute__((target("avx2"))) inline f32x8 FilterTwoLevels(const Window& fine, const Spot& sf, const Window& coarse,
+                                                             const Spot& sc, const ResampleKernel& K) {
+    const PairWeights pf = PairWeightsOf(K.columns2048[sf.phase_x]);
+    const PairWeights pc = PairWeightsOf(K.columns2048[sc.phase_x]);
+    const __m256i w01 = Halves(pf.w01, pc.w01), w23 = Halves(pf.w23, pc.w23), w4 = Halves(pf.w4, pc.w4);
+    const float* yf = K.columns2048[sf.phase_y];
+    const float* yc = K.columns2048[sc.phase_y];
+    f32x8 rows[kTaps], wy[kTaps];
+    for (int r = 0; r < kTaps; ++r) {
+        rows[r] = f32x8(RowPass(Halves(FirstFour(fine, r), FirstFour(coarse, r)),
+                                Halves(Fifth(fine, r), Fifth(coarse, r)), w01, w23, w4));
+        wy[r] = f32x8{yf[r], yf[r], yf[r], yf[r], yc[r], yc[r], yc[r], yc[r]};
+    }
+    return ColumnPass8(rows, wy);
+}
+
+// One level: rows 0 and 1, 2 and 3, then 4 in both halves.
+__attribute__((target("avx2"))) inline f32x4 FilterOneLevel(const Window& w, const Spot& s, const ResampleKernel& K) {
+    const PairWeights p = PairWeightsOf(K.columns2048[s.phase_x]);
+    const __m256i w01 = Halves(p.w01, p.w01), w23 = Halves(p.w23, p.w23), w4 = Halves(p.w4, p.w4);
+    f32x4 rows[kTaps + 1];
+    for (int r = 0; r < kTaps; r += 2) {
+        const int next = r + 1 < kTaps ? r + 1 : r;
+        const __m256 both = RowPass(Halves(FirstFour(w, r), FirstFour(w, next)), Halves(Fifth(w, r), Fifth(w, next)),
+                                    w01, w23, w4);
+        rows[r] = f32x4(_mm256_castps256_ps128(both));
+        rows[r + 1] = f32x4(_mm256_extractf128_ps(both, 1));
+    }
+    return ColumnPass(rows, Weights{K.columns2048[s.phase_x], K.columns2048[s.phase_y]});
+}
+
+__attribute__((target("avx2"))) PixelRgba PointSampleRgba8Wide(const ImageBuffer& b, float lod, float u, float v) {
+    // The steps of PointSampleWith, in the same order.
+    if (b.empty() || !std::isfinite(u) || !std::isfinite(v)) return {0, 0, 0, 0};
+    if (!ApplyEdgeMode(b, u, v, lod)) return {0, 0, 0, 0};
+    lod = lod > 0.0f ? std::min(lod, float(b.top_level)) : 0.0f;
+    const int32_t level = int32_t(lod);
+    const float f = lod - float(level);
+    const bool mix = f > 0.0f && level < b.top_level;
+    const ResampleKernel& K = *b.kernel;
+    const Spot sf = Locate(b.levels[level], u, v);
+    Window fine, coarse;
+    if (PlaceWindow(b, level, sf, fine)) {
+        if (!mix) return ToRgba(b, Rgba8ToRgba(FilterOneLevel(fine, sf, K)));
+        const Spot sc = Locate(b.levels[level + 1], u, v);
+        if (PlaceWindow(b, level + 1, sc, coarse)) {
+            const f32x8 both = FilterTwoLevels(fine, sf, coarse, sc, K);
+            f32x4 c = __builtin_shufflevector(both, both, 0, 1, 2, 3);
+            const f32x4 far = __builtin_shufflevector(both, both, 4, 5, 6, 7);
+            c += (far - c) * f;
+            return ToRgba(b, Rgba8ToRgba(c));
+        }
+    }
+    // A window across two tile columns: the level sampler gathers it.
+    f32x4 c = SampleLevel<true>(b, level, u, v);
+    if (mix) {
+        const f32x4 far = SampleLevel<true>(b, level + 1, u, v);
+        c += (far - c) * f;
+    }
+    return ToRgba(b, c);
+}
+#endif
+
 }  // namespace
 
 namespace {
@@ -368,7 +552,10 @@ PixelRgba PointSampleWith(const ImageBuffer& b, float lod, float u, float v) {
 
 PixelRgba pointSample(const ImageBuffer& b, float lod, float u, float v) {
 #if defined(TW_SAMPLER_WIDE_ROWS)
-    if (kWideRows) return PointSampleWith<true>(b, lod, u, v);
+    if (kWideRows) {
+        if (b.format == kRgba8) return PointSampleRgba8Wide(b, lod, u, v);
+        return PointSampleWith<true>(b, lod, u, v);
+    }
 #endif
     return PointSampleWith<false>(b, lod, u, v);
 }
