@@ -1,6 +1,7 @@
 // The luminance and output passes: source sampling, shading and adaptive anti-aliasing.
 #include "render/output_pass.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -141,22 +142,26 @@ struct FootprintCache {
     Footprint footprint[4];
 };
 
+// The footprint of a sub-sample from geometry probes half a pixel away on each side. The
+// four probes are traced together; the diagonal one only counts, and only leaves its mark
+// on the footprint cache, where one of the others left the sub-sample's region.
 Footprint probeFootprint(WaterState& s, const PixelRecord& sub, float x, float y) {
     PixelRecord probe[4];  // (+,+), (+,-), (-,+), (-,-) half a pixel away
+    GeometryTask tasks[4];
     const float ox[4] = {0.5f, 0.5f, -0.5f, -0.5f}, oy[4] = {0.5f, -0.5f, 0.5f, -0.5f};
-    bool match[4];
-    auto run = [&](int i) {
+    FootprintCacheState afterThree{};
+    for (int i = 0; i < 4; ++i) {
         const float px = x + ox[i], py = y + oy[i];
-        pixelGeometry(s, probe[i], px, py,
-                      pixelKey(static_cast<int32_t>(px), static_cast<int32_t>(py)));
-        match[i] = sameRegion(probe[i], sub) && probe[i].sourceU != kNoSource;
-    };
-    run(0);
-    run(1);
-    run(2);
-    // The diagonal probe is only needed where one of the others left the region.
-    if (!(match[0] && match[1] && match[2])) run(3);
-    else match[3] = false;
+        beginGeometry(s, tasks[i], probe[i], px, py, pixelKey(static_cast<int32_t>(px), static_cast<int32_t>(py)));
+        if (i == 2) afterThree = footprintCacheOf(s);
+    }
+    finishGeometry(s, tasks, 4);
+    bool match[4];
+    for (int i = 0; i < 4; ++i) match[i] = sameRegion(probe[i], sub) && probe[i].sourceU != kNoSource;
+    if (match[0] && match[1] && match[2]) {
+        setFootprintCache(s, afterThree);
+        match[3] = false;
+    }
     const bool wraps = sourceWraps(s);
     Footprint f{0, 0, 0, 0};
     auto delta = [&](int to, int from, float& du, float& dv) {
@@ -226,104 +231,210 @@ bool reusable(const SharedEdgeMemo::Entry& e, const WaterState& s, float x, floa
     return s.footprintKey != key ? e.rebuiltCache : sameCache(e, s);
 }
 
+// The cache as reusing `e` leaves it: as computing the entry's geometry did.
+void takeCacheOf(WaterState& s, const SharedEdgeMemo::Entry& e) {
+    if (!e.readCache) return;
+    s.footprintKey = e.key;
+    for (int k = 0; k < 5; ++k) s.octaveWeight[k] = e.octaveWeight[k];
+    for (int k = 0; k < 2; ++k) s.cachedRoughness[k] = e.roughness[k];
+    for (int k = 0; k < 2; ++k) s.cachedSlopeSigma[k] = e.slopeSigma[k];
+}
+
+const SharedEdgeMemo::Entry* findReusable(const SharedEdgeMemo* memo, const WaterState& s, float x, float y,
+                                          int32_t key, bool left, bool top, int32_t c) {
+    if (!memo) return nullptr;
+    if (left)
+        for (int i = 0; i < memo->leftCount; ++i)
+            if (reusable(memo->left[i], s, x, y, key)) return &memo->left[i];
+    if (top)
+        for (size_t i = memo->aboveCursor; i < memo->above.size() && memo->above[i].column == c; ++i)
+            if (reusable(memo->above[i], s, x, y, key)) return &memo->above[i];
+    return nullptr;
+}
+
 // Where a sub-sample sits on its pixel's grid, for the memo.
 struct GridSide {
     bool left, right, top, bottom;
 };
 
-// pixelGeometry for a sub-sample, through the memo when there is one.
-void subSampleGeometry(WaterState& s, PixelRecord& sub, float x, float y, int32_t key, GridSide side, int32_t c,
-                       SharedEdgeMemo* memo) {
-    const SharedEdgeMemo::Entry* found = nullptr;
-    if (memo && side.left)
-        for (int i = 0; i < memo->leftCount && !found; ++i)
-            if (reusable(memo->left[i], s, x, y, key)) found = &memo->left[i];
-    if (memo && side.top && !found)
-        for (size_t i = memo->aboveCursor; i < memo->above.size() && memo->above[i].column == c && !found; ++i)
-            if (reusable(memo->above[i], s, x, y, key)) found = &memo->above[i];
+// Supersampling one pixel. Sub-sample geometry is traced several rays at a time: the
+// footprint cache updates are made in sub-sample order first (that is all the order
+// decides), then the rays are traced together. Probing a new region's footprint updates the
+// cache between two sub-samples; the sub-samples traced ahead of it are then checked
+// against the cache as it really stands and traced again only where it differs.
+class Supersampler {
+public:
+    Supersampler(WaterState& s, SharedEdgeMemo* memo, int32_t c, int32_t r, const SampleGrid& g, int raysAtOnce)
+        : s_(s), memo_(memo), c_(c), xHalf_(g.xHalf), yHalf_(g.yHalf), xStep_(g.xStep), yStep_(g.yStep),
+          raysAtOnce_(std::clamp(raysAtOnce, 1, kWaveLanes)) {
+        // The pixel covers record positions c - 1 .. c, so its centre is at c - 0.5.
+        cx_ = static_cast<float>(c) - 0.5f;
+        cy_ = static_cast<float>(r) - 0.5f;
+        count_ = g.count();
+    }
 
-    SharedEdgeMemo::Entry made;
-    if (found) {
-        sub = found->record;
-        if (found->readCache) {
-            s.footprintKey = key;
-            for (int k = 0; k < 5; ++k) s.octaveWeight[k] = found->octaveWeight[k];
-            for (int k = 0; k < 2; ++k) s.cachedRoughness[k] = found->roughness[k];
-            for (int k = 0; k < 2; ++k) s.cachedSlopeSigma[k] = found->slopeSigma[k];
-        }
-    } else {
-        const bool fresh = s.footprintKey != key;
-        pixelGeometry(s, sub, x, y, key);
-        if (!memo || !(side.right || side.bottom)) return;
-        // A ray that reaches the water always leaves its key in the cache; one that left
-        // the key unchanged from a different one never looked at it.
-        made.readCache = !fresh || s.footprintKey == key;
-        made.rebuiltCache = fresh && s.footprintKey == key;
-        made.x = x;
-        made.y = y;
-        made.key = key;
-        made.record = sub;
-        for (int k = 0; k < 5; ++k) made.octaveWeight[k] = s.octaveWeight[k];
-        for (int k = 0; k < 2; ++k) made.roughness[k] = s.cachedRoughness[k];
-        for (int k = 0; k < 2; ++k) made.slopeSigma[k] = s.cachedSlopeSigma[k];
-        found = &made;
-    }
-    if (!memo) return;
-    if (side.right && memo->rightCount < SharedEdgeMemo::kColumnRows) {
-        memo->right[memo->rightCount] = *found;
-        memo->right[memo->rightCount++].column = c;
-    }
-    if (side.bottom) {
-        try {
-            memo->below.push_back(*found);
-            memo->below.back().column = c;
-        } catch (const std::bad_alloc&) {
-            // Without room the row below simply recomputes this geometry.
-        }
-    }
-}
-
-Rgba supersample(WaterState& s, int32_t c, int32_t r, int xHalf, int yHalf, float xStep, float yStep,
-                 SharedEdgeMemo* memo) {
-    FootprintCache cache;
-    if (memo) memo->startPixel(c);
-    double sumR = 0, sumG = 0, sumB = 0, sumA = 0;
-    int n = 0;
-    PixelRecord sub;
-    // The pixel covers record positions c - 1 .. c, so its centre is at c - 0.5.
-    const float cx = static_cast<float>(c) - 0.5f, cy = static_cast<float>(r) - 0.5f;
-    for (int j = -yHalf; j <= yHalf; ++j) {
-        for (int i = -xHalf; i <= xHalf; ++i) {
-            const float x = cx + i * xStep, y = cy + j * yStep;
-            const GridSide side{i == -xHalf, i == xHalf, j == -yHalf, j == yHalf};
-            subSampleGeometry(s, sub, x, y, pixelKey(static_cast<int32_t>(x), static_cast<int32_t>(y)), side, c,
-                              memo);
+    Rgba run() {
+        if (memo_) memo_->startPixel(c_);
+        truth_ = footprintCacheOf(s_);
+        double sumR = 0, sumG = 0, sumB = 0, sumA = 0;
+        for (int k = 0; k < count_; ++k) {
+            PixelRecord& sub = accept(k);
+            const Sub& p = subs_[k];
             const int region = regionOf(sub);
             int slot = 0;
-            while (slot < cache.count && cache.region[slot] != region) ++slot;
+            while (slot < cache_.count && cache_.region[slot] != region) ++slot;
             Footprint f;
-            if (slot < cache.count) {
-                f = cache.footprint[slot];
+            if (slot < cache_.count) {
+                f = cache_.footprint[slot];
             } else {
-                f = probeFootprint(s, sub, x, y);
-                if (cache.count < 4) {
-                    cache.region[cache.count] = region;
-                    cache.footprint[cache.count++] = f;
+                setFootprintCache(s_, truth_);
+                f = probeFootprint(s_, sub, p.x, p.y);
+                truth_ = footprintCacheOf(s_);
+                synced_ = false;  // the sub-samples traced ahead now need checking
+                if (cache_.count < 4) {
+                    cache_.region[cache_.count] = region;
+                    cache_.footprint[cache_.count++] = f;
                 }
             }
-            const Rgba col = shade(s, sub, sampleSource(s, sub.sourceU, sub.sourceV, f, sub));
+            const Rgba col = shade(s_, sub, sampleSource(s_, sub.sourceU, sub.sourceV, f, sub));
             const double a = col.a;
             sumR += col.r * a;
             sumG += col.g * a;
             sumB += col.b * a;
             sumA += a;
-            ++n;
+        }
+        setFootprintCache(s_, truth_);
+        if (memo_) memo_->finishPixel();
+        if (!(sumA > 0)) return {0, 0, 0, 0};
+        return {static_cast<float>(sumR / sumA), static_cast<float>(sumG / sumA), static_cast<float>(sumB / sumA),
+                static_cast<float>(sumA / count_)};
+    }
+
+private:
+    static constexpr int kMaxSubs = 25;
+    struct Sub {
+        float x, y;
+        int32_t key;
+        GridSide side;
+        const SharedEdgeMemo::Entry* reused;  // taken from a neighbour instead of traced
+        int task;                             // its slot in tasks_ when traced
+        FootprintCacheState before, after;    // the cache around it, as planned
+        PixelRecord record;
+    };
+
+    void place(int k) {
+        Sub& p = subs_[k];
+        const int i = k % (2 * xHalf_ + 1) - xHalf_, j = k / (2 * xHalf_ + 1) - yHalf_;
+        p.x = cx_ + i * xStep_;
+        p.y = cy_ + j * yStep_;
+        p.key = pixelKey(static_cast<int32_t>(p.x), static_cast<int32_t>(p.y));
+        p.side = GridSide{i == -xHalf_, i == xHalf_, j == -yHalf_, j == yHalf_};
+    }
+
+    // Plans and traces sub-samples from `from` on, from the cache as it truly stands there,
+    // until a group of rays is full.
+    void plan(int from) {
+        setFootprintCache(s_, truth_);
+        int tasks = 0;
+        planned_ = from;
+        while (planned_ < count_ && tasks < raysAtOnce_) {
+            Sub& p = subs_[planned_];
+            place(planned_);
+            p.before = footprintCacheOf(s_);
+            p.reused = findReusable(memo_, s_, p.x, p.y, p.key, p.side.left, p.side.top, c_);
+            p.task = -1;
+            if (p.reused) {
+                p.record = p.reused->record;
+                takeCacheOf(s_, *p.reused);
+            } else {
+                p.task = tasks;
+                beginGeometry(s_, tasks_[tasks++], p.record, p.x, p.y, p.key);
+            }
+            p.after = footprintCacheOf(s_);
+            ++planned_;
+        }
+        finishGeometry(s_, tasks_, tasks);
+        synced_ = true;
+    }
+
+    // Whether planned sub-sample k still holds under the true cache; leaves the cache as
+    // the sub-sample would.
+    bool stillHolds(int k) {
+        Sub& p = subs_[k];
+        setFootprintCache(s_, truth_);
+        p.before = truth_;
+        if (p.reused) {
+            if (!reusable(*p.reused, s_, p.x, p.y, p.key)) return false;
+            takeCacheOf(s_, *p.reused);
+        } else {
+            GeometryTask check;
+            PixelRecord scratch;
+            beginGeometry(s_, check, scratch, p.x, p.y, p.key);
+            if (check.usesCache && !sameFootprintCache(check.cache, tasks_[p.task].cache)) return false;
+        }
+        p.after = footprintCacheOf(s_);
+        return true;
+    }
+
+    // Sub-sample k's final record; keeps the memo's edges and the true cache up to date.
+    PixelRecord& accept(int k) {
+        if (k >= planned_ || (!synced_ && !stillHolds(k))) plan(k);
+        Sub& p = subs_[k];
+        truth_ = p.after;
+        if (memo_ && (p.side.right || p.side.bottom)) remember(p);
+        return p.record;
+    }
+
+    void remember(const Sub& p) {
+        SharedEdgeMemo::Entry made;
+        const SharedEdgeMemo::Entry* e = p.reused;
+        if (!e) {
+            // A ray that reaches the water always leaves its key in the cache; one that left
+            // the key unchanged from a different one never looked at it.
+            const bool fresh = p.before.key != p.key;
+            made.readCache = !fresh || p.after.key == p.key;
+            made.rebuiltCache = fresh && p.after.key == p.key;
+            made.x = p.x;
+            made.y = p.y;
+            made.key = p.key;
+            made.record = p.record;
+            for (int k = 0; k < 5; ++k) made.octaveWeight[k] = p.after.octaveWeight[k];
+            for (int k = 0; k < 2; ++k) made.roughness[k] = p.after.roughness[k];
+            for (int k = 0; k < 2; ++k) made.slopeSigma[k] = p.after.slopeSigma[k];
+            e = &made;
+        }
+        if (p.side.right && memo_->rightCount < SharedEdgeMemo::kColumnRows) {
+            memo_->right[memo_->rightCount] = *e;
+            memo_->right[memo_->rightCount++].column = c_;
+        }
+        if (p.side.bottom) {
+            try {
+                memo_->below.push_back(*e);
+                memo_->below.back().column = c_;
+            } catch (const std::bad_alloc&) {
+                // Without room the row below simply recomputes this geometry.
+            }
         }
     }
-    if (memo) memo->finishPixel();
-    if (!(sumA > 0)) return {0, 0, 0, 0};
-    return {static_cast<float>(sumR / sumA), static_cast<float>(sumG / sumA), static_cast<float>(sumB / sumA),
-            static_cast<float>(sumA / n)};
+
+    WaterState& s_;
+    SharedEdgeMemo* memo_;
+    int32_t c_;
+    int xHalf_, yHalf_;
+    float xStep_, yStep_, cx_ = 0, cy_ = 0;
+    int raysAtOnce_;
+    int count_ = 0;
+    int planned_ = 0;      // sub-samples below this are planned and traced
+    bool synced_ = true;   // their planned cache states are still the true ones
+    FootprintCacheState truth_{};
+    FootprintCache cache_;
+    Sub subs_[kMaxSubs];
+    GeometryTask tasks_[kWaveLanes];
+};
+
+Rgba supersample(WaterState& s, int32_t c, int32_t r, const SampleGrid& g, SharedEdgeMemo* memo, int raysAtOnce) {
+    Supersampler sampler(s, memo, c, r, g, raysAtOnce);
+    return sampler.run();
 }
 
 int edgeFlags(const GridView& g, int32_t c, int32_t r) {
@@ -366,7 +477,8 @@ SampleGrid chooseSampleGrid(WaterState& s, PixelRecord* grid, int32_t c, int32_t
 
 namespace {
 
-Rgba renderPixelWith(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode, SharedEdgeMemo* memo) {
+Rgba renderPixelWith(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode, SharedEdgeMemo* memo,
+                     int raysAtOnce) {
     const GridView g = viewOf(s, grid);
     s.jitterTaps = mode == 5 ? 1 : 0;
     const SampleGrid sg = chooseSampleGrid(s, grid, c, r, mode);
@@ -374,13 +486,17 @@ Rgba renderPixelWith(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int
         if (memo) memo->skipPixel();
         return premultiplyRoundTrip(areaSample(s, g, c, r));
     }
-    return supersample(s, c, r, sg.xHalf, sg.yHalf, sg.xStep, sg.yStep, memo);
+    return supersample(s, c, r, sg, memo, raysAtOnce);
 }
 
 }  // namespace
 
 Rgba renderPixel(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode) {
-    return renderPixelWith(s, grid, c, r, mode, nullptr);
+    return renderPixelWith(s, grid, c, r, mode, nullptr, kWaveLanes);
+}
+
+Rgba renderPixelOneRayAtATime(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode) {
+    return renderPixelWith(s, grid, c, r, mode, nullptr, 1);
 }
 
 void luminancePass(WaterState& s, PixelRecord* grid) {
@@ -399,7 +515,7 @@ void outputPass(WaterState& s, PixelRecord* grid) {
     for (int32_t r = s.job.top; r < s.job.bottom; ++r) {
         memo.startRow();
         for (int32_t c = s.job.left; c < s.job.right; ++c) {
-            Rgba col = renderPixelWith(s, grid, c, r, mode, &memo);
+            Rgba col = renderPixelWith(s, grid, c, r, mode, &memo, kWaveLanes);
             float* out = g.at(c, r).colour;
             out[0] = std::isnan(col.r) ? 0 : col.r;
             out[1] = std::isnan(col.g) ? 0 : col.g;

@@ -30,5 +30,8 @@ struct Rgba {
 };
 // The colour of pass pixel (column, row), which must lie inside the job, in pass mode `mode`.
 Rgba renderPixel(WaterState& state, PixelRecord* grid, int32_t column, int32_t row, int mode);
+// The same pixel with every sub-sample's ray traced on its own, in the plain order, and no
+// sharing between pixels: what the grouped tracing must reproduce bit for bit.
+Rgba renderPixelOneRayAtATime(WaterState& state, PixelRecord* grid, int32_t column, int32_t row, int mode);
 
 }  // namespace tw

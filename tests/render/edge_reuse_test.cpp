@@ -1,7 +1,8 @@
 // The output pass reuses the sub-sample geometry that neighbouring supersampled pixels share
-// along their common edges (left and right, above and below). That must never change a
-// single bit of any pixel: the pass is compared with pixels rendered one by one without any
-// reuse.
+// along their common edges (left and right, above and below), and traces sub-sample rays in
+// groups ahead of the footprint probes that may change the cache under them. Neither may
+// change a single bit of any pixel: the pass is compared with pixels rendered one by one,
+// one ray at a time, without any reuse.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -63,7 +64,7 @@ TEST(SharedEdgeReuse, OutputPassEqualsPixelByPixelRenderingBitForBit) {
             const int mode = passMode(single.state);
             for (int r = job.top; r < job.bottom; ++r)
                 for (int c = job.left; c < job.right; ++c) {
-                    const Rgba col = renderPixel(single.state, single.grid.data(), c, r, mode);
+                    const Rgba col = renderPixelOneRayAtATime(single.state, single.grid.data(), c, r, mode);
                     const float want[4] = {std::isnan(col.r) ? 0 : col.r, std::isnan(col.g) ? 0 : col.g,
                                            std::isnan(col.b) ? 0 : col.b, std::isnan(col.a) ? 0 : col.a};
                     ASSERT_EQ(0, std::memcmp(want, pass.at(c, r).colour, sizeof want))

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <vector>
 
 #include "render/geometry.h"
 #include "render/water_state.h"
@@ -182,6 +184,53 @@ TEST(GeometryPass, PreviewStepAndPanMoveThePlanePoint) {
     pixelGeometry(full.state, b, 80, 40, 0);
     EXPECT_DOUBLE_EQ(a.planeX, b.planeX);
     EXPECT_DOUBLE_EQ(a.planeY, b.planeY);
+}
+
+TEST(GeometryGroups, TracingTogetherGivesTheRecordsAndCacheOfOneAtATime) {
+    // Positions above and below the horizon, with keys that repeat out of order, so the
+    // footprint cache is both reused and rebuilt between members of one group.
+    for (int style : {kStyleSimple, kStyleComplex}) {
+        auto p = plainParams(style);
+        p.horizon = 40;
+        StateFixture one, group;
+        one.setup(p, 300, 200);
+        group.setup(p, 300, 200);
+        struct Position {
+            float column, row;
+            int32_t key;
+        };
+        std::vector<Position> positions;
+        for (int i = 0; i < 37; ++i) {
+            const float column = static_cast<float>((i * 53) % 300) + 0.25f * (i % 4);
+            const float row = static_cast<float>((i * 29) % 200);
+            positions.push_back({column, row, pixelKey(i % 5, i % 3)});
+        }
+        std::vector<PixelRecord> plain(positions.size()), together(positions.size());
+        std::vector<FootprintCacheState> plainCache, groupCache;
+        for (size_t i = 0; i < positions.size(); ++i) {
+            pixelGeometry(one.state, plain[i], positions[i].column, positions[i].row, positions[i].key);
+            plainCache.push_back(footprintCacheOf(one.state));
+        }
+        // Groups of every size up to a whole lane set and beyond.
+        size_t i = 0;
+        for (int size = 1; i < positions.size(); size = size % 11 + 1) {
+            std::vector<GeometryTask> tasks(static_cast<size_t>(size));
+            int n = 0;
+            for (; n < size && i < positions.size(); ++n, ++i) {
+                beginGeometry(group.state, tasks[static_cast<size_t>(n)], together[i], positions[i].column,
+                              positions[i].row, positions[i].key);
+                groupCache.push_back(footprintCacheOf(group.state));
+            }
+            finishGeometry(group.state, tasks.data(), n);
+        }
+        int wet = 0;
+        for (size_t k = 0; k < positions.size(); ++k) {
+            EXPECT_EQ(0, std::memcmp(&plain[k], &together[k], sizeof(PixelRecord))) << "style " << style << " at " << k;
+            EXPECT_TRUE(sameFootprintCache(plainCache[k], groupCache[k])) << k;
+            wet += plain[k].kind == kKindComplexWater;
+        }
+        if (style == kStyleComplex) EXPECT_GT(wet, 10);
+    }
 }
 
 }  // namespace
