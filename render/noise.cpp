@@ -2,10 +2,15 @@
 #include "render/noise.h"
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 
 #include "render/water_state.h"
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace tw {
 namespace {
@@ -424,7 +429,11 @@ double waveHeight(double x, double y, double z, const WaterState& s, int octaves
     return waveHeightNarrow(x, y, z, s, octaves);
 }
 
-void waveHeightLanes(const WaterState& s, const WaveLanes& lanes, int octaves, double (&out)[kWaveLanes]) {
+namespace {
+
+// One point at a time: the form every processor can run, and the reference the wide
+// kernels below are tested against.
+void waveLanesPlain(const WaterState& s, const WaveLanes& lanes, int octaves, double (&out)[kWaveLanes]) {
     if (octaves > 5) octaves = 5;
     for (int i = 0; i < lanes.count && i < kWaveLanes; ++i) {
         f64x2 wx[5], wz[5], shape[5];
@@ -432,6 +441,209 @@ void waveHeightLanes(const WaterState& s, const WaveLanes& lanes, int octaves, d
         for (int k = 0; k < octaves; ++k) shape[k] = octaveShapes(*s.noise, wx[k], wz[k], s.sharpness[k]);
         out[i] = sumOctaves(lanes.x[i], lanes.y[i], lanes.z[i], s, lanes.weight[i], octaves, shape);
     }
+}
+
+// The lanes copied into aligned rows. Lanes at and beyond the count repeat lane 0, so the
+// wide kernels never read a weight pointer the caller left unset.
+struct LaneRows {
+    alignas(64) double x[kWaveLanes], y[kWaveLanes], z[kWaveLanes];
+    alignas(64) double weight[5][kWaveLanes];
+};
+inline int fillLaneRows(const WaveLanes& lanes, int octaves, LaneRows& rows) {
+    const int count = lanes.count < kWaveLanes ? lanes.count : kWaveLanes;
+    for (int i = 0; i < kWaveLanes; ++i) {
+        const int from = i < count ? i : 0;
+        rows.x[i] = lanes.x[from];
+        rows.y[i] = lanes.y[from];
+        rows.z[i] = lanes.z[from];
+        for (int k = 0; k < octaves; ++k) rows.weight[k][i] = lanes.weight[from][k];
+    }
+    return count;
+}
+
+}  // namespace
+
+#if defined(TW_WAVE_WIDE_LANES)
+namespace {
+
+#define TW_AVX512 __attribute__((target("avx512f,avx512vl,avx512dq,avx512bw")))
+
+// The corner hashes are read with 4-byte gathers ending at the wanted byte, so the lowest
+// index reaches three bytes before cornerPair; those bytes belong to cellColumns.
+static_assert(offsetof(NoiseTables, cornerPair) >= 3 + offsetof(NoiseTables, cellColumns));
+static_assert(offsetof(NoiseTables, cornerPair) == offsetof(NoiseTables, cellColumns) + sizeof(uint32_t) * 256);
+
+// floor, exact for every value (no range limit, unlike the rounding trick), with a -0
+// result turned into +0 as fastFloor leaves it.
+[[gnu::always_inline]] inline TW_AVX512 __m512 floor16(__m512 v) {
+    return _mm512_add_ps(_mm512_roundscale_ps(v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC), _mm512_setzero_ps());
+}
+[[gnu::always_inline]] inline TW_AVX512 __m512d floor8(__m512d v) {
+    return _mm512_add_pd(_mm512_roundscale_pd(v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC), _mm512_setzero_pd());
+}
+
+// Cubic gradient noise of 16 points, lane by lane the operations of gradientNoise.
+[[gnu::always_inline]] inline TW_AVX512 __m512 cubicNoise16(const NoiseTables& t, __m512 x, __m512 y) {
+    const __m512 flx = floor16(x), fly = floor16(y);
+    // An infinite or NaN coordinate leaves a non-finite fraction, which counts as 0.
+    constexpr int kNotFinite = 0x01 | 0x08 | 0x10 | 0x80;  // quiet NaN, +inf, -inf, signalling NaN
+    __m512 fx = _mm512_sub_ps(x, flx), fy = _mm512_sub_ps(y, fly);
+    fx = _mm512_maskz_mov_ps(static_cast<__mmask16>(~_mm512_fpclass_ps_mask(fx, kNotFinite)), fx);
+    fy = _mm512_maskz_mov_ps(static_cast<__mmask16>(~_mm512_fpclass_ps_mask(fy, kNotFinite)), fy);
+    // Cells wrap every 256. A floor beyond the 32-bit range converts to 0x80000000, cell 0,
+    // which is also what the 64-bit conversion gives: such floats are multiples of 256.
+    const __m512i byte = _mm512_set1_epi32(255);
+    const __m512i X = _mm512_and_si512(_mm512_cvttps_epi32(flx), byte);
+    const __m512i Y = _mm512_and_si512(_mm512_cvttps_epi32(fly), byte);
+    const __m512i columns = _mm512_i32gather_epi32(X, t.cellColumns, 4);
+    const __m512i leftAt = _mm512_add_epi32(_mm512_and_si512(columns, _mm512_set1_epi32(0xffff)), Y);
+    const __m512i rightAt = _mm512_add_epi32(_mm512_srli_epi32(columns, 16), Y);
+    const char* pairs = reinterpret_cast<const char*>(t.cornerPair) - 3;
+    const __m512i left = _mm512_srli_epi32(_mm512_i32gather_epi32(leftAt, pairs, 1), 24);
+    const __m512i right = _mm512_srli_epi32(_mm512_i32gather_epi32(rightAt, pairs, 1), 24);
+    // The permutes look at the low four bits of each index only: left and right serve as
+    // h00 and h10 without masking.
+    const __m512 gradX = _mm512_loadu_ps(t.gradX), gradY = _mm512_loadu_ps(t.gradY);
+    const __m512i h01 = _mm512_srli_epi32(left, 4), h11 = _mm512_srli_epi32(right, 4);
+    const __m512 fx1 = fx - 1.0f, fy1 = fy - 1.0f;
+    const __m512 g00 = _mm512_permutexvar_ps(left, gradX) * fx + _mm512_permutexvar_ps(left, gradY) * fy;
+    const __m512 g10 = _mm512_permutexvar_ps(right, gradX) * fx1 + _mm512_permutexvar_ps(right, gradY) * fy;
+    const __m512 g01 = _mm512_permutexvar_ps(h01, gradX) * fx + _mm512_permutexvar_ps(h01, gradY) * fy1;
+    const __m512 g11 = _mm512_permutexvar_ps(h11, gradX) * fx1 + _mm512_permutexvar_ps(h11, gradY) * fy1;
+    const __m512 sx = (3.0f - 2.0f * fx) * fx * fx, sy = (3.0f - 2.0f * fy) * fy * fy;
+    const __m512 a = g00 + (g10 - g00) * sx;
+    const __m512 b = g01 + (g11 - g01) * sx;
+    return a + (b - a) * sy;
+}
+
+[[gnu::always_inline]] inline TW_AVX512 __m512 join16(__m256 low, __m256 high) {
+    return _mm512_insertf32x8(_mm512_castps256_ps512(low), high, 1);
+}
+
+// The crest's fraction of one axis, u - floor(u) - 0.5, narrowed to float.
+[[gnu::always_inline]] inline TW_AVX512 __m256 crestFraction8(__m512d p) {
+    constexpr double kInvTwoPi = 1.0 / 6.283185307179586;
+    const __m512d u = p * kInvTwoPi + 0.5;
+    return _mm512_cvtpd_ps(u - floor8(u) - 0.5);
+}
+
+[[gnu::always_inline]] inline TW_AVX512 __m512 parabolaWave16(__m512 t) {
+    return 8.0f * t - 16.0f * t * _mm512_abs_ps(t);
+}
+
+[[gnu::always_inline]] inline TW_AVX512 __m512d rippleHeight8(const WaterState& s, __m512d x, __m512d z) {
+    __m512d sum = _mm512_setzero_pd();
+    if (!(s.rippleRadius > 0)) return sum;
+    const double* centre = s.rippleCentreWorld;
+    const double cyclesPerRadius = 3.141592653589793 * (1.0 / 6.283185307179586) * s.rippleFrequency;
+    const double mean = s.rippleProfileMean, height = s.rippleHeight;
+    for (int i = 0; i < 9; ++i) {
+        const __m512d dz = (z - (static_cast<double>(s.worldRippleZ[i]) + centre[2])) * s.rippleRadiusInv;
+        const __m512d dx = (x - (centre[0] + static_cast<double>(s.worldRippleX[i]))) * s.rippleRadiusInv;
+        const __m512d d2 = dx * dx + dz * dz;
+        const __mmask8 inside = _mm512_cmp_pd_mask(d2, _mm512_set1_pd(1.0), _CMP_LT_OQ);
+        if (!inside) continue;  // most rays miss every ripple
+        const __m512d r = _mm512_cvtps_pd(_mm256_sqrt_ps(_mm512_cvtpd_ps(d2)));
+        const __m512d phi = r * cyclesPerRadius;
+        const __m512d t = phi - floor8(phi) - 0.5;
+        const __m512d profile = 8.0 * t - 16.0 * t * _mm512_abs_pd(t) + 2.5;
+        const __m512d fade = (1.0 - r) * 0.7;
+        const __m512d term = (0.05 * profile * profile * profile + mean) * (fade * fade * 0.8) * height;
+        sum = _mm512_mask_add_pd(sum, inside, sum, term);
+    }
+    return sum;
+}
+
+// Eight points in the lanes of zmm registers. Each octave's noise runs on 16 float lanes
+// (the P domains of the eight points, then their Q domains); the crests run on the same 16
+// lanes in float and on two rows of eight in double, as crest() mixes the two.
+TW_AVX512 void waveLanesAvx512(const WaterState& s, const WaveLanes& lanes, int octaves, double (&out)[kWaveLanes]) {
+    if (octaves > 5) octaves = 5;
+    if (lanes.count <= 0) return;
+    LaneRows rows;
+    const int count = fillLaneRows(lanes, octaves, rows);
+    const NoiseTables& t = *s.noise;
+    const __m512d x = _mm512_load_pd(rows.x), z = _mm512_load_pd(rows.z);
+    __m512d px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
+    const double shift = s.seed * 0.17 * 0.8;
+    double g = 0.16, a = s.waveAmplitude;
+    __m512d sum = _mm512_setzero_pd();
+    for (int k = 0; k < octaves; ++k) {
+        __m512d pxk = (px + shift) * g, qxk = (qx - shift) * g;
+        __m512d pzk = (pz + shift) * g, qzk = (qz - shift) * g;
+        const __m512d npx = 1.6 * px - 1.2 * pz, npz = 1.6 * pz + 1.2 * px;
+        const __m512d nqx = 1.35 * qz - 1.45 * qx, nqz = -1.35 * qx - 1.45 * qz;
+        px = npx;
+        pz = npz;
+        qx = nqx;
+        qz = nqz;
+        g *= 1.9;
+
+        const __m512 n = cubicNoise16(t, join16(_mm512_cvtpd_ps(pxk), _mm512_cvtpd_ps(qxk)),
+                                      join16(_mm512_cvtpd_ps(pzk), _mm512_cvtpd_ps(qzk)));
+        const __m512d np = _mm512_cvtps_pd(_mm512_castps512_ps256(n));
+        const __m512d nq = _mm512_cvtps_pd(_mm512_extractf32x8_ps(n, 1));
+        pxk += np;
+        pzk += np;
+        qxk += nq;
+        qzk += nq;
+
+        const __m512 wu = parabolaWave16(join16(crestFraction8(pxk), crestFraction8(qxk)));
+        const __m512 wv = parabolaWave16(join16(crestFraction8(pzk), crestFraction8(qzk)));
+        const __m512 sharp = _mm512_set1_ps(static_cast<float>(s.sharpness[k]));
+        const __m512 gu = _mm512_sqrt_ps(wu * wu + sharp), gv = _mm512_sqrt_ps(wv * wv + sharp);
+        const __m512d dp = 1.0 - _mm512_cvtps_pd(_mm512_castps512_ps256(gu)) * _mm512_cvtps_pd(_mm512_castps512_ps256(gv));
+        const __m512d dq = 1.0 - _mm512_cvtps_pd(_mm512_extractf32x8_ps(gu, 1)) * _mm512_cvtps_pd(_mm512_extractf32x8_ps(gv, 1));
+
+        const __m512d u = dp * dp * s.shapeScale[k] + s.shapeOffset[k];
+        const __m512d v = dq * dq * s.shapeScale[k] + s.shapeOffset[k];
+        const __m512d w = _mm512_load_pd(rows.weight[k]);
+        // An octave of weight 0 adds nothing, not even a NaN from an unbounded domain.
+        const __mmask8 weighted = _mm512_cmp_pd_mask(w, _mm512_setzero_pd(), _CMP_NEQ_UQ);
+        sum = _mm512_mask_add_pd(sum, weighted, sum, (u + v) * a * w);
+        a *= s.octaveGain;
+    }
+    const __m512d ripple = _mm512_cvtps_pd(_mm512_cvtpd_ps(rippleHeight8(s, x, z)));
+    alignas(64) double result[kWaveLanes];
+    _mm512_store_pd(result, _mm512_load_pd(rows.y) - (ripple + sum));
+    for (int i = 0; i < count; ++i) out[i] = result[i];
+}
+
+#undef TW_AVX512
+
+}  // namespace
+#endif
+
+bool waveLanesPathSupported(WaveLanesPath path) {
+    switch (path) {
+        case WaveLanesPath::kPlain:
+            return true;
+        case WaveLanesPath::kAvx2:
+            return false;
+        case WaveLanesPath::kAvx512:
+#if defined(TW_WAVE_WIDE_LANES)
+            return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+                   __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw");
+#else
+            return false;
+#endif
+    }
+    return false;
+}
+
+void waveHeightLanesOn(WaveLanesPath path, const WaterState& s, const WaveLanes& lanes, int octaves,
+                       double (&out)[kWaveLanes]) {
+#if defined(TW_WAVE_WIDE_LANES)
+    if (path == WaveLanesPath::kAvx512) return waveLanesAvx512(s, lanes, octaves, out);
+#endif
+    waveLanesPlain(s, lanes, octaves, out);
+}
+
+void waveHeightLanes(const WaterState& s, const WaveLanes& lanes, int octaves, double (&out)[kWaveLanes]) {
+    // The processor is asked once; the answer cannot change while the process runs.
+    static const WaveLanesPath widest =
+        waveLanesPathSupported(WaveLanesPath::kAvx512) ? WaveLanesPath::kAvx512 : WaveLanesPath::kPlain;
+    waveHeightLanesOn(widest, s, lanes, octaves, out);
 }
 
 Vec3 surfaceNormal(double x, double y, double z, const WaterState& s) {

@@ -5,6 +5,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <vector>
 
 #include "render/noise.h"
 #include "render/water_state.h"
@@ -13,13 +17,18 @@
 namespace tw {
 namespace {
 
-// Gradient noise with the three chained permutation reads and the library floor.
+// The lattice cell of a floor: floors too large for an integer, and non-finite ones, are cell 0.
+int plainCell(float floored) {
+    return std::fabs(floored) < 1e18f ? static_cast<int>(static_cast<int64_t>(floored) & 255) : 0;
+}
+
+// Gradient noise with the three chained permutation reads and the library floor. An
+// infinite or NaN coordinate leaves a non-finite fraction, which counts as 0.
 template <typename Fade>
 float plainNoise(const NoiseTables& t, float x, float y, Fade fade) {
     const float flx = std::floor(x), fly = std::floor(y);
-    const int X = static_cast<int>(static_cast<int64_t>(flx) & 255);
-    const int Y = static_cast<int>(static_cast<int64_t>(fly) & 255);
-    const float fx = x - flx, fy = y - fly;
+    const int X = plainCell(flx), Y = plainCell(fly);
+    const float fx = std::isfinite(x - flx) ? x - flx : 0.0f, fy = std::isfinite(y - fly) ? y - fly : 0.0f;
     const int32_t* p = t.perm;
     const int h00 = p[p[p[X] + Y]] & 15, h01 = p[p[p[X] + Y + 1]] & 15;
     const int h10 = p[p[p[X + 1] + Y]] & 15, h11 = p[p[p[X + 1] + Y + 1]] & 15;
@@ -119,39 +128,214 @@ TEST(WaveFastPath, HeightFieldMatchesTheOctaveByOctaveSum) {
     }
 }
 
-TEST(WaveFastPath, LanesMatchOnePointAtATimeWithTheirOwnWeights) {
-    RenderParams p = testing::plainParams(kStyleComplex);
-    p.seed = 321;
+// The lanes kernels this processor can run, the plain one included.
+std::vector<WaveLanesPath> runnablePaths() {
+    std::vector<WaveLanesPath> paths;
+    for (WaveLanesPath path : {WaveLanesPath::kPlain, WaveLanesPath::kAvx2, WaveLanesPath::kAvx512})
+        if (waveLanesPathSupported(path)) paths.push_back(path);
+    return paths;
+}
+const char* pathName(WaveLanesPath path) {
+    return path == WaveLanesPath::kAvx512 ? "avx512" : path == WaveLanesPath::kAvx2 ? "avx2" : "plain";
+}
+
+uint64_t bitsOf(double v) {
+    uint64_t b;
+    std::memcpy(&b, &v, sizeof b);
+    return b;
+}
+
+// Runs every kernel on `lanes` and compares each used lane with the reference for its own
+// weights: the same bits, or NaN where the reference is NaN. Lanes beyond the count must
+// be left as they were. Returns how many used lanes had a reference that is not NaN.
+int expectLanesMatch(WaterState& s, const WaveLanes& lanes, const double (*weights)[5], int octaves,
+                     const std::string& what) {
+    int numbers = 0;
+    for (WaveLanesPath path : runnablePaths()) {
+        double out[kWaveLanes];
+        for (double& o : out) o = -12345.0;
+        waveHeightLanesOn(path, s, lanes, octaves, out);
+        for (int i = 0; i < kWaveLanes; ++i) {
+            if (i >= lanes.count) {
+                EXPECT_EQ(out[i], -12345.0) << pathName(path) << " wrote unused lane " << i << ", " << what;
+                continue;
+            }
+            for (int k = 0; k < 5; ++k) s.octaveWeight[k] = weights[i][k];
+            const double one = plainWaveHeight(lanes.x[i], lanes.y[i], lanes.z[i], s, octaves);
+            if (std::isnan(one)) {
+                EXPECT_TRUE(std::isnan(out[i])) << pathName(path) << " lane " << i << ", " << what;
+            } else {
+                numbers += path == WaveLanesPath::kPlain;
+                EXPECT_EQ(bitsOf(out[i]), bitsOf(one))
+                    << pathName(path) << " lane " << i << " of " << lanes.count << " gives " << out[i] << " not " << one
+                    << " at " << lanes.x[i] << ", " << lanes.z[i] << ", octaves " << octaves << ", " << what;
+            }
+        }
+    }
+    return numbers;
+}
+
+struct LanesFixture {
     testing::StateFixture f;
-    f.setup(p, 1920, 1080);
-    WaterState& s = f.state;
-    // Every lane its own weights, including switched-off octaves, so a kernel that shares
-    // one lane's weights or skips an octave for all lanes fails.
     double weights[kWaveLanes][5];
-    for (int i = 0; i < kWaveLanes; ++i)
-        for (int k = 0; k < 5; ++k) weights[i][k] = (i + k) % 4 == 3 ? 0.0 : 0.2 + 0.1 * ((i * 5 + k) % 9);
+    explicit LanesFixture(int seed, float pickY = 0.2f) {
+        RenderParams p = testing::plainParams(kStyleComplex);
+        p.seed = seed;
+        p.pick_y = pickY;
+        f.setup(p, 1920, 1080);
+        // Every lane its own weights, including switched-off octaves, so a kernel that
+        // shares one lane's weights or skips an octave for all lanes fails.
+        for (int i = 0; i < kWaveLanes; ++i)
+            for (int k = 0; k < 5; ++k) weights[i][k] = (i + k) % 4 == 3 ? 0.0 : 0.2 + 0.1 * ((i * 5 + k) % 9);
+    }
+    WaveLanes lanes(int count) const {
+        WaveLanes l;
+        l.count = count;
+        for (int i = 0; i < kWaveLanes; ++i) {
+            l.x[i] = l.y[i] = l.z[i] = 0;
+            l.weight[i] = weights[i];
+        }
+        return l;
+    }
+};
+
+TEST(WaveFastPath, EveryProcessorHasThePlainLanesKernel) {
+    ASSERT_TRUE(waveLanesPathSupported(WaveLanesPath::kPlain));
+    // The chosen kernel must be one of the runnable ones: its answers equal the plain ones.
+    LanesFixture fx(5);
+    WaveLanes l = fx.lanes(kWaveLanes);
+    for (int i = 0; i < kWaveLanes; ++i) {
+        l.x[i] = scatter(7 * i, 30.0);
+        l.z[i] = std::fabs(scatter(7 * i + 1, 30.0));
+    }
+    double chosen[kWaveLanes], plain[kWaveLanes];
+    waveHeightLanes(fx.f.state, l, 5, chosen);
+    waveHeightLanesOn(WaveLanesPath::kPlain, fx.f.state, l, 5, plain);
+    for (int i = 0; i < kWaveLanes; ++i) EXPECT_EQ(bitsOf(chosen[i]), bitsOf(plain[i])) << "lane " << i;
+}
+
+TEST(WaveFastPath, LanesMatchOnePointAtATimeWithTheirOwnWeights) {
+    LanesFixture fx(321);
     for (uint32_t round = 0; round < 600; ++round) {
         const double range = round < 200 ? 20.0 : (round < 400 ? 5.0e4 : 1.0e16);
-        WaveLanes lanes;
-        lanes.count = 1 + static_cast<int>(round % kWaveLanes);
+        WaveLanes lanes = fx.lanes(1 + static_cast<int>(round % kWaveLanes));
         for (int i = 0; i < kWaveLanes; ++i) {
             const uint32_t n = round * kWaveLanes + static_cast<uint32_t>(i);
             lanes.x[i] = scatter(3 * n, range);
             lanes.z[i] = std::fabs(scatter(3 * n + 1, range));
             lanes.y[i] = scatter(3 * n + 2, 1.5);
-            lanes.weight[i] = weights[i];
         }
         for (int octaves : {4, 5}) {
-            double out[kWaveLanes];
-            waveHeightLanes(s, lanes, octaves, out);
-            for (int i = 0; i < lanes.count; ++i) {
-                for (int k = 0; k < 5; ++k) s.octaveWeight[k] = weights[i][k];
-                const double one = plainWaveHeight(lanes.x[i], lanes.y[i], lanes.z[i], s, octaves);
-                if (std::isnan(one)) ASSERT_TRUE(std::isnan(out[i]));
-                else ASSERT_EQ(out[i], one) << "lane " << i << " of " << lanes.count << ", octaves " << octaves;
-            }
+            expectLanesMatch(fx.f.state, lanes, fx.weights, octaves, "round " + std::to_string(round));
+            if (::testing::Test::HasFailure()) return;
         }
     }
+}
+
+TEST(WaveFastPath, LanesMixInRangeAndOutOfRangeCoordinates) {
+    // Neighbouring lanes on both sides of every limit a rounding trick would have: domains
+    // beyond 2^22 in float, crest arguments beyond 2^51 in double, coordinates that are
+    // infinite once narrowed to float, and plain near water.
+    const double magnitudes[] = {3.0, 9.0e5, 3.0e7, 2.0e8, 7.0e15, 4.0e17, 1.0e19, 3.0e38, 1.0e39, 1.0e300};
+    for (int seed : {0, 1234}) {
+        LanesFixture fx(seed);
+        for (uint32_t round = 0; round < 200; ++round) {
+            WaveLanes lanes = fx.lanes(round < 100 ? kWaveLanes : 1 + static_cast<int>(round % kWaveLanes));
+            for (int i = 0; i < kWaveLanes; ++i) {
+                const uint32_t n = round * kWaveLanes + static_cast<uint32_t>(i);
+                const double m = magnitudes[(n * 7 + round) % 10];
+                const double near = scatter(5 * n, 15.0);
+                lanes.x[i] = (n % 3 == 0) ? near : scatter(5 * n + 1, m);
+                lanes.z[i] = (n % 3 == 1) ? std::fabs(near) : std::fabs(scatter(5 * n + 2, m));
+                lanes.y[i] = scatter(5 * n + 3, 1.0);
+            }
+            for (int octaves : {4, 5})
+                expectLanesMatch(fx.f.state, lanes, fx.weights, octaves, "seed " + std::to_string(seed));
+            if (::testing::Test::HasFailure()) return;
+        }
+    }
+}
+
+TEST(WaveFastPath, LanesGiveNaNExactlyWhereOnePointAtATimeDoes) {
+    LanesFixture fx(77);
+    const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+    const double odd[] = {nan, inf, -inf, -0.0, 0.0, 1.0e308, -1.0e308, 5.0e-324};
+    int finite = 0;
+    for (uint32_t round = 0; round < 64; ++round) {
+        WaveLanes lanes = fx.lanes(kWaveLanes);
+        for (int i = 0; i < kWaveLanes; ++i) {
+            const uint32_t n = round * kWaveLanes + static_cast<uint32_t>(i);
+            lanes.x[i] = scatter(4 * n, 12.0);
+            lanes.z[i] = std::fabs(scatter(4 * n + 1, 12.0));
+            lanes.y[i] = scatter(4 * n + 2, 1.0);
+            // One coordinate of some lanes odd; the others stay ordinary next to them.
+            const double v = odd[(n + round) % 8];
+            switch ((n * 3 + round) % 5) {
+                case 0: lanes.x[i] = v; break;
+                case 1: lanes.z[i] = v; break;
+                case 2: lanes.y[i] = v; break;
+                default: break;
+            }
+        }
+        finite += expectLanesMatch(fx.f.state, lanes, fx.weights, 4 + static_cast<int>(round % 2), "round " + std::to_string(round));
+        if (::testing::Test::HasFailure()) return;
+    }
+    EXPECT_GT(finite, 100);  // the odd lanes must not spoil their neighbours
+    // A non-finite weight poisons only its own lane, and only when its octave counts.
+    double weights[kWaveLanes][5];
+    std::memcpy(weights, fx.weights, sizeof weights);
+    weights[2][1] = nan;
+    weights[5][0] = inf;
+    weights[6][4] = nan;  // the fifth octave: NaN at 5 octaves, ignored at 4
+    WaveLanes lanes = fx.lanes(kWaveLanes);
+    for (int i = 0; i < kWaveLanes; ++i) {
+        lanes.x[i] = scatter(9 * i, 12.0);
+        lanes.z[i] = std::fabs(scatter(9 * i + 1, 12.0));
+        lanes.weight[i] = weights[i];
+    }
+    EXPECT_EQ(expectLanesMatch(fx.f.state, lanes, weights, 4, "weights"), 7);
+    EXPECT_EQ(expectLanesMatch(fx.f.state, lanes, weights, 5, "weights"), 6);
+}
+
+TEST(WaveFastPath, LanesInsideTheRipplesMatch) {
+    LanesFixture fx(902, 0.8f);  // the marker low in the picture, on the water
+    WaterState& s = fx.f.state;
+    ASSERT_GT(s.rippleRadius, 0);
+    ASSERT_NE(s.rippleHeight, 0);
+    int rippled = 0;
+    for (uint32_t round = 0; round < 300; ++round) {
+        WaveLanes lanes = fx.lanes(1 + static_cast<int>(round % kWaveLanes));
+        for (int i = 0; i < kWaveLanes; ++i) {
+            const uint32_t n = round * kWaveLanes + static_cast<uint32_t>(i);
+            // Around the ripple centres, some lanes inside the ring and some outside.
+            lanes.x[i] = s.rippleCentreWorld[0] + scatter(3 * n, 0.8 * s.rippleRadius);
+            lanes.z[i] = s.rippleCentreWorld[2] + scatter(3 * n + 1, 0.8 * s.rippleRadius);
+            lanes.y[i] = scatter(3 * n + 2, 0.5);
+            rippled += i < lanes.count && rippleHeight(lanes.x[i], lanes.z[i], s) != 0;
+        }
+        for (int octaves : {4, 5}) expectLanesMatch(s, lanes, fx.weights, octaves, "round " + std::to_string(round));
+        if (::testing::Test::HasFailure()) return;
+    }
+    EXPECT_GT(rippled, 300);  // the ripple sum really was exercised
+}
+
+TEST(WaveFastPath, LanesWithoutPointsOrOctavesTouchNothing) {
+    LanesFixture fx(3);
+    WaveLanes lanes = fx.lanes(0);
+    for (WaveLanesPath path : runnablePaths()) {
+        double out[kWaveLanes];
+        for (double& o : out) o = 7.5;
+        waveHeightLanesOn(path, fx.f.state, lanes, 5, out);
+        for (double o : out) EXPECT_EQ(o, 7.5) << pathName(path);
+    }
+    // No octaves leaves y minus the ripples.
+    lanes = fx.lanes(kWaveLanes);
+    for (int i = 0; i < kWaveLanes; ++i) {
+        lanes.x[i] = scatter(2 * i, 10.0);
+        lanes.z[i] = std::fabs(scatter(2 * i + 1, 10.0));
+        lanes.y[i] = 0.25 * i;
+    }
+    EXPECT_EQ(expectLanesMatch(fx.f.state, lanes, fx.weights, 0, "no octaves"), kWaveLanes);
 }
 
 }  // namespace
