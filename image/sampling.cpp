@@ -307,7 +307,8 @@ inline float Frac(float x) { return x - std::floor(x); }
 
 // Brings (u, v) into the picture by the buffer's edge mode; may raise the level of
 // detail. False when the position yields no sample.
-bool ApplyEdgeMode(const ImageBuffer& b, float& u, float& v, float& lod) {
+// Inlined into each sampler so that its floors take the caller's instruction set.
+inline __attribute__((always_inline)) bool ApplyEdgeMode(const ImageBuffer& b, float& u, float& v, float& lod) {
     if (u >= 0.0f && u <= 1.0f && v >= 0.0f && v < 1.0f) return true;
     switch (b.edge_mode) {
         case kEdgeNoSample:
@@ -370,12 +371,57 @@ inline PixelRgba ToRgba(const ImageBuffer& b, f32x4 c) {
 typedef float f32x8 __attribute__((vector_size(32)));
 
 // A level's 5 x 5 window: a pointer per row and, unless the five columns are neighbours
-// (then each row pointer already points at the first of them), a byte offset per column.
+// (then each row pointer already points at the first of them), the byte offsets of the
+// columns into every row, the first four in one vector for a gather.
 struct Window {
     const uint8_t* rows[kTaps];
-    size_t offsets[kTaps];
+    __m128i offsets;
+    int32_t offset4;
     bool sideBySide;
 };
+
+// Makes a window of neighbouring columns read through its row pointers alone.
+inline void SettleColumns(Window& w) {
+    // Clamped columns never step back and wrapped ones jump by the level's width, so five
+    // columns 16 bytes apart are neighbours (the plain filter relies on the same).
+    const int32_t first = _mm_cvtsi128_si32(w.offsets);
+    w.sideBySide = w.offset4 == first + 16;
+    if (w.sideBySide)
+        for (int r = 0; r < kTaps; ++r) w.rows[r] += first;
+}
+
+// Indices first .. first + 4 (the last repeated in lanes 5..7) brought back into 0..size-1,
+// by clamping or by one turn around.
+__attribute__((target("avx2"))) inline __m256i BringBack(int32_t first, int32_t size, bool wrap) {
+    const __m256i i = _mm256_add_epi32(_mm256_set1_epi32(first), _mm256_setr_epi32(0, 1, 2, 3, 4, 4, 4, 4));
+    const __m256i n = _mm256_set1_epi32(size), last = _mm256_set1_epi32(size - 1);
+    if (!wrap) return _mm256_min_epi32(_mm256_max_epi32(i, _mm256_setzero_si256()), last);
+    const __m256i below = _mm256_and_si256(_mm256_cmpgt_epi32(_mm256_setzero_si256(), i), n);
+    const __m256i above = _mm256_and_si256(_mm256_cmpgt_epi32(i, last), n);
+    return _mm256_sub_epi32(_mm256_add_epi32(i, below), above);
+}
+
+// The window of a level held in one tile that hangs over the level's border: the five
+// column and row indices brought back into the level together, by the wrap flag. False
+// when a wrapped index would need more than one turn around the level (levels narrower
+// than the window): the general code takes those.
+__attribute__((target("avx2"))) inline bool PlaceOverhangingWindow(const ImageBuffer& b, const ImageLevel& l,
+                                                                   int32_t x, int32_t y, Window& w) {
+    const bool wrapX = image_detail::WrapsX(b), wrapY = image_detail::WrapsY(b);
+    if (wrapX && !(x >= -l.width && x + kTaps - 1 < 2 * l.width)) return false;
+    if (wrapY && !(y >= -l.height && y + kTaps - 1 < 2 * l.height)) return false;
+    const ImageTile& t = b.tiles[l.first_tile];
+    const __m256i columns = _mm256_slli_epi32(_mm256_sub_epi32(BringBack(x, l.width, wrapX), _mm256_set1_epi32(t.x)), 2);
+    const __m256i rows = _mm256_mullo_epi32(_mm256_sub_epi32(BringBack(y, l.height, wrapY), _mm256_set1_epi32(t.y)),
+                                            _mm256_set1_epi32(t.width * 4));
+    alignas(32) int32_t rowBytes[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(rowBytes), rows);
+    for (int r = 0; r < kTaps; ++r) w.rows[r] = t.pixels + rowBytes[r];
+    w.offsets = _mm256_castsi256_si128(columns);
+    w.offset4 = _mm_cvtsi128_si32(_mm256_extracti128_si256(columns, 1));
+    SettleColumns(w);
+    return true;
+}
 
 // The window around the lookup's pixel. False when its columns come from two tile columns.
 __attribute__((target("avx2"))) inline bool PlaceWindow(const ImageBuffer& b, int32_t level, const Spot& s,
@@ -395,26 +441,25 @@ __attribute__((target("avx2"))) inline bool PlaceWindow(const ImageBuffer& b, in
             w.sideBySide = true;
             return true;
         }
+    } else if (l.tile_columns == 1 && l.tile_rows == 1 && PlaceOverhangingWindow(b, l, x, y, w)) {
+        return true;
     }
-    if (!image_detail::WindowRows(b, level, x, y, kTaps, w.rows, w.offsets)) return false;
-    // Clamped columns never step back and wrapped ones jump by the level's width, so five
-    // columns 16 bytes apart are neighbours (the plain filter relies on the same).
-    w.sideBySide = w.offsets[4] == w.offsets[0] + 16;
-    if (w.sideBySide)
-        for (int r = 0; r < kTaps; ++r) w.rows[r] += w.offsets[0];
+    size_t offsets[kTaps];
+    if (!image_detail::WindowRows(b, level, x, y, kTaps, w.rows, offsets)) return false;
+    w.offsets = _mm_setr_epi32(int32_t(offsets[0]), int32_t(offsets[1]), int32_t(offsets[2]), int32_t(offsets[3]));
+    w.offset4 = int32_t(offsets[4]);
+    SettleColumns(w);
     return true;
 }
 
 // Pixels 0..3 of row r as 16 bytes, and pixel 4 in the low four.
 __attribute__((target("avx2"))) inline __m128i FirstFour(const Window& w, int r) {
     if (w.sideBySide) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(w.rows[r]));
-    int32_t px[4];
-    for (int c = 0; c < 4; ++c) std::memcpy(&px[c], w.rows[r] + w.offsets[c], 4);
-    return _mm_set_epi32(px[3], px[2], px[1], px[0]);
+    return _mm_i32gather_epi32(reinterpret_cast<const int*>(w.rows[r]), w.offsets, 1);
 }
 __attribute__((target("avx2"))) inline __m128i Fifth(const Window& w, int r) {
     int32_t last;
-    std::memcpy(&last, w.rows[r] + (w.sideBySide ? size_t(16) : w.offsets[4]), 4);
+    std::memcpy(&last, w.rows[r] + (w.sideBySide ? 16 : w.offset4), 4);
     return _mm_cvtsi32_si128(last);
 }
 
@@ -626,8 +671,13 @@ inline float JitterFraction(const int32_t* perm, float u, float v, int tap) {
 
 }  // namespace
 
-PixelRgba footprintSample(const ImageBuffer& b, float u, float v, const Footprint& fp,
-                          float blur, float softness, const SamplingState& state) {
+namespace {
+
+// The footprint sampler over a given point sampler, inlined into each of its callers below.
+template <PixelRgba (*Sample)(const ImageBuffer&, float, float, float)>
+inline __attribute__((always_inline)) PixelRgba FootprintSampleWith(const ImageBuffer& b, float u, float v,
+                                                                     const Footprint& fp, float blur, float softness,
+                                                                     const SamplingState& state) {
     if (b.empty()) return {0, 0, 0, 0};
     const float W = float(b.width), H = float(b.height);
     const float dux = fp.dux * W, duy = fp.duy * W, dvx = fp.dvx * H, dvy = fp.dvy * H;
@@ -652,7 +702,7 @@ PixelRgba footprintSample(const ImageBuffer& b, float u, float v, const Footprin
     // Blur moves the level towards the top of the chain.
     lod += blur * (top - lod);
     lod = lod > 0.0f ? std::min(lod, top) : 0.0f;  // NaN from a broken footprint: level 0
-    if (!anisotropic || !(state.max_taps > 1)) return pointSample(b, lod, u, v);
+    if (!anisotropic || !(state.max_taps > 1)) return Sample(b, lod, u, v);
 
     // Taps spread evenly over the major axis, centred on the position.
     const float ratio = e.major / e.minor;
@@ -686,17 +736,37 @@ PixelRgba footprintSample(const ImageBuffer& b, float u, float v, const Footprin
             tu = u + t * step_u;
             tv = v + t * step_v;
         }
-        const PixelRgba c = pointSample(b, lod, tu, tv);
+        const PixelRgba c = Sample(b, lod, tu, tv);
         sum_r += double(c.r) * c.r;
         sum_g += double(c.g) * c.g;
         sum_b += double(c.b) * c.b;
         sum_a += c.a;
         ++used;
     }
-    if (used == 0) return pointSample(b, lod, u, v);  // cannot happen: one end is kept
+    if (used == 0) return Sample(b, lod, u, v);  // cannot happen: one end is kept
     const double inv = 1.0 / used;
     return {float(std::sqrt(sum_r * inv)), float(std::sqrt(sum_g * inv)),
             float(std::sqrt(sum_b * inv)), float(sum_a * inv)};
+}
+
+#if defined(TW_SAMPLER_WIDE_ROWS)
+// The whole footprint of an 8-bit picture in AVX2 code: its taps' position arithmetic and
+// jitter take single-instruction floors, and the point sampler is called directly.
+__attribute__((target("avx2"))) PixelRgba FootprintSampleRgba8Wide(const ImageBuffer& b, float u, float v,
+                                                                   const Footprint& fp, float blur, float softness,
+                                                                   const SamplingState& state) {
+    return FootprintSampleWith<PointSampleRgba8Wide>(b, u, v, fp, blur, softness, state);
+}
+#endif
+
+}  // namespace
+
+PixelRgba footprintSample(const ImageBuffer& b, float u, float v, const Footprint& fp,
+                          float blur, float softness, const SamplingState& state) {
+#if defined(TW_SAMPLER_WIDE_ROWS)
+    if (kWideRows && b.format == kRgba8) return FootprintSampleRgba8Wide(b, u, v, fp, blur, softness, state);
+#endif
+    return FootprintSampleWith<pointSample>(b, u, v, fp, blur, softness, state);
 }
 
 }  // namespace tw
