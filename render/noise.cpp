@@ -467,6 +467,10 @@ inline int fillLaneRows(const WaveLanes& lanes, int octaves, LaneRows& rows) {
 namespace {
 
 #define TW_AVX512 __attribute__((target("avx512f,avx512vl,avx512dq,avx512bw")))
+// GCC 12's 512-bit intrinsics start some results from a deliberately undefined register,
+// which its uninitialised-use analysis reports once they are inlined here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
 // The corner hashes are read with 4-byte gathers ending at the wanted byte, so the lowest
 // index reaches three bytes before cornerPair; those bytes belong to cellColumns.
@@ -474,12 +478,14 @@ static_assert(offsetof(NoiseTables, cornerPair) >= 3 + offsetof(NoiseTables, cel
 static_assert(offsetof(NoiseTables, cornerPair) == offsetof(NoiseTables, cellColumns) + sizeof(uint32_t) * 256);
 
 // floor, exact for every value (no range limit, unlike the rounding trick), with a -0
-// result turned into +0 as fastFloor leaves it.
+// result turned into +0 as fastFloor leaves it: the noise fractions keep their zero signs.
 [[gnu::always_inline]] inline TW_AVX512 __m512 floor16(__m512 v) {
     return _mm512_add_ps(_mm512_roundscale_ps(v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC), _mm512_setzero_ps());
 }
+// The same in double, where a -0 floor (of -0 only) is left alone: every use subtracts it
+// and then 0.5, and (-0 - -0) - 0.5 is (-0 - 0) - 0.5 = -0.5.
 [[gnu::always_inline]] inline TW_AVX512 __m512d floor8(__m512d v) {
-    return _mm512_add_pd(_mm512_roundscale_pd(v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC), _mm512_setzero_pd());
+    return _mm512_roundscale_pd(v, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
 }
 
 // Cubic gradient noise of 16 points, lane by lane the operations of gradientNoise.
@@ -560,10 +566,15 @@ static_assert(offsetof(NoiseTables, cornerPair) == offsetof(NoiseTables, cellCol
 TW_AVX512 void waveLanesAvx512(const WaterState& s, const WaveLanes& lanes, int octaves, double (&out)[kWaveLanes]) {
     if (octaves > 5) octaves = 5;
     if (lanes.count <= 0) return;
-    LaneRows rows;
-    const int count = fillLaneRows(lanes, octaves, rows);
+    // Unused lanes repeat lane 0; the masked loads do not touch the caller's unused slots.
+    const __mmask8 used = lanes.count >= kWaveLanes ? 0xff : static_cast<__mmask8>((1u << lanes.count) - 1);
+    const __m512d x = _mm512_mask_loadu_pd(_mm512_set1_pd(lanes.x[0]), used, lanes.x);
+    const __m512d y = _mm512_mask_loadu_pd(_mm512_set1_pd(lanes.y[0]), used, lanes.y);
+    const __m512d z = _mm512_mask_loadu_pd(_mm512_set1_pd(lanes.z[0]), used, lanes.z);
+    static_assert(sizeof(const double*) == sizeof(long long));
+    const __m512i weightAt = _mm512_mask_loadu_epi64(
+        _mm512_set1_epi64(reinterpret_cast<long long>(lanes.weight[0])), used, lanes.weight);
     const NoiseTables& t = *s.noise;
-    const __m512d x = _mm512_load_pd(rows.x), z = _mm512_load_pd(rows.z);
     __m512d px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
     const double shift = s.seed * 0.17 * 0.8;
     double g = 0.16, a = s.waveAmplitude;
@@ -597,19 +608,182 @@ TW_AVX512 void waveLanesAvx512(const WaterState& s, const WaveLanes& lanes, int 
 
         const __m512d u = dp * dp * s.shapeScale[k] + s.shapeOffset[k];
         const __m512d v = dq * dq * s.shapeScale[k] + s.shapeOffset[k];
-        const __m512d w = _mm512_load_pd(rows.weight[k]);
+        // Each lane's weight of this octave, read through its own pointer.
+        const __m512d w = _mm512_i64gather_pd(_mm512_add_epi64(weightAt, _mm512_set1_epi64(8 * k)), nullptr, 1);
         // An octave of weight 0 adds nothing, not even a NaN from an unbounded domain.
         const __mmask8 weighted = _mm512_cmp_pd_mask(w, _mm512_setzero_pd(), _CMP_NEQ_UQ);
         sum = _mm512_mask_add_pd(sum, weighted, sum, (u + v) * a * w);
         a *= s.octaveGain;
     }
     const __m512d ripple = _mm512_cvtps_pd(_mm512_cvtpd_ps(rippleHeight8(s, x, z)));
-    alignas(64) double result[kWaveLanes];
-    _mm512_store_pd(result, _mm512_load_pd(rows.y) - (ripple + sum));
+    _mm512_mask_storeu_pd(out, used, y - (ripple + sum));
+}
+
+#pragma GCC diagnostic pop
+#undef TW_AVX512
+
+#define TW_AVX2 __attribute__((target("avx2")))
+// Rows of eight doubles pass between helpers that are always inlined, so the warning that
+// such values would be passed differently with 512-bit registers concerns no real call. GCC
+// reports it at the end of the file, so it stays off from here on.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+typedef double f64x8 __attribute__((vector_size(64)));
+typedef int64_t i64x8 __attribute__((vector_size(64)));
+
+// Rows of eight doubles live in two ymm registers; these split and join them.
+[[gnu::always_inline]] inline TW_AVX2 __m256d lowHalf(f64x8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
+[[gnu::always_inline]] inline TW_AVX2 __m256d highHalf(f64x8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
+[[gnu::always_inline]] inline TW_AVX2 f64x8 joinHalves(__m256d low, __m256d high) {
+    return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
+}
+[[gnu::always_inline]] inline TW_AVX2 f64x8 splat8(double v) { return f64x8{v, v, v, v, v, v, v, v}; }
+[[gnu::always_inline]] inline TW_AVX2 __m256 narrow8(f64x8 v) {
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm256_cvtpd_ps(lowHalf(v))), _mm256_cvtpd_ps(highHalf(v)), 1);
+}
+[[gnu::always_inline]] inline TW_AVX2 f64x8 widen8(__m256 v) {
+    return joinHalves(_mm256_cvtps_pd(_mm256_castps256_ps128(v)), _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1)));
+}
+// Exact floor of a row; see floor8 on why a -0 floor may stay -0 here.
+[[gnu::always_inline]] inline TW_AVX2 f64x8 floorRow(f64x8 v) {
+    return joinHalves(_mm256_floor_pd(lowHalf(v)), _mm256_floor_pd(highHalf(v)));
+}
+
+[[gnu::always_inline]] inline TW_AVX2 __m256 upperHalfOf16(__m256i h) {
+    return _mm256_castsi256_ps(_mm256_slli_epi32(h, 28));
+}
+// Entry h of a 16-entry float table held as two halves of eight. The permutes use the
+// low three bits of h; `upper` carries bit 3 in the sign bit to choose the half.
+[[gnu::always_inline]] inline TW_AVX2 __m256 tableOf16(__m256 low, __m256 high, __m256i h, __m256 upper) {
+    return _mm256_blendv_ps(_mm256_permutevar8x32_ps(low, h), _mm256_permutevar8x32_ps(high, h), upper);
+}
+
+// Cubic gradient noise of 8 points, lane by lane the operations of gradientNoise; the same
+// steps as cubicNoise16.
+[[gnu::always_inline]] inline TW_AVX2 __m256 cubicNoise8(const NoiseTables& t, __m256 x, __m256 y) {
+    const __m256 zero = _mm256_setzero_ps();
+    const __m256 flx = _mm256_add_ps(_mm256_floor_ps(x), zero), fly = _mm256_add_ps(_mm256_floor_ps(y), zero);
+    const __m256 absMask = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
+    const __m256 infinity = _mm256_set1_ps(__builtin_inff());
+    __m256 fx = _mm256_sub_ps(x, flx), fy = _mm256_sub_ps(y, fly);
+    fx = _mm256_and_ps(fx, _mm256_cmp_ps(_mm256_and_ps(fx, absMask), infinity, _CMP_LT_OQ));
+    fy = _mm256_and_ps(fy, _mm256_cmp_ps(_mm256_and_ps(fy, absMask), infinity, _CMP_LT_OQ));
+    const __m256i byte = _mm256_set1_epi32(255);
+    const __m256i X = _mm256_and_si256(_mm256_cvttps_epi32(flx), byte);
+    const __m256i Y = _mm256_and_si256(_mm256_cvttps_epi32(fly), byte);
+    const __m256i columns = _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.cellColumns), X, 4);
+    const __m256i leftAt = _mm256_add_epi32(_mm256_and_si256(columns, _mm256_set1_epi32(0xffff)), Y);
+    const __m256i rightAt = _mm256_add_epi32(_mm256_srli_epi32(columns, 16), Y);
+    const int* pairs = reinterpret_cast<const int*>(reinterpret_cast<const char*>(t.cornerPair) - 3);
+    const __m256i left = _mm256_srli_epi32(_mm256_i32gather_epi32(pairs, leftAt, 1), 24);
+    const __m256i right = _mm256_srli_epi32(_mm256_i32gather_epi32(pairs, rightAt, 1), 24);
+    const __m256i h01 = _mm256_srli_epi32(left, 4), h11 = _mm256_srli_epi32(right, 4);
+    const __m256 gxLow = _mm256_loadu_ps(t.gradX), gxHigh = _mm256_loadu_ps(t.gradX + 8);
+    const __m256 gyLow = _mm256_loadu_ps(t.gradY), gyHigh = _mm256_loadu_ps(t.gradY + 8);
+    const __m256 u00 = upperHalfOf16(left), u10 = upperHalfOf16(right);
+    const __m256 u01 = upperHalfOf16(h01), u11 = upperHalfOf16(h11);
+    const __m256 fx1 = fx - 1.0f, fy1 = fy - 1.0f;
+    const __m256 g00 = tableOf16(gxLow, gxHigh, left, u00) * fx + tableOf16(gyLow, gyHigh, left, u00) * fy;
+    const __m256 g10 = tableOf16(gxLow, gxHigh, right, u10) * fx1 + tableOf16(gyLow, gyHigh, right, u10) * fy;
+    const __m256 g01 = tableOf16(gxLow, gxHigh, h01, u01) * fx + tableOf16(gyLow, gyHigh, h01, u01) * fy1;
+    const __m256 g11 = tableOf16(gxLow, gxHigh, h11, u11) * fx1 + tableOf16(gyLow, gyHigh, h11, u11) * fy1;
+    const __m256 sx = (3.0f - 2.0f * fx) * fx * fx, sy = (3.0f - 2.0f * fy) * fy * fy;
+    const __m256 a = g00 + (g10 - g00) * sx;
+    const __m256 b = g01 + (g11 - g01) * sx;
+    return a + (b - a) * sy;
+}
+
+[[gnu::always_inline]] inline TW_AVX2 __m256 crestFractionRow(f64x8 p) {
+    constexpr double kInvTwoPi = 1.0 / 6.283185307179586;
+    const f64x8 u = p * kInvTwoPi + 0.5;
+    return narrow8(u - floorRow(u) - 0.5);
+}
+
+[[gnu::always_inline]] inline TW_AVX2 __m256 parabolaWave8(__m256 t) {
+    const __m256 absT = _mm256_and_ps(t, _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff)));
+    return 8.0f * t - 16.0f * t * absT;
+}
+
+// The crest of one domain's eight points, warped by their noise n.
+[[gnu::always_inline]] inline TW_AVX2 f64x8 crestRow(f64x8 px, f64x8 pz, __m256 n, __m256 sharp) {
+    const f64x8 warp = widen8(n);
+    const __m256 wu = parabolaWave8(crestFractionRow(px + warp)), wv = parabolaWave8(crestFractionRow(pz + warp));
+    const f64x8 d = 1.0 - widen8(_mm256_sqrt_ps(wu * wu + sharp)) * widen8(_mm256_sqrt_ps(wv * wv + sharp));
+    return d * d;
+}
+
+[[gnu::always_inline]] inline TW_AVX2 f64x8 rippleHeightRow(const WaterState& s, f64x8 x, f64x8 z) {
+    f64x8 sum = splat8(0.0);
+    if (!(s.rippleRadius > 0)) return sum;
+    const double* centre = s.rippleCentreWorld;
+    const double cyclesPerRadius = 3.141592653589793 * (1.0 / 6.283185307179586) * s.rippleFrequency;
+    const double mean = s.rippleProfileMean, height = s.rippleHeight;
+    const i64x8 absMask = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL,
+                           0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+    for (int i = 0; i < 9; ++i) {
+        const f64x8 dz = (z - (static_cast<double>(s.worldRippleZ[i]) + centre[2])) * s.rippleRadiusInv;
+        const f64x8 dx = (x - (centre[0] + static_cast<double>(s.worldRippleX[i]))) * s.rippleRadiusInv;
+        const f64x8 d2 = dx * dx + dz * dz;
+        const i64x8 inside = d2 < 1.0;  // false for NaN, as in the scalar test
+        const __m256i either = _mm256_or_si256(reinterpret_cast<__m256i>(__builtin_shufflevector(inside, inside, 0, 1, 2, 3)),
+                                               reinterpret_cast<__m256i>(__builtin_shufflevector(inside, inside, 4, 5, 6, 7)));
+        if (_mm256_testz_si256(either, either)) continue;  // most rays miss every ripple
+        const f64x8 r = widen8(_mm256_sqrt_ps(narrow8(d2)));
+        const f64x8 phi = r * cyclesPerRadius;
+        const f64x8 t = phi - floorRow(phi) - 0.5;
+        const f64x8 profile = 8.0 * t - 16.0 * t * reinterpret_cast<f64x8>(reinterpret_cast<i64x8>(t) & absMask) + 2.5;
+        const f64x8 fade = (1.0 - r) * 0.7;
+        const f64x8 term = (0.05 * profile * profile * profile + mean) * (fade * fade * 0.8) * height;
+        sum = inside ? sum + term : sum;
+    }
+    return sum;
+}
+
+// Eight points on processors with 256-bit lanes but not 512-bit ones: the noise of each
+// domain in one ymm of floats, the doubles in pairs of ymm.
+TW_AVX2 void waveLanesAvx2(const WaterState& s, const WaveLanes& lanes, int octaves, double (&out)[kWaveLanes]) {
+    if (octaves > 5) octaves = 5;
+    if (lanes.count <= 0) return;
+    LaneRows rows;
+    const int count = fillLaneRows(lanes, octaves, rows);
+    const NoiseTables& t = *s.noise;
+    f64x8 x, z;
+    __builtin_memcpy(&x, rows.x, sizeof x);
+    __builtin_memcpy(&z, rows.z, sizeof z);
+    f64x8 px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
+    const double shift = s.seed * 0.17 * 0.8;
+    double g = 0.16, a = s.waveAmplitude;
+    f64x8 sum = splat8(0.0);
+    for (int k = 0; k < octaves; ++k) {
+        const f64x8 pxk = (px + shift) * g, qxk = (qx - shift) * g;
+        const f64x8 pzk = (pz + shift) * g, qzk = (qz - shift) * g;
+        const f64x8 npx = 1.6 * px - 1.2 * pz, npz = 1.6 * pz + 1.2 * px;
+        const f64x8 nqx = 1.35 * qz - 1.45 * qx, nqz = -1.35 * qx - 1.45 * qz;
+        px = npx;
+        pz = npz;
+        qx = nqx;
+        qz = nqz;
+        g *= 1.9;
+
+        const __m256 sharp = _mm256_set1_ps(static_cast<float>(s.sharpness[k]));
+        const f64x8 shapeP = crestRow(pxk, pzk, cubicNoise8(t, narrow8(pxk), narrow8(pzk)), sharp);
+        const f64x8 shapeQ = crestRow(qxk, qzk, cubicNoise8(t, narrow8(qxk), narrow8(qzk)), sharp);
+        const f64x8 u = shapeP * s.shapeScale[k] + s.shapeOffset[k];
+        const f64x8 v = shapeQ * s.shapeScale[k] + s.shapeOffset[k];
+        f64x8 w;
+        __builtin_memcpy(&w, rows.weight[k], sizeof w);
+        // An octave of weight 0 adds nothing, not even a NaN from an unbounded domain.
+        sum = w != 0.0 ? sum + (u + v) * a * w : sum;
+        a *= s.octaveGain;
+    }
+    const f64x8 ripple = widen8(narrow8(rippleHeightRow(s, x, z)));
+    f64x8 y;
+    __builtin_memcpy(&y, rows.y, sizeof y);
+    const f64x8 result = y - (ripple + sum);
     for (int i = 0; i < count; ++i) out[i] = result[i];
 }
 
-#undef TW_AVX512
+#undef TW_AVX2
 
 }  // namespace
 #endif
@@ -619,7 +793,11 @@ bool waveLanesPathSupported(WaveLanesPath path) {
         case WaveLanesPath::kPlain:
             return true;
         case WaveLanesPath::kAvx2:
+#if defined(TW_WAVE_WIDE_LANES)
+            return __builtin_cpu_supports("avx2");
+#else
             return false;
+#endif
         case WaveLanesPath::kAvx512:
 #if defined(TW_WAVE_WIDE_LANES)
             return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
@@ -635,14 +813,16 @@ void waveHeightLanesOn(WaveLanesPath path, const WaterState& s, const WaveLanes&
                        double (&out)[kWaveLanes]) {
 #if defined(TW_WAVE_WIDE_LANES)
     if (path == WaveLanesPath::kAvx512) return waveLanesAvx512(s, lanes, octaves, out);
+    if (path == WaveLanesPath::kAvx2) return waveLanesAvx2(s, lanes, octaves, out);
 #endif
     waveLanesPlain(s, lanes, octaves, out);
 }
 
 void waveHeightLanes(const WaterState& s, const WaveLanes& lanes, int octaves, double (&out)[kWaveLanes]) {
     // The processor is asked once; the answer cannot change while the process runs.
-    static const WaveLanesPath widest =
-        waveLanesPathSupported(WaveLanesPath::kAvx512) ? WaveLanesPath::kAvx512 : WaveLanesPath::kPlain;
+    static const WaveLanesPath widest = waveLanesPathSupported(WaveLanesPath::kAvx512) ? WaveLanesPath::kAvx512
+                                        : waveLanesPathSupported(WaveLanesPath::kAvx2)   ? WaveLanesPath::kAvx2
+                                                                                         : WaveLanesPath::kPlain;
     waveHeightLanesOn(widest, s, lanes, octaves, out);
 }
 

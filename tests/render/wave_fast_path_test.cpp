@@ -319,6 +319,20 @@ TEST(WaveFastPath, LanesInsideTheRipplesMatch) {
     EXPECT_GT(rippled, 300);  // the ripple sum really was exercised
 }
 
+TEST(WaveFastPath, LanesAtSignedZerosMatch) {
+    // Seed 0 has no domain shift, so -0 coordinates reach the floors as -0.
+    LanesFixture fx(0);
+    WaveLanes lanes = fx.lanes(kWaveLanes);
+    const double zeros[kWaveLanes][2] = {{-0.0, -0.0}, {0.0, -0.0}, {-0.0, 0.0}, {0.0, 0.0},
+                                         {-1e-300, -0.0}, {-0.0, -1e-300}, {-1e-40, 1e-40}, {-2.0, -0.0}};
+    for (int i = 0; i < kWaveLanes; ++i) {
+        lanes.x[i] = zeros[i][0];
+        lanes.z[i] = zeros[i][1];
+        lanes.y[i] = i % 2 ? -0.0 : 0.0;
+    }
+    for (int octaves : {0, 1, 4, 5}) EXPECT_EQ(expectLanesMatch(fx.f.state, lanes, fx.weights, octaves, "zeros"), kWaveLanes);
+}
+
 TEST(WaveFastPath, LanesWithoutPointsOrOctavesTouchNothing) {
     LanesFixture fx(3);
     WaveLanes lanes = fx.lanes(0);
