@@ -143,38 +143,43 @@ struct FootprintCache {
 };
 
 // The footprint of a sub-sample from geometry probes half a pixel away on each side. The
-// four probes are traced together; the diagonal one only counts, and only leaves its mark
-// on the footprint cache, where one of the others left the sub-sample's region.
-Footprint probeFootprint(WaterState& s, const PixelRecord& sub, float x, float y) {
-    PixelRecord probe[4];  // (+,+), (+,-), (-,+), (-,-) half a pixel away
-    GeometryTask tasks[4];
-    const float ox[4] = {0.5f, 0.5f, -0.5f, -0.5f}, oy[4] = {0.5f, -0.5f, 0.5f, -0.5f};
-    FootprintCacheState afterThree{};
-    for (int i = 0; i < 4; ++i) {
-        const float px = x + ox[i], py = y + oy[i];
-        beginGeometry(s, tasks[i], probe[i], px, py, pixelKey(static_cast<int32_t>(px), static_cast<int32_t>(py)));
-        if (i == 2) afterThree = footprintCacheOf(s);
+// four probes are traced together (begun here, finished by the caller, possibly along with
+// other rays); the diagonal one only counts, and only leaves its mark on the footprint
+// cache, where one of the others left the sub-sample's region.
+struct Probes {
+    PixelRecord record[4];  // (+,+), (+,-), (-,+), (-,-) half a pixel away
+    FootprintCacheState afterThree;
+
+    void begin(WaterState& s, GeometryTask* tasks, float x, float y) {
+        const float ox[4] = {0.5f, 0.5f, -0.5f, -0.5f}, oy[4] = {0.5f, -0.5f, 0.5f, -0.5f};
+        for (int i = 0; i < 4; ++i) {
+            const float px = x + ox[i], py = y + oy[i];
+            beginGeometry(s, tasks[i], record[i], px, py, pixelKey(static_cast<int32_t>(px), static_cast<int32_t>(py)));
+            if (i == 2) afterThree = footprintCacheOf(s);
+        }
     }
-    finishGeometry(s, tasks, 4);
-    bool match[4];
-    for (int i = 0; i < 4; ++i) match[i] = sameRegion(probe[i], sub) && probe[i].sourceU != kNoSource;
-    if (match[0] && match[1] && match[2]) {
-        setFootprintCache(s, afterThree);
-        match[3] = false;
+
+    Footprint footprint(WaterState& s, const PixelRecord& sub) {
+        bool match[4];
+        for (int i = 0; i < 4; ++i) match[i] = sameRegion(record[i], sub) && record[i].sourceU != kNoSource;
+        if (match[0] && match[1] && match[2]) {
+            setFootprintCache(s, afterThree);
+            match[3] = false;
+        }
+        const bool wraps = sourceWraps(s);
+        Footprint f{0, 0, 0, 0};
+        auto delta = [&](int to, int from, float& du, float& dv) {
+            du = wrappedDelta(record[from].sourceU, record[to].sourceU, wraps);
+            dv = record[to].sourceV - record[from].sourceV;
+        };
+        // One-sided differences at region borders: only probes of the sub-sample's own region.
+        if (match[0] && match[2]) delta(0, 2, f.dux, f.dvx);
+        else if (match[1] && match[3]) delta(1, 3, f.dux, f.dvx);
+        if (match[0] && match[1]) delta(0, 1, f.duy, f.dvy);
+        else if (match[2] && match[3]) delta(2, 3, f.duy, f.dvy);
+        return f;
     }
-    const bool wraps = sourceWraps(s);
-    Footprint f{0, 0, 0, 0};
-    auto delta = [&](int to, int from, float& du, float& dv) {
-        du = wrappedDelta(probe[from].sourceU, probe[to].sourceU, wraps);
-        dv = probe[to].sourceV - probe[from].sourceV;
-    };
-    // One-sided differences at region borders: only probes of the sub-sample's own region.
-    if (match[0] && match[2]) delta(0, 2, f.dux, f.dvx);
-    else if (match[1] && match[3]) delta(1, 3, f.dux, f.dvx);
-    if (match[0] && match[1]) delta(0, 1, f.duy, f.dvy);
-    else if (match[2] && match[3]) delta(2, 3, f.duy, f.dvy);
-    return f;
-}
+};
 
 // Neighbouring supersampled pixels share sub-sample positions: a pixel's right-hand column
 // lies exactly where the next pixel of the row puts its left-hand column, and its bottom row
@@ -287,8 +292,15 @@ public:
             if (slot < cache_.count) {
                 f = cache_.footprint[slot];
             } else {
-                setFootprintCache(s_, truth_);
-                f = probeFootprint(s_, sub, p.x, p.y);
+                if (!probesTraced_) {
+                    setFootprintCache(s_, truth_);
+                    GeometryTask tasks[4];
+                    probes_.begin(s_, tasks, p.x, p.y);
+                    finishGeometry(s_, tasks, 4);
+                }
+                // The probes follow the sub-sample in the cache's order.
+                probesTraced_ = false;
+                f = probes_.footprint(s_, sub);
                 truth_ = footprintCacheOf(s_);
                 synced_ = false;  // the sub-samples traced ahead now need checking
                 if (cache_.count < 4) {
@@ -332,12 +344,15 @@ private:
     }
 
     // Plans and traces sub-samples from `from` on, from the cache as it truly stands there,
-    // until a group of rays is full.
+    // until a group of rays is full. The first sub-sample of a pixel always meets a new
+    // region, so its footprint probes are traced with it rather than ahead of rays that the
+    // probes' cache updates would spoil.
     void plan(int from) {
         setFootprintCache(s_, truth_);
         int tasks = 0;
         planned_ = from;
-        while (planned_ < count_ && tasks < raysAtOnce_) {
+        const bool firstWithProbes = from == 0 && raysAtOnce_ >= 5;
+        while (planned_ < count_ && tasks < raysAtOnce_ && !(firstWithProbes && planned_ > from)) {
             Sub& p = subs_[planned_];
             place(planned_);
             p.before = footprintCacheOf(s_);
@@ -352,6 +367,11 @@ private:
             }
             p.after = footprintCacheOf(s_);
             ++planned_;
+        }
+        if (firstWithProbes) {
+            probes_.begin(s_, tasks_ + tasks, subs_[from].x, subs_[from].y);
+            tasks += 4;
+            probesTraced_ = true;
         }
         finishGeometry(s_, tasks_, tasks);
         synced_ = true;
@@ -428,6 +448,8 @@ private:
     bool synced_ = true;   // their planned cache states are still the true ones
     FootprintCacheState truth_{};
     FootprintCache cache_;
+    Probes probes_;
+    bool probesTraced_ = false;  // probes_ already hold the next sub-sample's probes
     Sub subs_[kMaxSubs];
     GeometryTask tasks_[kWaveLanes];
 };
