@@ -189,6 +189,9 @@ inline void GatherWindow(const ImageBuffer& b, int32_t level, int32_t x, int32_t
 // pointSample without the AVX2 row pass, the form every x86-64 processor runs; the
 // samplers' tests hold the two to the same bits.
 PixelRgba PointSampleNarrow(const ImageBuffer& b, float lod, float u, float v);
+// footprintSample over PointSampleNarrow, the reference of the AVX2 footprint loop.
+PixelRgba FootprintSampleNarrow(const ImageBuffer& b, float u, float v, const Footprint& fp, float blur,
+                                float softness, const SamplingState& state);
 
 // The integer reduction of one whole job in its direct 6 x 6 form: what the job falls back
 // to when its scratch rows cannot be allocated, and the reference the separable form must

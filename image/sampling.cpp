@@ -769,4 +769,11 @@ PixelRgba footprintSample(const ImageBuffer& b, float u, float v, const Footprin
     return FootprintSampleWith<pointSample>(b, u, v, fp, blur, softness, state);
 }
 
+namespace image_detail {
+PixelRgba FootprintSampleNarrow(const ImageBuffer& b, float u, float v, const Footprint& fp, float blur,
+                                float softness, const SamplingState& state) {
+    return FootprintSampleWith<PointSampleNarrow>(b, u, v, fp, blur, softness, state);
+}
+}  // namespace image_detail
+
 }  // namespace tw

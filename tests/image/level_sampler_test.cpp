@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 #include "image/image_access.h"
 #include "image/image_buffer.h"
@@ -123,6 +124,125 @@ TEST(LevelSampler, WideRowPassGivesTheSameBitsAsTheNarrowOne) {
             ++compared;
         }
     EXPECT_EQ(compared, 98 * 90);
+}
+
+// A picture of the pattern at any size, with or without the apron, and its mip chain.
+test::BufferPtr PatternWithChain(int width, int height, bool apron, int32_t wrap) {
+    test::BufferPtr b = test::Make(width, height, kRgba8, apron);
+    if (!b) return b;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) writePixel(*b, 0, x, y, test::PatternColour(x, y));
+    b->wrap = wrap;
+    buildMipChain(*b);
+    return b;
+}
+
+struct PictureCase {
+    int width, height;
+    bool apron;
+};
+// Levels narrower than the window (1, 2, 3, 4 pixels), one-tile levels whose windows hang
+// over their border, levels of several tiles with and without the apron shifting the tile
+// borders, and tall and wide pictures whose coarse levels are one row or column of tiles.
+constexpr PictureCase kPictures[] = {{1, 1, false},  {2, 2, false},  {3, 3, true},    {4, 7, false},
+                                     {5, 5, true},   {6, 2, false},  {530, 67, false}, {511, 40, true},
+                                     {37, 1100, true}, {1030, 9, false}};
+constexpr int32_t kWrapFlags[] = {kWrapNone, kWrapBoth, kWrapHorizontal, kWrapNoMips};
+
+// The AVX2 8-bit sampler places its windows its own way (inside a tile, over the border of
+// a one-tile level, across tiles) and filters two levels in one pass; each of those must
+// give the plain sampler's bits, for every edge mode, with positions far outside the
+// picture, whole and fractional levels, and levels of detail that are out of range.
+TEST(LevelSampler, WideSamplerGivesThePlainBitsOnEveryPathAndEdgeMode) {
+    const int32_t edgeModes[] = {kEdgeNoSample, kEdgeFoldBlur, kEdgeClamp,    kEdgeWrapU,
+                                 kEdgeWrapBoth, kEdgeWrapBothToo, kEdgeMirrorRows};
+    int compared = 0, nonZero = 0;
+    for (const PictureCase& pc : kPictures) {
+        for (const int32_t wrap : kWrapFlags) {
+            test::BufferPtr b = PatternWithChain(pc.width, pc.height, pc.apron, wrap);
+            ASSERT_TRUE(b);
+            for (int i = 0; i <= 70; ++i) {
+                for (int j = 0; j <= 50; ++j) {
+                    // -0.3 .. 1.3 in both axes, stepping through every kernel phase.
+                    const float u = -0.3f + float(i) * (1.6f / 70.0f) + float(j % 7) * 0.00031f;
+                    const float v = -0.3f + float(j) * (1.6f / 50.0f) + float(i % 5) * 0.00047f;
+                    const float lod = float((i * 7 + j * 3) % (4 * b->top_level + 7)) * 0.25f - 0.5f;
+                    b->edge_mode = edgeModes[(i + j) % 7];
+                    const PixelRgba wide = pointSample(*b, lod, u, v);
+                    const PixelRgba narrow = image_detail::PointSampleNarrow(*b, lod, u, v);
+                    ASSERT_EQ(0, std::memcmp(&wide, &narrow, sizeof wide))
+                        << pc.width << " x " << pc.height << (pc.apron ? " with apron" : "") << ", wrap " << wrap
+                        << ", edge mode " << b->edge_mode << ", lod " << lod << " at " << u << ", " << v << ": "
+                        << wide.r << " " << wide.g << " " << wide.b << " " << wide.a << " against " << narrow.r
+                        << " " << narrow.g << " " << narrow.b << " " << narrow.a;
+                    ++compared;
+                    nonZero += wide.a > 0.0f;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(compared, int(std::size(kPictures) * std::size(kWrapFlags)) * 71 * 51);
+    EXPECT_GT(nonZero, compared / 2);  // most positions sample something
+}
+
+// The smallest levels against the integer sum itself: every window of a 1 x 1 to 5 x 5
+// level hangs over its border, most of them on both sides.
+TEST(LevelSampler, TinyLevelsMatchTheIntegerSumUnderEveryWrapFlag) {
+    for (int size = 1; size <= 5; ++size) {
+        for (const int32_t wrap : {kWrapNone, kWrapBoth, kWrapHorizontal}) {
+            test::BufferPtr b = PatternWithChain(size, size + 1, size % 2 == 1, wrap);
+            ASSERT_TRUE(b);
+            b->edge_mode = kEdgeClamp;
+            for (int i = 0; i <= 40; ++i)
+                for (int j = 0; j <= 40; ++j) {
+                    const float u = float(i) / 40.0f, v = std::min(0.999f, float(j) / 40.0f);
+                    const PixelRgba got = pointSample(*b, 0.0f, u, v), want = IntegerSum(*b, u, v);
+                    ASSERT_NEAR(got.r, want.r, 2e-6f) << size << " wrap " << wrap << " at " << u << ", " << v;
+                    ASSERT_NEAR(got.g, want.g, 2e-6f) << size << " wrap " << wrap << " at " << u << ", " << v;
+                    ASSERT_NEAR(got.b, want.b, 2e-6f) << size << " wrap " << wrap << " at " << u << ", " << v;
+                    ASSERT_NEAR(got.a, want.a, 2e-6f) << size << " wrap " << wrap << " at " << u << ", " << v;
+                }
+        }
+    }
+}
+
+// The footprint loop of 8-bit pictures runs in AVX2 code of its own: with jitter, the
+// mirror line, many taps and taps beyond the picture it must give the plain loop's bits.
+TEST(LevelSampler, WideFootprintLoopGivesThePlainBits) {
+    int32_t permutation[512];
+    for (int i = 0; i < 512; ++i) permutation[i] = (i * 151 + 17) & 255;
+    int compared = 0, anisotropic = 0;
+    for (const PictureCase& pc : kPictures) {
+        test::BufferPtr b = PatternWithChain(pc.width, pc.height, pc.apron, kWrapHorizontal);
+        ASSERT_TRUE(b);
+        b->edge_mode = kEdgeFoldBlur;
+        const float px = 1.0f / float(pc.width), py = 1.0f / float(pc.height);
+        for (int k = 0; k < 400; ++k) {
+            SamplingState state;
+            state.max_taps = 1 + k % 50;
+            state.jitter_taps = uint8_t(k % 3 != 0);
+            state.permutation = permutation;
+            if (k % 4 == 1) {  // a tilted waterline through the middle
+                const float line[6] = {0.9f, 0.2f, 0.05f, 0.5f, 0.95f, 0.7f};
+                std::memcpy(state.mirror_line, line, sizeof line);
+            }
+            state.isotropic_lod = uint8_t(k % 17 == 0);
+            // Footprints from under a pixel to tens of pixels long, turned every way.
+            const float angle = float(k) * 0.37f, length = 0.3f + float(k % 23) * 1.7f, width = 0.4f + float(k % 5) * 0.6f;
+            const Footprint fp{length * std::cos(angle) * px, length * std::sin(angle) * py,
+                               -width * std::sin(angle) * px, width * std::cos(angle) * py};
+            const float u = -0.2f + float(k % 29) * 0.05f, v = -0.25f + float(k % 31) * 0.047f;
+            const float blur = float(k % 6) * 0.15f, softness = float(k % 4) * 0.3f;
+            const PixelRgba wide = footprintSample(*b, u, v, fp, blur, softness, state);
+            const PixelRgba narrow = image_detail::FootprintSampleNarrow(*b, u, v, fp, blur, softness, state);
+            ASSERT_EQ(0, std::memcmp(&wide, &narrow, sizeof wide))
+                << pc.width << " x " << pc.height << ", footprint " << k << ": " << wide.r << " against " << narrow.r;
+            ++compared;
+            anisotropic += length > 1.25f * width;
+        }
+    }
+    EXPECT_EQ(compared, int(std::size(kPictures)) * 400);
+    EXPECT_GT(anisotropic, compared / 2);
 }
 
 }  // namespace
