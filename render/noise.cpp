@@ -623,30 +623,46 @@ TW_AVX512 void waveLanesAvx512(const WaterState& s, const WaveLanes& lanes, int 
 #undef TW_AVX512
 
 #define TW_AVX2 __attribute__((target("avx2")))
-// Rows of eight doubles pass between helpers that are always inlined, so the warning that
-// such values would be passed differently with 512-bit registers concerns no real call. GCC
-// reports it at the end of the file, so it stays off from here on.
-#pragma GCC diagnostic ignored "-Wpsabi"
 
-typedef double f64x8 __attribute__((vector_size(64)));
-typedef int64_t i64x8 __attribute__((vector_size(64)));
+// A row of eight doubles in two ymm registers, with the arithmetic the kernel needs; each
+// operation is the plain one applied to both halves.
+struct Row {
+    __m256d low, high;
+};
+#define TW_ROW_OP(op, intrinsic)                                                                              \
+    [[gnu::always_inline]] inline TW_AVX2 Row operator op(Row a, Row b) {                                     \
+        return {intrinsic(a.low, b.low), intrinsic(a.high, b.high)};                                          \
+    }                                                                                                         \
+    [[gnu::always_inline]] inline TW_AVX2 Row operator op(Row a, double b) {                                  \
+        const __m256d v = _mm256_set1_pd(b);                                                                  \
+        return {intrinsic(a.low, v), intrinsic(a.high, v)};                                                   \
+    }                                                                                                         \
+    [[gnu::always_inline]] inline TW_AVX2 Row operator op(double a, Row b) {                                  \
+        const __m256d v = _mm256_set1_pd(a);                                                                  \
+        return {intrinsic(v, b.low), intrinsic(v, b.high)};                                                   \
+    }
+TW_ROW_OP(+, _mm256_add_pd)
+TW_ROW_OP(-, _mm256_sub_pd)
+TW_ROW_OP(*, _mm256_mul_pd)
+#undef TW_ROW_OP
 
-// Rows of eight doubles live in two ymm registers; these split and join them.
-[[gnu::always_inline]] inline TW_AVX2 __m256d lowHalf(f64x8 v) { return __builtin_shufflevector(v, v, 0, 1, 2, 3); }
-[[gnu::always_inline]] inline TW_AVX2 __m256d highHalf(f64x8 v) { return __builtin_shufflevector(v, v, 4, 5, 6, 7); }
-[[gnu::always_inline]] inline TW_AVX2 f64x8 joinHalves(__m256d low, __m256d high) {
-    return __builtin_shufflevector(low, high, 0, 1, 2, 3, 4, 5, 6, 7);
+[[gnu::always_inline]] inline TW_AVX2 Row loadRow(const double* p) { return {_mm256_loadu_pd(p), _mm256_loadu_pd(p + 4)}; }
+[[gnu::always_inline]] inline TW_AVX2 Row splatRow(double v) { return {_mm256_set1_pd(v), _mm256_set1_pd(v)}; }
+[[gnu::always_inline]] inline TW_AVX2 __m256 narrow8(Row v) {
+    return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm256_cvtpd_ps(v.low)), _mm256_cvtpd_ps(v.high), 1);
 }
-[[gnu::always_inline]] inline TW_AVX2 f64x8 splat8(double v) { return f64x8{v, v, v, v, v, v, v, v}; }
-[[gnu::always_inline]] inline TW_AVX2 __m256 narrow8(f64x8 v) {
-    return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm256_cvtpd_ps(lowHalf(v))), _mm256_cvtpd_ps(highHalf(v)), 1);
-}
-[[gnu::always_inline]] inline TW_AVX2 f64x8 widen8(__m256 v) {
-    return joinHalves(_mm256_cvtps_pd(_mm256_castps256_ps128(v)), _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1)));
+[[gnu::always_inline]] inline TW_AVX2 Row widen8(__m256 v) {
+    return {_mm256_cvtps_pd(_mm256_castps256_ps128(v)), _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1))};
 }
 // Exact floor of a row; see floor8 on why a -0 floor may stay -0 here.
-[[gnu::always_inline]] inline TW_AVX2 f64x8 floorRow(f64x8 v) {
-    return joinHalves(_mm256_floor_pd(lowHalf(v)), _mm256_floor_pd(highHalf(v)));
+[[gnu::always_inline]] inline TW_AVX2 Row floorRow(Row v) { return {_mm256_floor_pd(v.low), _mm256_floor_pd(v.high)}; }
+[[gnu::always_inline]] inline TW_AVX2 Row absRow(Row v) {
+    const __m256d magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7fffffffffffffffLL));
+    return {_mm256_and_pd(v.low, magnitude), _mm256_and_pd(v.high, magnitude)};
+}
+// Lanes where `mask` is set take `yes`, the others `no`.
+[[gnu::always_inline]] inline TW_AVX2 Row selectRow(Row mask, Row yes, Row no) {
+    return {_mm256_blendv_pd(no.low, yes.low, mask.low), _mm256_blendv_pd(no.high, yes.high, mask.high)};
 }
 
 [[gnu::always_inline]] inline TW_AVX2 __m256 upperHalfOf16(__m256i h) {
@@ -693,9 +709,9 @@ typedef int64_t i64x8 __attribute__((vector_size(64)));
     return a + (b - a) * sy;
 }
 
-[[gnu::always_inline]] inline TW_AVX2 __m256 crestFractionRow(f64x8 p) {
+[[gnu::always_inline]] inline TW_AVX2 __m256 crestFractionRow(Row p) {
     constexpr double kInvTwoPi = 1.0 / 6.283185307179586;
-    const f64x8 u = p * kInvTwoPi + 0.5;
+    const Row u = p * kInvTwoPi + 0.5;
     return narrow8(u - floorRow(u) - 0.5);
 }
 
@@ -705,36 +721,34 @@ typedef int64_t i64x8 __attribute__((vector_size(64)));
 }
 
 // The crest of one domain's eight points, warped by their noise n.
-[[gnu::always_inline]] inline TW_AVX2 f64x8 crestRow(f64x8 px, f64x8 pz, __m256 n, __m256 sharp) {
-    const f64x8 warp = widen8(n);
+[[gnu::always_inline]] inline TW_AVX2 Row crestRow(Row px, Row pz, __m256 n, __m256 sharp) {
+    const Row warp = widen8(n);
     const __m256 wu = parabolaWave8(crestFractionRow(px + warp)), wv = parabolaWave8(crestFractionRow(pz + warp));
-    const f64x8 d = 1.0 - widen8(_mm256_sqrt_ps(wu * wu + sharp)) * widen8(_mm256_sqrt_ps(wv * wv + sharp));
+    const Row d = 1.0 - widen8(_mm256_sqrt_ps(wu * wu + sharp)) * widen8(_mm256_sqrt_ps(wv * wv + sharp));
     return d * d;
 }
 
-[[gnu::always_inline]] inline TW_AVX2 f64x8 rippleHeightRow(const WaterState& s, f64x8 x, f64x8 z) {
-    f64x8 sum = splat8(0.0);
+[[gnu::always_inline]] inline TW_AVX2 Row rippleHeightRow(const WaterState& s, Row x, Row z) {
+    Row sum = splatRow(0.0);
     if (!(s.rippleRadius > 0)) return sum;
     const double* centre = s.rippleCentreWorld;
     const double cyclesPerRadius = 3.141592653589793 * (1.0 / 6.283185307179586) * s.rippleFrequency;
     const double mean = s.rippleProfileMean, height = s.rippleHeight;
-    const i64x8 absMask = {0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL,
-                           0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL, 0x7fffffffffffffffLL};
+    const __m256d one = _mm256_set1_pd(1.0);
     for (int i = 0; i < 9; ++i) {
-        const f64x8 dz = (z - (static_cast<double>(s.worldRippleZ[i]) + centre[2])) * s.rippleRadiusInv;
-        const f64x8 dx = (x - (centre[0] + static_cast<double>(s.worldRippleX[i]))) * s.rippleRadiusInv;
-        const f64x8 d2 = dx * dx + dz * dz;
-        const i64x8 inside = d2 < 1.0;  // false for NaN, as in the scalar test
-        const __m256i either = _mm256_or_si256(reinterpret_cast<__m256i>(__builtin_shufflevector(inside, inside, 0, 1, 2, 3)),
-                                               reinterpret_cast<__m256i>(__builtin_shufflevector(inside, inside, 4, 5, 6, 7)));
-        if (_mm256_testz_si256(either, either)) continue;  // most rays miss every ripple
-        const f64x8 r = widen8(_mm256_sqrt_ps(narrow8(d2)));
-        const f64x8 phi = r * cyclesPerRadius;
-        const f64x8 t = phi - floorRow(phi) - 0.5;
-        const f64x8 profile = 8.0 * t - 16.0 * t * reinterpret_cast<f64x8>(reinterpret_cast<i64x8>(t) & absMask) + 2.5;
-        const f64x8 fade = (1.0 - r) * 0.7;
-        const f64x8 term = (0.05 * profile * profile * profile + mean) * (fade * fade * 0.8) * height;
-        sum = inside ? sum + term : sum;
+        const Row dz = (z - (static_cast<double>(s.worldRippleZ[i]) + centre[2])) * s.rippleRadiusInv;
+        const Row dx = (x - (centre[0] + static_cast<double>(s.worldRippleX[i]))) * s.rippleRadiusInv;
+        const Row d2 = dx * dx + dz * dz;
+        // False for NaN, as in the scalar test.
+        const Row inside = {_mm256_cmp_pd(d2.low, one, _CMP_LT_OQ), _mm256_cmp_pd(d2.high, one, _CMP_LT_OQ)};
+        if (_mm256_movemask_pd(_mm256_or_pd(inside.low, inside.high)) == 0) continue;  // most rays miss every ripple
+        const Row r = widen8(_mm256_sqrt_ps(narrow8(d2)));
+        const Row phi = r * cyclesPerRadius;
+        const Row t = phi - floorRow(phi) - 0.5;
+        const Row profile = 8.0 * t - 16.0 * t * absRow(t) + 2.5;
+        const Row fade = (1.0 - r) * 0.7;
+        const Row term = (0.05 * profile * profile * profile + mean) * (fade * fade * 0.8) * height;
+        sum = selectRow(inside, sum + term, sum);
     }
     return sum;
 }
@@ -747,18 +761,17 @@ TW_AVX2 void waveLanesAvx2(const WaterState& s, const WaveLanes& lanes, int octa
     LaneRows rows;
     const int count = fillLaneRows(lanes, octaves, rows);
     const NoiseTables& t = *s.noise;
-    f64x8 x, z;
-    __builtin_memcpy(&x, rows.x, sizeof x);
-    __builtin_memcpy(&z, rows.z, sizeof z);
-    f64x8 px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
+    const Row x = loadRow(rows.x), z = loadRow(rows.z);
+    Row px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
     const double shift = s.seed * 0.17 * 0.8;
     double g = 0.16, a = s.waveAmplitude;
-    f64x8 sum = splat8(0.0);
+    Row sum = splatRow(0.0);
+    const __m256d zero = _mm256_setzero_pd();
     for (int k = 0; k < octaves; ++k) {
-        const f64x8 pxk = (px + shift) * g, qxk = (qx - shift) * g;
-        const f64x8 pzk = (pz + shift) * g, qzk = (qz - shift) * g;
-        const f64x8 npx = 1.6 * px - 1.2 * pz, npz = 1.6 * pz + 1.2 * px;
-        const f64x8 nqx = 1.35 * qz - 1.45 * qx, nqz = -1.35 * qx - 1.45 * qz;
+        const Row pxk = (px + shift) * g, qxk = (qx - shift) * g;
+        const Row pzk = (pz + shift) * g, qzk = (qz - shift) * g;
+        const Row npx = 1.6 * px - 1.2 * pz, npz = 1.6 * pz + 1.2 * px;
+        const Row nqx = 1.35 * qz - 1.45 * qx, nqz = -1.35 * qx - 1.45 * qz;
         px = npx;
         pz = npz;
         qx = nqx;
@@ -766,21 +779,22 @@ TW_AVX2 void waveLanesAvx2(const WaterState& s, const WaveLanes& lanes, int octa
         g *= 1.9;
 
         const __m256 sharp = _mm256_set1_ps(static_cast<float>(s.sharpness[k]));
-        const f64x8 shapeP = crestRow(pxk, pzk, cubicNoise8(t, narrow8(pxk), narrow8(pzk)), sharp);
-        const f64x8 shapeQ = crestRow(qxk, qzk, cubicNoise8(t, narrow8(qxk), narrow8(qzk)), sharp);
-        const f64x8 u = shapeP * s.shapeScale[k] + s.shapeOffset[k];
-        const f64x8 v = shapeQ * s.shapeScale[k] + s.shapeOffset[k];
-        f64x8 w;
-        __builtin_memcpy(&w, rows.weight[k], sizeof w);
+        const Row shapeP = crestRow(pxk, pzk, cubicNoise8(t, narrow8(pxk), narrow8(pzk)), sharp);
+        const Row shapeQ = crestRow(qxk, qzk, cubicNoise8(t, narrow8(qxk), narrow8(qzk)), sharp);
+        const Row u = shapeP * s.shapeScale[k] + s.shapeOffset[k];
+        const Row v = shapeQ * s.shapeScale[k] + s.shapeOffset[k];
+        const Row w = loadRow(rows.weight[k]);
         // An octave of weight 0 adds nothing, not even a NaN from an unbounded domain.
-        sum = w != 0.0 ? sum + (u + v) * a * w : sum;
+        const Row weighted = {_mm256_cmp_pd(w.low, zero, _CMP_NEQ_UQ), _mm256_cmp_pd(w.high, zero, _CMP_NEQ_UQ)};
+        sum = selectRow(weighted, sum + (u + v) * a * w, sum);
         a *= s.octaveGain;
     }
-    const f64x8 ripple = widen8(narrow8(rippleHeightRow(s, x, z)));
-    f64x8 y;
-    __builtin_memcpy(&y, rows.y, sizeof y);
-    const f64x8 result = y - (ripple + sum);
-    for (int i = 0; i < count; ++i) out[i] = result[i];
+    const Row ripple = widen8(narrow8(rippleHeightRow(s, x, z)));
+    const Row result = loadRow(rows.y) - (ripple + sum);
+    alignas(32) double lanesOut[kWaveLanes];
+    _mm256_store_pd(lanesOut, result.low);
+    _mm256_store_pd(lanesOut + 4, result.high);
+    for (int i = 0; i < count; ++i) out[i] = lanesOut[i];
 }
 
 #undef TW_AVX2

@@ -317,6 +317,19 @@ TEST(WaveFastPath, LanesInsideTheRipplesMatch) {
         if (::testing::Test::HasFailure()) return;
     }
     EXPECT_GT(rippled, 300);  // the ripple sum really was exercised
+    // One lane among the ripples and the rest far from them, in every position: a kernel
+    // that decides from some of the lanes whether any ripple is near loses that lane's.
+    for (int inside = 0; inside < kWaveLanes; ++inside) {
+        WaveLanes lanes = fx.lanes(kWaveLanes);
+        for (int i = 0; i < kWaveLanes; ++i) {
+            const double away = i == inside ? 0.0 : 40.0 * s.rippleRadius;
+            lanes.x[i] = s.rippleCentreWorld[0] + 0.05 * s.rippleRadius * i + away;
+            lanes.z[i] = s.rippleCentreWorld[2] + 0.03 * s.rippleRadius;
+            lanes.y[i] = 0.1;
+        }
+        ASSERT_NE(rippleHeight(lanes.x[inside], lanes.z[inside], s), 0);
+        expectLanesMatch(s, lanes, fx.weights, 4, "only lane " + std::to_string(inside) + " among the ripples");
+    }
 }
 
 TEST(WaveFastPath, LanesAtSignedZerosMatch) {
