@@ -148,7 +148,7 @@ struct FootprintCache {
 // cache, where one of the others left the sub-sample's region.
 struct Probes {
     PixelRecord record[4];  // (+,+), (+,-), (-,+), (-,-) half a pixel away
-    FootprintCacheState afterThree;
+    FootprintCacheState afterThree, afterFour;  // the cache without and with the diagonal one
 
     void begin(WaterState& s, GeometryTask* tasks, float x, float y) {
         const float ox[4] = {0.5f, 0.5f, -0.5f, -0.5f}, oy[4] = {0.5f, -0.5f, 0.5f, -0.5f};
@@ -157,15 +157,16 @@ struct Probes {
             beginGeometry(s, tasks[i], record[i], px, py, pixelKey(static_cast<int32_t>(px), static_cast<int32_t>(py)));
             if (i == 2) afterThree = footprintCacheOf(s);
         }
+        afterFour = footprintCacheOf(s);
     }
 
+    // The footprint, once the probes are traced; leaves the cache as the probes that count do.
     Footprint footprint(WaterState& s, const PixelRecord& sub) {
         bool match[4];
         for (int i = 0; i < 4; ++i) match[i] = sameRegion(record[i], sub) && record[i].sourceU != kNoSource;
-        if (match[0] && match[1] && match[2]) {
-            setFootprintCache(s, afterThree);
-            match[3] = false;
-        }
+        const bool diagonal = !(match[0] && match[1] && match[2]);
+        setFootprintCache(s, diagonal ? afterFour : afterThree);
+        if (!diagonal) match[3] = false;
         const bool wraps = sourceWraps(s);
         Footprint f{0, 0, 0, 0};
         auto delta = [&](int to, int from, float& du, float& dv) {
@@ -293,10 +294,15 @@ public:
                 f = cache_.footprint[slot];
             } else {
                 if (!probesTraced_) {
-                    setFootprintCache(s_, truth_);
-                    GeometryTask tasks[4];
-                    probes_.begin(s_, tasks, p.x, p.y);
-                    finishGeometry(s_, tasks, 4);
+                    if (planned_ == k + 1) {
+                        // Nothing traced ahead: the next sub-samples fill the probes' group.
+                        plan(k + 1, true);
+                    } else {
+                        setFootprintCache(s_, truth_);
+                        GeometryTask tasks[4];
+                        probes_.begin(s_, tasks, p.x, p.y);
+                        finishGeometry(s_, tasks, 4);
+                    }
                 }
                 // The probes follow the sub-sample in the cache's order.
                 probesTraced_ = false;
@@ -347,9 +353,17 @@ private:
     // until a group of rays is full. The first sub-sample of a pixel always meets a new
     // region, so its footprint probes are traced with it rather than ahead of rays that the
     // probes' cache updates would spoil.
-    void plan(int from) {
+    // With `probesFirst`, the probes of sub-sample from - 1 lead the group; the sub-samples
+    // after them are planned as if all four probes left their mark on the cache, and are
+    // checked once the probes' results tell.
+    void plan(int from, bool probesFirst = false) {
         setFootprintCache(s_, truth_);
         int tasks = 0;
+        if (probesFirst) {
+            probes_.begin(s_, tasks_, subs_[from - 1].x, subs_[from - 1].y);
+            tasks = 4;
+            probesTraced_ = true;
+        }
         planned_ = from;
         const bool firstWithProbes = from == 0 && raysAtOnce_ >= 5;
         while (planned_ < count_ && tasks < raysAtOnce_ && !(firstWithProbes && planned_ > from)) {
@@ -374,7 +388,7 @@ private:
             probesTraced_ = true;
         }
         finishGeometry(s_, tasks_, tasks);
-        synced_ = true;
+        synced_ = !probesFirst;
     }
 
     // Whether planned sub-sample k still holds under the true cache; leaves the cache as
