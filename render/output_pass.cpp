@@ -351,11 +351,10 @@ private:
 
     // Plans and traces sub-samples from `from` on, from the cache as it truly stands there,
     // until a group of rays is full. The first sub-sample of a pixel always meets a new
-    // region, so its footprint probes are traced with it rather than ahead of rays that the
-    // probes' cache updates would spoil.
-    // With `probesFirst`, the probes of sub-sample from - 1 lead the group; the sub-samples
-    // after them are planned as if all four probes left their mark on the cache, and are
-    // checked once the probes' results tell.
+    // region, so its footprint probes are traced right after it, in the same group.
+    // With `probesFirst`, the probes of sub-sample from - 1 lead the group. Sub-samples after
+    // probes are planned as if all four probes left their mark on the cache, and are checked
+    // once the probes' results tell.
     void plan(int from, bool probesFirst = false) {
         setFootprintCache(s_, truth_);
         int tasks = 0;
@@ -365,8 +364,8 @@ private:
             probesTraced_ = true;
         }
         planned_ = from;
-        const bool firstWithProbes = from == 0 && raysAtOnce_ >= 5;
-        while (planned_ < count_ && tasks < raysAtOnce_ && !(firstWithProbes && planned_ > from)) {
+        bool speculative = probesFirst;
+        while (planned_ < count_ && tasks < raysAtOnce_) {
             Sub& p = subs_[planned_];
             place(planned_);
             p.before = footprintCacheOf(s_);
@@ -380,15 +379,15 @@ private:
                 beginGeometry(s_, tasks_[tasks++], p.record, p.x, p.y, p.key);
             }
             p.after = footprintCacheOf(s_);
-            ++planned_;
-        }
-        if (firstWithProbes) {
-            probes_.begin(s_, tasks_ + tasks, subs_[from].x, subs_[from].y);
-            tasks += 4;
-            probesTraced_ = true;
+            if (planned_++ == 0 && tasks + 4 <= raysAtOnce_) {
+                // The first sub-sample always meets a new region: its probes come next.
+                probes_.begin(s_, tasks_ + tasks, p.x, p.y);
+                tasks += 4;
+                probesTraced_ = speculative = true;
+            }
         }
         finishGeometry(s_, tasks_, tasks);
-        synced_ = !probesFirst;
+        synced_ = !speculative;
     }
 
     // Whether planned sub-sample k still holds under the true cache; leaves the cache as
