@@ -294,15 +294,9 @@ public:
                 f = cache_.footprint[slot];
             } else {
                 if (!probesTraced_) {
-                    if (planned_ == k + 1) {
-                        // Nothing traced ahead: the next sub-samples fill the probes' group.
-                        plan(k + 1, true);
-                    } else {
-                        setFootprintCache(s_, truth_);
-                        GeometryTask tasks[4];
-                        probes_.begin(s_, tasks, p.x, p.y);
-                        finishGeometry(s_, tasks, 4);
-                    }
+                    // The next sub-samples fill the probes' group; any traced ahead of the
+                    // probes are traced again after them.
+                    plan(k + 1, true);
                 }
                 // The probes follow the sub-sample in the cache's order.
                 probesTraced_ = false;
