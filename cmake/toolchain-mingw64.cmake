@@ -43,6 +43,13 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# 64-bit Windows only promises 16-byte stack alignment and GCC cannot realign the stack
+# there, so 256- and 512-bit values it spills in the wide-lane paths chosen at run time may
+# sit misaligned: have the assembler write every aligned vector move as an unaligned one,
+# which costs nothing on aligned data and cannot fault on the rest.
+set(CMAKE_C_FLAGS_INIT "-Wa,-muse-unaligned-vector-move")
+set(CMAKE_CXX_FLAGS_INIT "-Wa,-muse-unaligned-vector-move")
+
 # The module must load on a bare Windows: the C++ run-time, libgcc and winpthread go inside
 # it instead of arriving as DLLs an editor's machine does not have.
 set(_tw_static_link "-static -static-libgcc -static-libstdc++")
