@@ -390,6 +390,16 @@ inline void SettleColumns(Window& w) {
         for (int r = 0; r < kTaps; ++r) w.rows[r] += first;
 }
 
+// The general window code and the gathering level sampler, kept out of line so that the
+// flattened footprint loop below holds only the common paths.
+__attribute__((noinline)) bool WindowRowsOutOfLine(const ImageBuffer& b, int32_t level, int32_t x, int32_t y,
+                                                   const uint8_t** rows, size_t* offsets) {
+    return image_detail::WindowRows(b, level, x, y, kTaps, rows, offsets);
+}
+__attribute__((noinline)) f32x4 SampleLevelOutOfLine(const ImageBuffer& b, int32_t level, float u, float v) {
+    return SampleLevel<true>(b, level, u, v);
+}
+
 // Indices first .. first + 4 (the last repeated in lanes 5..7) brought back into 0..size-1,
 // by clamping or by one turn around.
 __attribute__((target("avx2"))) inline __m256i BringBack(int32_t first, int32_t size, bool wrap) {
@@ -414,17 +424,45 @@ __attribute__((target("avx2"))) inline bool PlaceOverhangingWindow(const ImageBu
     const __m256i columns = _mm256_slli_epi32(_mm256_sub_epi32(BringBack(x, l.width, wrapX), _mm256_set1_epi32(t.x)), 2);
     const __m256i rows = _mm256_mullo_epi32(_mm256_sub_epi32(BringBack(y, l.height, wrapY), _mm256_set1_epi32(t.y)),
                                             _mm256_set1_epi32(t.width * 4));
-    alignas(32) int32_t rowBytes[8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(rowBytes), rows);
-    for (int r = 0; r < kTaps; ++r) w.rows[r] = t.pixels + rowBytes[r];
+    if constexpr (sizeof(void*) == 8) {
+        // Row pointers 0..3 in one 256-bit store, the fifth on its own.
+        const __m256i pointers = _mm256_add_epi64(_mm256_set1_epi64x(int64_t(reinterpret_cast<intptr_t>(t.pixels))),
+                                                  _mm256_cvtepi32_epi64(_mm256_castsi256_si128(rows)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(w.rows), pointers);
+        w.rows[4] = t.pixels + _mm_cvtsi128_si32(_mm256_extracti128_si256(rows, 1));
+    } else {
+        alignas(32) int32_t rowBytes[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(rowBytes), rows);
+        for (int r = 0; r < kTaps; ++r) w.rows[r] = t.pixels + rowBytes[r];
+    }
     w.offsets = _mm256_castsi256_si128(columns);
     w.offset4 = _mm_cvtsi128_si32(_mm256_extracti128_si256(columns, 1));
     SettleColumns(w);
     return true;
 }
 
+// Row pointers of a one-tile level for rows y .. y + 4 clamped to the level, each pointing
+// where `first` points in the tile's first row.
+__attribute__((target("avx2"))) inline void PlaceClampedRows(const ImageTile& t, int32_t height, int32_t y,
+                                                             const uint8_t* first, Window& w) {
+    const int32_t rowBytes = t.width * 4;
+    if constexpr (sizeof(void*) == 8) {
+        const __m128i rows = _mm_min_epi32(
+            _mm_max_epi32(_mm_add_epi32(_mm_set1_epi32(y), _mm_setr_epi32(0, 1, 2, 3)), _mm_setzero_si128()),
+            _mm_set1_epi32(height - 1));
+        const __m128i bytes = _mm_mullo_epi32(_mm_sub_epi32(rows, _mm_set1_epi32(t.y)), _mm_set1_epi32(rowBytes));
+        const __m256i pointers = _mm256_add_epi64(_mm256_set1_epi64x(int64_t(reinterpret_cast<intptr_t>(first))),
+                                                  _mm256_cvtepi32_epi64(bytes));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(w.rows), pointers);
+        w.rows[4] = first + size_t(image_detail::ClampIndex(y + kTaps - 1, height) - t.y) * size_t(rowBytes);
+    } else {
+        for (int r = 0; r < kTaps; ++r)
+            w.rows[r] = first + size_t(image_detail::ClampIndex(y + r, height) - t.y) * size_t(rowBytes);
+    }
+}
+
 // The window around the lookup's pixel. False when its columns come from two tile columns.
-__attribute__((target("avx2"))) inline bool PlaceWindow(const ImageBuffer& b, int32_t level, const Spot& s,
+__attribute__((target("avx2"), always_inline)) inline bool PlaceWindow(const ImageBuffer& b, int32_t level, const Spot& s,
                                                         Window& w) {
     static_assert((kTileSize & (kTileSize - 1)) == 0, "tile indices are taken by shifting");
     const ImageLevel& l = b.levels[level];
@@ -441,11 +479,31 @@ __attribute__((target("avx2"))) inline bool PlaceWindow(const ImageBuffer& b, in
             w.sideBySide = true;
             return true;
         }
-    } else if (l.tile_columns == 1 && l.tile_rows == 1 && PlaceOverhangingWindow(b, l, x, y, w)) {
-        return true;
+    } else if (l.tile_columns == 1 && l.tile_rows == 1) {
+        // Most windows that hang over a level's border do so on one side only.
+        const ImageTile& t = b.tiles[l.first_tile];
+        const bool columnsInside = x >= 0 && x <= l.width - kTaps, rowsInside = y >= 0 && y <= l.height - kTaps;
+        if (columnsInside && !image_detail::WrapsY(b)) {
+            PlaceClampedRows(t, l.height, y, t.pixels + size_t(x - t.x) * 4, w);
+            w.sideBySide = true;
+            return true;
+        }
+        if (rowsInside && !image_detail::WrapsX(b)) {
+            const size_t rowBytes = size_t(t.width) * 4;
+            const uint8_t* row = t.pixels + size_t(y - t.y) * rowBytes;
+            for (int r = 0; r < kTaps; ++r, row += rowBytes) w.rows[r] = row;
+            const __m128i columns = _mm_min_epi32(
+                _mm_max_epi32(_mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3)), _mm_setzero_si128()),
+                _mm_set1_epi32(l.width - 1));
+            w.offsets = _mm_slli_epi32(_mm_sub_epi32(columns, _mm_set1_epi32(t.x)), 2);
+            w.offset4 = (image_detail::ClampIndex(x + kTaps - 1, l.width) - t.x) * 4;
+            SettleColumns(w);
+            return true;
+        }
+        if (PlaceOverhangingWindow(b, l, x, y, w)) return true;
     }
     size_t offsets[kTaps];
-    if (!image_detail::WindowRows(b, level, x, y, kTaps, w.rows, offsets)) return false;
+    if (!WindowRowsOutOfLine(b, level, x, y, w.rows, offsets)) return false;
     w.offsets = _mm_setr_epi32(int32_t(offsets[0]), int32_t(offsets[1]), int32_t(offsets[2]), int32_t(offsets[3]));
     w.offset4 = int32_t(offsets[4]);
     SettleColumns(w);
@@ -468,8 +526,35 @@ __attribute__((target("avx2"))) inline __m128i Fifth(const Window& w, int r) {
 struct PairWeights {
     __m128i w01, w23, w4;
 };
-__attribute__((target("avx2"))) inline PairWeights PairWeightsOf(const float* wx) {
-    // The weights are integers over 2048, so the truncating conversion is exact.
+
+// The same pairs as 32-bit words for every phase of the shared kernel, worked out once.
+struct PairTable {
+    struct Phase {
+        int32_t w01, w23, w4;
+    } phase[kKernelPhases];
+    const ResampleKernel* kernel;
+};
+PairTable MakePairTable(const ResampleKernel& K) {
+    PairTable t;
+    auto pair = [](float lo, float hi) {
+        // The weights are integers over 2048, so these conversions are exact.
+        return int32_t(uint32_t(uint16_t(int16_t(lo * 2048.0f))) | uint32_t(uint16_t(int16_t(hi * 2048.0f))) << 16);
+    };
+    for (int p = 0; p < kKernelPhases; ++p) {
+        const float* w = K.columns2048[p];
+        t.phase[p] = {pair(w[0], w[1]), pair(w[2], w[3]), pair(w[4], 0.0f)};
+    }
+    t.kernel = &K;
+    return t;
+}
+const PairTable kPairTable = MakePairTable(TheResampleKernel());
+
+__attribute__((target("avx2"))) inline PairWeights PairWeightsOf(const ResampleKernel& K, int phase) {
+    if (&K == kPairTable.kernel) {
+        const PairTable::Phase& p = kPairTable.phase[phase];
+        return {_mm_set1_epi32(p.w01), _mm_set1_epi32(p.w23), _mm_set1_epi32(p.w4)};
+    }
+    const float* wx = K.columns2048[phase];
     const __m128i k = _mm_cvttps_epi32(_mm_mul_ps(_mm_loadu_ps(wx), _mm_set1_ps(2048.0f)));
     const __m128i k16 = _mm_packs_epi32(k, k);  // k0 k1 k2 k3, twice
     PairWeights p;
@@ -512,8 +597,8 @@ __attribute__((target("avx2"))) inline __m256i Halves(__m128i lo, __m128i hi) { 
 // Two levels at once: the filtered fine window in lanes 0..3, the coarse one in 4..7.
 __attribute__((target("avx2"))) inline f32x8 FilterTwoLevels(const Window& fine, const Spot& sf, const Window& coarse,
                                                              const Spot& sc, const ResampleKernel& K) {
-    const PairWeights pf = PairWeightsOf(K.columns2048[sf.phase_x]);
-    const PairWeights pc = PairWeightsOf(K.columns2048[sc.phase_x]);
+    const PairWeights pf = PairWeightsOf(K, sf.phase_x);
+    const PairWeights pc = PairWeightsOf(K, sc.phase_x);
     const __m256i w01 = Halves(pf.w01, pc.w01), w23 = Halves(pf.w23, pc.w23), w4 = Halves(pf.w4, pc.w4);
     const float* yf = K.columns2048[sf.phase_y];
     const float* yc = K.columns2048[sc.phase_y];
@@ -528,7 +613,7 @@ __attribute__((target("avx2"))) inline f32x8 FilterTwoLevels(const Window& fine,
 
 // One level: rows 0 and 1, 2 and 3, then 4 in both halves.
 __attribute__((target("avx2"))) inline f32x4 FilterOneLevel(const Window& w, const Spot& s, const ResampleKernel& K) {
-    const PairWeights p = PairWeightsOf(K.columns2048[s.phase_x]);
+    const PairWeights p = PairWeightsOf(K, s.phase_x);
     const __m256i w01 = Halves(p.w01, p.w01), w23 = Halves(p.w23, p.w23), w4 = Halves(p.w4, p.w4);
     f32x4 rows[kTaps + 1];
     for (int r = 0; r < kTaps; r += 2) {
@@ -564,9 +649,9 @@ __attribute__((target("avx2"))) PixelRgba PointSampleRgba8Wide(const ImageBuffer
         }
     }
     // A window across two tile columns: the level sampler gathers it.
-    f32x4 c = SampleLevel<true>(b, level, u, v);
+    f32x4 c = SampleLevelOutOfLine(b, level, u, v);
     if (mix) {
-        const f32x4 far = SampleLevel<true>(b, level + 1, u, v);
+        const f32x4 far = SampleLevelOutOfLine(b, level + 1, u, v);
         c += (far - c) * f;
     }
     return ToRgba(b, c);
@@ -752,7 +837,8 @@ inline __attribute__((always_inline)) PixelRgba FootprintSampleWith(const ImageB
 #if defined(TW_SAMPLER_WIDE_ROWS)
 // The whole footprint of an 8-bit picture in AVX2 code: its taps' position arithmetic and
 // jitter take single-instruction floors, and the point sampler is called directly.
-__attribute__((target("avx2"))) PixelRgba FootprintSampleRgba8Wide(const ImageBuffer& b, float u, float v,
+// Flattened, so that the point sampler is inlined into the loop over the taps.
+__attribute__((target("avx2"), flatten)) PixelRgba FootprintSampleRgba8Wide(const ImageBuffer& b, float u, float v,
                                                                    const Footprint& fp, float blur, float softness,
                                                                    const SamplingState& state) {
     return FootprintSampleWith<PointSampleRgba8Wide>(b, u, v, fp, blur, softness, state);
