@@ -578,7 +578,9 @@ TW_AVX512 void waveLanesAvx512(const WaterState& s, const WaveLanes& lanes, int 
     __m512d px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
     const double shift = s.seed * 0.17 * 0.8;
     double g = 0.16, a = s.waveAmplitude;
-    __m512d sum = _mm512_setzero_pd();
+    // First every octave's warped domain points, then every octave's crests: the noise
+    // chains (two dependent table reads each) of all octaves are then in flight together.
+    __m512d warped[5][4];
     for (int k = 0; k < octaves; ++k) {
         __m512d pxk = (px + shift) * g, qxk = (qx - shift) * g;
         __m512d pzk = (pz + shift) * g, qzk = (qz - shift) * g;
@@ -594,13 +596,15 @@ TW_AVX512 void waveLanesAvx512(const WaterState& s, const WaveLanes& lanes, int 
                                       join16(_mm512_cvtpd_ps(pzk), _mm512_cvtpd_ps(qzk)));
         const __m512d np = _mm512_cvtps_pd(_mm512_castps512_ps256(n));
         const __m512d nq = _mm512_cvtps_pd(_mm512_extractf32x8_ps(n, 1));
-        pxk += np;
-        pzk += np;
-        qxk += nq;
-        qzk += nq;
-
-        const __m512 wu = parabolaWave16(join16(crestFraction8(pxk), crestFraction8(qxk)));
-        const __m512 wv = parabolaWave16(join16(crestFraction8(pzk), crestFraction8(qzk)));
+        warped[k][0] = pxk + np;
+        warped[k][1] = pzk + np;
+        warped[k][2] = qxk + nq;
+        warped[k][3] = qzk + nq;
+    }
+    __m512d sum = _mm512_setzero_pd();
+    for (int k = 0; k < octaves; ++k) {
+        const __m512 wu = parabolaWave16(join16(crestFraction8(warped[k][0]), crestFraction8(warped[k][2])));
+        const __m512 wv = parabolaWave16(join16(crestFraction8(warped[k][1]), crestFraction8(warped[k][3])));
         const __m512 sharp = _mm512_set1_ps(static_cast<float>(s.sharpness[k]));
         const __m512 gu = _mm512_sqrt_ps(wu * wu + sharp), gv = _mm512_sqrt_ps(wv * wv + sharp);
         const __m512d dp = 1.0 - _mm512_cvtps_pd(_mm512_castps512_ps256(gu)) * _mm512_cvtps_pd(_mm512_castps512_ps256(gv));
@@ -765,11 +769,14 @@ TW_AVX2 void waveLanesAvx2(const WaterState& s, const WaveLanes& lanes, int octa
     Row px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
     const double shift = s.seed * 0.17 * 0.8;
     double g = 0.16, a = s.waveAmplitude;
-    Row sum = splatRow(0.0);
-    const __m256d zero = _mm256_setzero_pd();
+    // The noise of every octave first, then the crests, as in the 512-bit kernel.
+    Row domain[5][4];
+    __m256 noise[5][2];
     for (int k = 0; k < octaves; ++k) {
-        const Row pxk = (px + shift) * g, qxk = (qx - shift) * g;
-        const Row pzk = (pz + shift) * g, qzk = (qz - shift) * g;
+        domain[k][0] = (px + shift) * g;
+        domain[k][1] = (pz + shift) * g;
+        domain[k][2] = (qx - shift) * g;
+        domain[k][3] = (qz - shift) * g;
         const Row npx = 1.6 * px - 1.2 * pz, npz = 1.6 * pz + 1.2 * px;
         const Row nqx = 1.35 * qz - 1.45 * qx, nqz = -1.35 * qx - 1.45 * qz;
         px = npx;
@@ -777,10 +784,15 @@ TW_AVX2 void waveLanesAvx2(const WaterState& s, const WaveLanes& lanes, int octa
         qx = nqx;
         qz = nqz;
         g *= 1.9;
-
+        noise[k][0] = cubicNoise8(t, narrow8(domain[k][0]), narrow8(domain[k][1]));
+        noise[k][1] = cubicNoise8(t, narrow8(domain[k][2]), narrow8(domain[k][3]));
+    }
+    Row sum = splatRow(0.0);
+    const __m256d zero = _mm256_setzero_pd();
+    for (int k = 0; k < octaves; ++k) {
         const __m256 sharp = _mm256_set1_ps(static_cast<float>(s.sharpness[k]));
-        const Row shapeP = crestRow(pxk, pzk, cubicNoise8(t, narrow8(pxk), narrow8(pzk)), sharp);
-        const Row shapeQ = crestRow(qxk, qzk, cubicNoise8(t, narrow8(qxk), narrow8(qzk)), sharp);
+        const Row shapeP = crestRow(domain[k][0], domain[k][1], noise[k][0], sharp);
+        const Row shapeQ = crestRow(domain[k][2], domain[k][3], noise[k][1], sharp);
         const Row u = shapeP * s.shapeScale[k] + s.shapeOffset[k];
         const Row v = shapeQ * s.shapeScale[k] + s.shapeOffset[k];
         const Row w = loadRow(rows.weight[k]);
