@@ -504,7 +504,7 @@ static_assert(offsetof(NoiseTables, cornerPair) == offsetof(NoiseTables, cellCol
     const __m512i columns = _mm512_i32gather_epi32(X, t.cellColumns, 4);
     const __m512i leftAt = _mm512_add_epi32(_mm512_and_si512(columns, _mm512_set1_epi32(0xffff)), Y);
     const __m512i rightAt = _mm512_add_epi32(_mm512_srli_epi32(columns, 16), Y);
-    const char* pairs = reinterpret_cast<const char*>(t.cornerPair) - 3;
+    const char* pairs = reinterpret_cast<const char*>(&t) + (offsetof(NoiseTables, cornerPair) - 3);
     const __m512i left = _mm512_srli_epi32(_mm512_i32gather_epi32(leftAt, pairs, 1), 24);
     const __m512i right = _mm512_srli_epi32(_mm512_i32gather_epi32(rightAt, pairs, 1), 24);
     // The permutes look at the low four bits of each index only: left and right serve as
@@ -694,7 +694,7 @@ TW_ROW_OP(*, _mm256_mul_pd)
     const __m256i columns = _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.cellColumns), X, 4);
     const __m256i leftAt = _mm256_add_epi32(_mm256_and_si256(columns, _mm256_set1_epi32(0xffff)), Y);
     const __m256i rightAt = _mm256_add_epi32(_mm256_srli_epi32(columns, 16), Y);
-    const int* pairs = reinterpret_cast<const int*>(reinterpret_cast<const char*>(t.cornerPair) - 3);
+    const int* pairs = reinterpret_cast<const int*>(reinterpret_cast<const char*>(&t) + (offsetof(NoiseTables, cornerPair) - 3));
     const __m256i left = _mm256_srli_epi32(_mm256_i32gather_epi32(pairs, leftAt, 1), 24);
     const __m256i right = _mm256_srli_epi32(_mm256_i32gather_epi32(pairs, rightAt, 1), 24);
     const __m256i h01 = _mm256_srli_epi32(left, 4), h11 = _mm256_srli_epi32(right, 4);

@@ -74,7 +74,8 @@ struct WaveLanes {
 void waveHeightLanes(const WaterState& s, const WaveLanes& lanes, int octaves, double (&out)[kWaveLanes]);
 
 // The implementations waveHeightLanes chooses from (the widest this processor supports),
-// exposed so tests can run each one the processor has against the others.
+// exposed so tests can run each one the processor has against the others. Run only a path
+// waveLanesPathSupported reports: the wide ones use instructions older processors lack.
 enum class WaveLanesPath { kPlain, kAvx2, kAvx512 };
 bool waveLanesPathSupported(WaveLanesPath path);
 void waveHeightLanesOn(WaveLanesPath path, const WaterState& s, const WaveLanes& lanes, int octaves,
