@@ -8,6 +8,7 @@
 // a tile or level border are first gathered into a small block on the stack.
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "image/image_access.h"
@@ -626,6 +627,29 @@ __attribute__((target("avx2"))) inline f32x4 FilterOneLevel(const Window& w, con
     return ColumnPass(rows, Weights{K.columns2048[s.phase_x], K.columns2048[s.phase_y]});
 }
 
+// Locate for two levels at once, lane by lane the same float steps: x and y of the finer
+// level in lanes 0 and 1, of the coarser one in lanes 2 and 3.
+__attribute__((target("avx2"))) inline void LocateInTwoLevels(const ImageLevel& fine, const ImageLevel& coarse,
+                                                              float u, float v, Spot& sf, Spot& sc) {
+    static_assert(offsetof(ImageLevel, height) == offsetof(ImageLevel, width) + 4, "width and height side by side");
+    const __m128i sizes = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&fine.width)),
+                                             _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&coarse.width)));
+    const __m128 xy = _mm_mul_ps(_mm_setr_ps(u, v, u, v), _mm_cvtepi32_ps(sizes));
+    const __m128 whole = _mm_round_ps(xy, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+    const __m128i pixel = _mm_cvttps_epi32(whole);
+    const __m128i phase =
+        _mm_min_epi32(_mm_cvttps_epi32(_mm_mul_ps(_mm_sub_ps(xy, whole), _mm_set1_ps(float(kKernelPhases)))),
+                      _mm_set1_epi32(kKernelPhases - 1));
+    sf.h = _mm_cvtsi128_si32(pixel);
+    sf.m = _mm_extract_epi32(pixel, 1);
+    sc.h = _mm_extract_epi32(pixel, 2);
+    sc.m = _mm_extract_epi32(pixel, 3);
+    sf.phase_x = _mm_cvtsi128_si32(phase);
+    sf.phase_y = _mm_extract_epi32(phase, 1);
+    sc.phase_x = _mm_extract_epi32(phase, 2);
+    sc.phase_y = _mm_extract_epi32(phase, 3);
+}
+
 __attribute__((target("avx2"))) PixelRgba PointSampleRgba8Wide(const ImageBuffer& b, float lod, float u, float v) {
     // The steps of PointSampleWith, in the same order.
     if (b.empty() || !std::isfinite(u) || !std::isfinite(v)) return {0, 0, 0, 0};
@@ -635,11 +659,14 @@ __attribute__((target("avx2"))) PixelRgba PointSampleRgba8Wide(const ImageBuffer
     const float f = lod - float(level);
     const bool mix = f > 0.0f && level < b.top_level;
     const ResampleKernel& K = *b.kernel;
-    const Spot sf = Locate(b.levels[level], u, v);
+    Spot sf, sc;
+    if (mix)
+        LocateInTwoLevels(b.levels[level], b.levels[level + 1], u, v, sf, sc);
+    else
+        sf = Locate(b.levels[level], u, v);
     Window fine, coarse;
     if (PlaceWindow(b, level, sf, fine)) {
         if (!mix) return ToRgba(b, Rgba8ToRgba(FilterOneLevel(fine, sf, K)));
-        const Spot sc = Locate(b.levels[level + 1], u, v);
         if (PlaceWindow(b, level + 1, sc, coarse)) {
             const f32x8 both = FilterTwoLevels(fine, sf, coarse, sc, K);
             f32x4 c = __builtin_shufflevector(both, both, 0, 1, 2, 3);
