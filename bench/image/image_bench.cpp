@@ -1,6 +1,6 @@
 // Speed of the image buffers: point samples per format (one level and trilinear),
-// footprint samples at 1, 10 and 50 taps, and the mip-chain build of a 12-megapixel
-// picture.
+// footprint samples at 1, 10 and 50 taps and over coarse levels, and the mip-chain build
+// of a 12-megapixel picture.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -79,6 +79,39 @@ void BM_FootprintSample(benchmark::State& state) {
 BENCHMARK(BM_FootprintSample)
     ->ArgNames({"format", "taps"})
     ->ArgsProduct({{kRgba8, kRgba16, kRgbaFloat}, {1, 10, 50}});
+
+// Footprints blurred towards the top of the chain, as reflections far from the viewer read
+// the picture: levels a few pixels across, where most windows hang over a level's border,
+// and positions spread over the whole picture, some beyond its top edge.
+void BM_FootprintSampleCoarse(benchmark::State& state) {
+    const int32_t format = int32_t(state.range(0));
+    const float blur = float(state.range(1)) / 100.0f;
+    ImageBuffer* b = PatternBuffer(480, 320, format);
+    buildMipChain(*b);
+    b->edge_mode = kEdgeFoldBlur;
+    SamplingState sampling;
+    sampling.max_taps = 50;
+    sampling.jitter_taps = 1;
+    std::vector<int32_t> permutation(512);
+    for (size_t i = 0; i < permutation.size(); ++i) permutation[i] = int32_t((i * 151 + 17) & 255);
+    sampling.permutation = permutation.data();
+    const float minor = 1.5f / 480, major = minor * 10.0f;
+    const Footprint footprint{major * 0.8f, major * 0.6f, -minor * 0.6f, minor * 0.8f};
+    std::vector<float> p;
+    for (int i = 0; i < 4096; ++i) {
+        p.push_back(float((i * 37) % 4096) / 4096.0f);
+        p.push_back(float((i * 53) % 4096) / 3900.0f - 0.05f);
+    }
+    size_t i = 0;
+    for (auto _ : state) {
+        const PixelRgba c = footprintSample(*b, p[i], p[i + 1], footprint, blur, 0.0f, sampling);
+        benchmark::DoNotOptimize(c);
+        i = (i + 2) & 8191;
+    }
+    state.SetItemsProcessed(state.iterations());
+    destroyImageBuffer(b);
+}
+BENCHMARK(BM_FootprintSampleCoarse)->ArgNames({"format", "blur_pct"})->ArgsProduct({{kRgba8}, {0, 40, 75}});
 
 void BM_BuildMipChain(benchmark::State& state) {
     const int32_t format = int32_t(state.range(0));
