@@ -468,19 +468,21 @@ __attribute__((target("avx2"), always_inline)) inline bool PlaceWindow(const Ima
     static_assert((kTileSize & (kTileSize - 1)) == 0, "tile indices are taken by shifting");
     const ImageLevel& l = b.levels[level];
     const int32_t x = s.h - 2, y = s.m - 2;
+    const bool oneTile = l.tile_columns == 1 && l.tile_rows == 1;
     if (x >= 0 && y >= 0 && x <= l.width - kTaps && y <= l.height - kTaps) {
         const uint32_t sx = uint32_t(x + b.apron), sy = uint32_t(y + b.apron);
         // One tile when the first and last index differ only in the bits below the tile size.
-        if (((sx ^ (sx + kTaps - 1)) | (sy ^ (sy + kTaps - 1))) < uint32_t(kTileSize)) {
+        if (oneTile || ((sx ^ (sx + kTaps - 1)) | (sy ^ (sy + kTaps - 1))) < uint32_t(kTileSize)) {
             const ImageTile& t =
-                b.tiles[size_t(l.first_tile) + size_t(sy / kTileSize) * size_t(l.tile_columns) + sx / kTileSize];
+                oneTile ? b.tiles[l.first_tile]
+                        : b.tiles[size_t(l.first_tile) + size_t(sy / kTileSize) * size_t(l.tile_columns) + sx / kTileSize];
             const size_t rowBytes = size_t(t.width) * 4;
             const uint8_t* row = t.pixels + size_t(y - t.y) * rowBytes + size_t(x - t.x) * 4;
             for (int r = 0; r < kTaps; ++r, row += rowBytes) w.rows[r] = row;
             w.sideBySide = true;
             return true;
         }
-    } else if (l.tile_columns == 1 && l.tile_rows == 1) {
+    } else if (oneTile) {
         // Most windows that hang over a level's border do so on one side only.
         const ImageTile& t = b.tiles[l.first_tile];
         const bool columnsInside = x >= 0 && x <= l.width - kTaps, rowsInside = y >= 0 && y <= l.height - kTaps;
@@ -528,10 +530,12 @@ struct PairWeights {
     __m128i w01, w23, w4;
 };
 
-// The same pairs as 32-bit words for every phase of the shared kernel, worked out once.
+// The same pairs, already repeated over the four channels, for every phase of the shared
+// kernel, worked out once.
 struct PairTable {
     struct Phase {
-        int32_t w01, w23, w4;
+        alignas(16) int32_t w01[4];
+        int32_t w23[4], w4[4];
     } phase[kKernelPhases];
     const ResampleKernel* kernel;
 };
@@ -543,7 +547,11 @@ PairTable MakePairTable(const ResampleKernel& K) {
     };
     for (int p = 0; p < kKernelPhases; ++p) {
         const float* w = K.columns2048[p];
-        t.phase[p] = {pair(w[0], w[1]), pair(w[2], w[3]), pair(w[4], 0.0f)};
+        for (int c = 0; c < 4; ++c) {
+            t.phase[p].w01[c] = pair(w[0], w[1]);
+            t.phase[p].w23[c] = pair(w[2], w[3]);
+            t.phase[p].w4[c] = pair(w[4], 0.0f);
+        }
     }
     t.kernel = &K;
     return t;
@@ -553,7 +561,9 @@ const PairTable kPairTable = MakePairTable(TheResampleKernel());
 __attribute__((target("avx2"))) inline PairWeights PairWeightsOf(const ResampleKernel& K, int phase) {
     if (&K == kPairTable.kernel) {
         const PairTable::Phase& p = kPairTable.phase[phase];
-        return {_mm_set1_epi32(p.w01), _mm_set1_epi32(p.w23), _mm_set1_epi32(p.w4)};
+        return {_mm_load_si128(reinterpret_cast<const __m128i*>(p.w01)),
+                _mm_load_si128(reinterpret_cast<const __m128i*>(p.w23)),
+                _mm_load_si128(reinterpret_cast<const __m128i*>(p.w4))};
     }
     const float* wx = K.columns2048[phase];
     const __m128i k = _mm_cvttps_epi32(_mm_mul_ps(_mm_loadu_ps(wx), _mm_set1_ps(2048.0f)));
@@ -659,7 +669,7 @@ __attribute__((target("avx2"))) PixelRgba PointSampleRgba8Wide(const ImageBuffer
     const float f = lod - float(level);
     const bool mix = f > 0.0f && level < b.top_level;
     const ResampleKernel& K = *b.kernel;
-    Spot sf, sc;
+    Spot sf{}, sc{};  // sc is read only when two levels mix
     if (mix)
         LocateInTwoLevels(b.levels[level], b.levels[level + 1], u, v, sf, sc);
     else
