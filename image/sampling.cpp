@@ -235,8 +235,6 @@ const bool kWideRows = ProcessorHasAvx2();
 #endif
 #endif
 
-// One level at (u, v) in 0..1, in the format's full-scale units. Grey formats answer in
-// lane 0 only. kWide picks the AVX2 row pass for 8-bit pictures.
 // Where a lookup at (u, v) lands in a level: the pixel (h, m) under it and the kernel
 // phases of its position inside that pixel. Every path of the sampler places its window
 // with this one piece of arithmetic.
@@ -256,6 +254,8 @@ inline Spot Locate(const ImageLevel& l, float u, float v) {
     return s;
 }
 
+// One level at (u, v) in 0..1, in the format's full-scale units. Grey formats answer in
+// lane 0 only. kWide picks the AVX2 row pass for 8-bit pictures.
 template <bool kWide>
 f32x4 SampleLevel(const ImageBuffer& b, int32_t level, float u, float v) {
     const Spot s = Locate(b.levels[level], u, v);
@@ -463,8 +463,8 @@ __attribute__((target("avx2"))) inline void PlaceClampedRows(const ImageTile& t,
 }
 
 // The window around the lookup's pixel. False when its columns come from two tile columns.
-__attribute__((target("avx2"), always_inline)) inline bool PlaceWindow(const ImageBuffer& b, int32_t level, const Spot& s,
-                                                        Window& w) {
+__attribute__((target("avx2"), always_inline)) inline bool PlaceWindow(const ImageBuffer& b, int32_t level,
+                                                                       const Spot& s, Window& w) {
     static_assert((kTileSize & (kTileSize - 1)) == 0, "tile indices are taken by shifting");
     const ImageLevel& l = b.levels[level];
     const int32_t x = s.h - 2, y = s.m - 2;
@@ -873,11 +873,11 @@ inline __attribute__((always_inline)) PixelRgba FootprintSampleWith(const ImageB
 
 #if defined(TW_SAMPLER_WIDE_ROWS)
 // The whole footprint of an 8-bit picture in AVX2 code: its taps' position arithmetic and
-// jitter take single-instruction floors, and the point sampler is called directly.
-// Flattened, so that the point sampler is inlined into the loop over the taps.
+// jitter take single-instruction floors, and, flattened, the point sampler's common paths
+// sit inside the loop over the taps.
 __attribute__((target("avx2"), flatten)) PixelRgba FootprintSampleRgba8Wide(const ImageBuffer& b, float u, float v,
-                                                                   const Footprint& fp, float blur, float softness,
-                                                                   const SamplingState& state) {
+                                                                            const Footprint& fp, float blur,
+                                                                            float softness, const SamplingState& state) {
     return FootprintSampleWith<PointSampleRgba8Wide>(b, u, v, fp, blur, softness, state);
 }
 #endif
