@@ -196,7 +196,7 @@ struct SharedEdgeMemo {
         bool readCache;      // the record may depend on the footprint cache
         bool rebuiltCache;   // the computation rebuilt the cache from its own position
         PixelRecord record;
-        double octaveWeight[5], roughness[2], slopeSigma[2];  // the cache after it
+        FootprintCacheState cache;  // the cache after it
     };
     static constexpr int kColumnRows = 5;  // the 5 x 5 grid's column; line grids keep one
     Entry left[kColumnRows], right[kColumnRows];  // previous pixel's right column, this pixel's
@@ -221,29 +221,19 @@ struct SharedEdgeMemo {
     void skipPixel() { leftCount = rightCount = 0; }
 };
 
-bool sameCache(const SharedEdgeMemo::Entry& e, const WaterState& s) {
-    for (int k = 0; k < 5; ++k)
-        if (e.octaveWeight[k] != s.octaveWeight[k]) return false;
-    return e.roughness[0] == s.cachedRoughness[0] && e.roughness[1] == s.cachedRoughness[1] &&
-           e.slopeSigma[0] == s.cachedSlopeSigma[0] && e.slopeSigma[1] == s.cachedSlopeSigma[1];
-}
-
 // Whether `e` is exactly what pixelGeometry would compute now for its position and key.
 bool reusable(const SharedEdgeMemo::Entry& e, const WaterState& s, float x, float y, int32_t key) {
     if (e.x != x || e.y != y || e.key != key) return false;
     if (!e.readCache) return true;  // a ray that never reached the water
     // Now the cache would either be rebuilt here, as it was for the entry, or read as it
     // stands, which must then hold what the entry read.
-    return s.footprintKey != key ? e.rebuiltCache : sameCache(e, s);
+    return s.footprintKey != key ? e.rebuiltCache : sameFootprintCache(e.cache, footprintCacheOf(s));
 }
 
 // The cache as reusing `e` leaves it: as computing the entry's geometry did.
 void takeCacheOf(WaterState& s, const SharedEdgeMemo::Entry& e) {
-    if (!e.readCache) return;
-    s.footprintKey = e.key;
-    for (int k = 0; k < 5; ++k) s.octaveWeight[k] = e.octaveWeight[k];
-    for (int k = 0; k < 2; ++k) s.cachedRoughness[k] = e.roughness[k];
-    for (int k = 0; k < 2; ++k) s.cachedSlopeSigma[k] = e.slopeSigma[k];
+    // A record that read the cache left its own key there.
+    if (e.readCache) setFootprintCache(s, e.cache);
 }
 
 const SharedEdgeMemo::Entry* findReusable(const SharedEdgeMemo* memo, const WaterState& s, float x, float y,
@@ -425,9 +415,7 @@ private:
             made.y = p.y;
             made.key = p.key;
             made.record = p.record;
-            for (int k = 0; k < 5; ++k) made.octaveWeight[k] = p.after.octaveWeight[k];
-            for (int k = 0; k < 2; ++k) made.roughness[k] = p.after.roughness[k];
-            for (int k = 0; k < 2; ++k) made.slopeSigma[k] = p.after.slopeSigma[k];
+            made.cache = p.after;
             e = &made;
         }
         if (p.side.right && memo_->rightCount < SharedEdgeMemo::kColumnRows) {
