@@ -229,7 +229,9 @@ TEST(GeometryGroups, TracingTogetherGivesTheRecordsAndCacheOfOneAtATime) {
             EXPECT_TRUE(sameFootprintCache(plainCache[k], groupCache[k])) << k;
             wet += plain[k].kind == kKindComplexWater;
         }
-        if (style == kStyleComplex) EXPECT_GT(wet, 10);
+        if (style == kStyleComplex) {
+            EXPECT_GT(wet, 10);
+        }
     }
 }
 
