@@ -275,7 +275,6 @@ public:
         double sumR = 0, sumG = 0, sumB = 0, sumA = 0;
         for (int k = 0; k < count_; ++k) {
             PixelRecord& sub = accept(k);
-            const Sub& p = subs_[k];
             const int region = regionOf(sub);
             int slot = 0;
             while (slot < cache_.count && cache_.region[slot] != region) ++slot;
