@@ -377,6 +377,8 @@ private:
     // the sub-sample would.
     bool stillHolds(int k) {
         Sub& p = subs_[k];
+        // Planned from the very cache it now meets: nothing to redo.
+        if (sameFootprintCache(p.before, truth_)) return true;
         setFootprintCache(s_, truth_);
         p.before = truth_;
         if (p.reused) {
