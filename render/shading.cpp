@@ -22,20 +22,38 @@ inline V3 normalised(const V3& v) {
     return {v.x / len, v.y / len, v.z / len};
 }
 
+// The approximate erfc of t given g = 2 e^(-t^2), which the glitter has at hand already.
+inline double erfcWith(double t, double g) {
+    if (t > 0) return g / (std::sqrt(1.52 * t * t + 4) + 2.319 * t);
+    return 2 - g / (std::sqrt(1.52 * t * t + 4) - 2.319 * t);
+}
+
 // Smith shadowing term for a direction at cosine mu to the normal with slope variance sigma.
 double smithLambda(double mu, double sigma) {
     const double sinSquared = 1 - mu * mu;
     if (!(sinSquared > 1e-12)) return 0;  // straight along the normal: nothing is shadowed
     const double a = mu / std::sqrt(sinSquared * 2 * sigma);
-    return std::max(0.0, (std::exp(-a * a) - erfcApprox(a) * a * kSqrtPi) / (2 * a * kSqrtPi));
+    const double e = std::exp(-a * a);
+    return std::max(0.0, (e - erfcWith(a, 2 * e) * a * kSqrtPi) / (2 * a * kSqrtPi));
 }
 
-// Slope variance seen from direction x: interpolates between the two axes by its azimuth.
-double directionalSigma(const V3& x, const V3& tp, const V3& tq, double sp, double sq) {
-    const float phi = static_cast<float>(std::atan2(dot(x, tq), dot(x, tp)));
+// Azimuth of direction x in the glitter frame, whose tangents are tp = z and tq = x.
+inline float azimuth(const V3& x) {
+    const V3 tp{0, 0, 1}, tq{1, 0, 0};
+    return static_cast<float>(std::atan2(dot(x, tq), dot(x, tp)));
+}
+
+// Slope variance seen from azimuth phi: interpolates between the two axes.
+double directionalSigma(float phi, double sp, double sq) {
     const float w = 1.0f / (1.0f + phi * phi);
     return (1 - w) * sq + w * sp;
 }
+
+// The light in the glitter frame's axis order, and its azimuth there.
+struct GlitterLight {
+    V3 direction;
+    float azimuth;
+};
 
 // x^5 by three multiplications: within a few units in the last place of the library power,
 // at a fraction of its cost in the per-sample Fresnel terms.
@@ -45,7 +63,8 @@ inline double fifthPower(double x) {
 }
 
 // Anisotropic microfacet highlight with Gaussian slopes; all vectors in the glitter frame.
-double glitter(const V3& L, const V3& V, const V3& N, double sp, double sq) {
+double glitter(const GlitterLight& light, const V3& V, const V3& N, double sp, double sq) {
+    const V3& L = light.direction;
     if (dot(N, L) < 0) return 0;
     const V3 tp{0, 0, 1}, tq{1, 0, 0};
     const V3 H = normalised({L.x + V.x, L.y + V.y, L.z + V.z});
@@ -55,8 +74,8 @@ double glitter(const V3& L, const V3& V, const V3& N, double sp, double sq) {
     const double D = std::exp(-0.5 * (a * a / sp + b * b / sq)) / (6.283185307 * std::sqrt(sp * sq));
     const double F = fifthPower(1 - dot(H, V)) * 0.98 + 0.02;
     const double muL = std::max(dot(N, L), 0.01), muV = std::max(dot(N, V), 0.01);
-    const double shadow = smithLambda(muL, directionalSigma(L, tp, tq, sp, sq)) + 1 +
-                          smithLambda(muV, directionalSigma(V, tp, tq, sp, sq));
+    const double shadow = smithLambda(muL, directionalSigma(light.azimuth, sp, sq)) + 1 +
+                          smithLambda(muV, directionalSigma(azimuth(V), sp, sq));
     const double E2 = static_cast<float>(E * E);
     return F * D / (shadow * muV * E2 * E2 * 4);
 }
@@ -78,11 +97,15 @@ double fastPower(double base, double exponent) {
     return result;
 }
 
-double erfcApprox(double t) {
-    const double g = 2 * std::exp(-t * t);
-    if (t > 0) return g / (std::sqrt(1.52 * t * t + 4) + 2.319 * t);
-    return 2 - g / (std::sqrt(1.52 * t * t + 4) - 2.319 * t);
+void prepareShadingLight(WaterState& s) {
+    const V3 L = normalised({s.lightDirection[0], s.lightDirection[1], s.lightDirection[2]});
+    s.shadingLight[0] = L.x;
+    s.shadingLight[1] = L.y;
+    s.shadingLight[2] = L.z;
+    s.glitterLightAzimuth = azimuth({L.x, -L.z, L.y});
 }
+
+double erfcApprox(double t) { return erfcWith(t, 2 * std::exp(-t * t)); }
 
 double glitterTone(double y) {
     if (y < 1.413) return std::pow(y * 0.38317, 0.45454545454545453);
@@ -114,7 +137,8 @@ int shadeWater(float (&rgba)[4], const WaterState& s, PixelRecord& rec, int mode
     // Height tint: crests are lighter.
     const double tint = (rec.hitPoint[1] - s.waveAmplitude) * 0.18 * 0.001;
     // Broad sun sheen on slopes turned to the light.
-    const V3 L = normalised({s.lightDirection[0], s.lightDirection[1], s.lightDirection[2]});
+    const V3 L{s.shadingLight[0], s.shadingLight[1], s.shadingLight[2]};
+    const GlitterLight light{{L.x, -L.z, L.y}, s.glitterLightAzimuth};
     const double x = 0.6 + 0.4 * dot(L, n) - 0.92;
     double q = 0;
     if (x > 0) q = x * (0.110237 + x * (4.73301 + x * (133.759 + x * (2798.76 + x * 46240.4))));
@@ -129,9 +153,9 @@ int shadeWater(float (&rgba)[4], const WaterState& s, PixelRecord& rec, int mode
     const double sun = (f + 1) * g * 0.5;
 
     // Glitter from the unresolved wave detail, in its own axis order.
-    const V3 gl{L.x, -L.z, L.y}, gn{n.x, -n.z, n.y};
+    const V3 gn{n.x, -n.z, n.y};
     const V3 gv{rec.reversedView[0], rec.reversedView[2], rec.reversedView[1]};
-    const double G = glitter(gl, gv, gn, rec.roughness[0], rec.roughness[1]);
+    const double G = glitter(light, gv, gn, rec.roughness[0], rec.roughness[1]);
     const double highlight = (glitterTone(G * 200 * 5) + sun) * 1.8;
     for (int i = 0; i < 3; ++i) C[i] += s.glitterColour[i] * highlight;
 

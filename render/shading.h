@@ -18,6 +18,10 @@ enum ShadeMode : int {
 // record's luminance to -99 first; the white mode overwrites it for Complex water.
 int shadeWater(float (&rgba)[4], const WaterState& state, PixelRecord& record, int mode);
 
+// Derives the state's shading light from its light direction; set-up calls it once, so no
+// sample pays for the normalisation and the light's azimuth again.
+void prepareShadingLight(WaterState& state);
+
 // (1 - c)^e by the bit-level approximation on the high word of the double.
 double fastPower(double base, double exponent);
 

@@ -8,6 +8,7 @@
 #include "image/image_buffer.h"
 #include "platform/platform.h"
 #include "render/geometry.h"
+#include "render/shading.h"
 
 namespace tw {
 namespace {
@@ -95,6 +96,7 @@ void setupLight(WaterState& s, const RenderParams& p) {
     s.lightDirection[0] = lx;
     s.lightDirection[1] = ly;
     s.lightDirection[2] = lz;
+    prepareShadingLight(s);
 }
 
 void setupFlatRipples(WaterState& s) {

@@ -97,6 +97,8 @@ struct WaterState {
     float brillianceFactor = 0;
     float perspectiveFraction = 0;
     double lightDirection[3]{};           // x, y (up), z
+    double shadingLight[3]{};             // the light direction at unit length, as shading uses it
+    float glitterLightAzimuth = 0;        // its azimuth in the glitter's frame
     int32_t footprintKey = kNoFootprintKey;    // key of the cached octave weights and roughness
     double cachedRoughness[2]{};          // roughness belonging to footprintKey
     double cachedSlopeSigma[2]{};         // deviation of the unresolved slopes (x, z), same key

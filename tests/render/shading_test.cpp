@@ -121,6 +121,7 @@ TEST(ShadeWater, LookingStraightDownShowsTheWaterColourThird) {
     s.lightDirection[0] = 1;  // sun far from the mirror direction
     s.lightDirection[1] = 0;
     s.lightDirection[2] = 0;
+    prepareShadingLight(s);
     PixelRecord r = complexRecord(0, -1, 0);
     float c[4] = {0.9f, 0.9f, 0.9f, 1};
     shadeWater(c, s, r, kShadeNormal);
@@ -137,11 +138,13 @@ TEST(ShadeWater, SunInTheMirrorDirectionAddsAHighlight) {
     s.lightDirection[0] = lit.viewDirection[0];
     s.lightDirection[1] = -lit.viewDirection[1];
     s.lightDirection[2] = lit.viewDirection[2];
+    prepareShadingLight(s);
     float a[4] = {0.2f, 0.2f, 0.2f, 1}, b[4] = {0.2f, 0.2f, 0.2f, 1};
     shadeWater(a, s, lit, kShadeNormal);
     s.lightDirection[0] = 1;
     s.lightDirection[1] = 0.01;
     s.lightDirection[2] = 0;
+    prepareShadingLight(s);
     shadeWater(b, s, dark, kShadeNormal);
     EXPECT_GT(a[0], b[0] + 0.5f);
 }
