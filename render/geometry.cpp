@@ -287,6 +287,16 @@ void beginComplex(WaterState& s, GeometryTask& task, PixelRecord& rec, double x,
     task.cache = footprintCacheOf(s);
 }
 
+// Whether a ray meets the water, wherever it does, beyond the waterline distance. The hit
+// can only lie at or past the point where the ray enters the slab of wave heights (false
+// position never moves below the bracket's near end), so such a ray needs no tracing: its
+// depth there already decides that it is dry.
+bool beyondWaterline(const WaterState& s, const Vec3& d) {
+    if (!(d.z > 0)) return false;
+    const double entry = -(eyeHeight(s) - 1.5) / d.y;
+    return d.z * entry > s.waterlineDistance;
+}
+
 // What a wet ray makes of its hit: reflection, footprint and source point.
 void finishWet(const WaterState& s, GeometryTask& task, double t, const Vec3& n) {
     PixelRecord& rec = *task.record;
@@ -413,11 +423,11 @@ void beginPlane(WaterState& s, GeometryTask& task, PixelRecord& rec, double x, d
         simpleGeometry(s, rec, x, y);
     } else {
         beginComplex(s, task, rec, x, y);
-        if (task.usesCache) {
+        if (task.usesCache && !beyondWaterline(s, task.direction)) {
             task.done = false;
             return;
         }
-        // Sky: the picture shows through unchanged.
+        // Sky, or water beyond the waterline: the picture shows through unchanged.
         markDry(s, rec, x, y, kKindComplexDry);
     }
     finishRecord(rec);
