@@ -332,6 +332,34 @@ TEST(WaveFastPath, LanesInsideTheRipplesMatch) {
     }
 }
 
+TEST(WaveFastPath, LanesAroundTheRippleRingsMatch) {
+    LanesFixture fx(44, 0.8f);
+    WaterState& s = fx.f.state;
+    ASSERT_GT(s.rippleRadius, 0);
+    const double R = s.rippleRadius;
+    // Whole batches at one distance from the marker's world point, swept from inside the
+    // rings to well beyond them along x, along z and diagonally: a kernel that gives up on
+    // the ripples for a batch too early loses the ones at the rims.
+    int rippled = 0;
+    for (int step = 0; step < 300; ++step) {
+        const double distance = R * (0.6 + 0.02 * step);
+        for (int axis = 0; axis < 3; ++axis) {
+            WaveLanes lanes = fx.lanes(kWaveLanes);
+            for (int i = 0; i < kWaveLanes; ++i) {
+                const double spread = 0.02 * R * (i - 3.5), side = i % 2 ? -1.0 : 1.0;
+                const double along = side * distance, across = spread;
+                lanes.x[i] = s.rippleCentreWorld[0] + (axis == 1 ? across : along);
+                lanes.z[i] = s.rippleCentreWorld[2] + (axis == 0 ? across : along);
+                lanes.y[i] = 0.2;
+                rippled += rippleHeight(lanes.x[i], lanes.z[i], s) != 0;
+            }
+            expectLanesMatch(s, lanes, fx.weights, 4, "distance " + std::to_string(distance / R) + " radii");
+            if (::testing::Test::HasFailure()) return;
+        }
+    }
+    EXPECT_GT(rippled, 50);
+}
+
 TEST(WaveFastPath, LanesAtSignedZerosMatch) {
     // Seed 0 has no domain shift, so -0 coordinates reach the floors as -0.
     LanesFixture fx(0);
