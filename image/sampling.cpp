@@ -524,6 +524,21 @@ __attribute__((target("avx2"))) inline __m128i Fifth(const Window& w, int r) {
     return _mm_cvtsi32_si128(last);
 }
 
+// A window inside a level held in one tile, as its first pixel and the tile's row length:
+// the rows are addressed from these two as they are read, with nothing stored.
+struct StridedWindow {
+    const uint8_t* first;
+    intptr_t row_bytes;
+};
+__attribute__((target("avx2"))) inline __m128i FirstFour(const StridedWindow& w, int r) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(w.first + r * w.row_bytes));
+}
+__attribute__((target("avx2"))) inline __m128i Fifth(const StridedWindow& w, int r) {
+    int32_t last;
+    std::memcpy(&last, w.first + r * w.row_bytes + 16, 4);
+    return _mm_cvtsi32_si128(last);
+}
+
 // The x2048 column weights of one phase as 16-bit pairs for the multiply-adds: (k0, k1),
 // (k2, k3) and (k4, 0), each repeated over the four channels.
 struct PairWeights {
@@ -536,6 +551,7 @@ struct PairTable {
     struct Phase {
         alignas(16) int32_t w01[4];
         int32_t w23[4], w4[4];
+        float y[kTaps][4];  // the float weight of each row, repeated over the four channels
     } phase[kKernelPhases];
     const ResampleKernel* kernel;
 };
@@ -551,6 +567,7 @@ PairTable MakePairTable(const ResampleKernel& K) {
             t.phase[p].w01[c] = pair(w[0], w[1]);
             t.phase[p].w23[c] = pair(w[2], w[3]);
             t.phase[p].w4[c] = pair(w[4], 0.0f);
+            for (int r = 0; r < kTaps; ++r) t.phase[p].y[r][c] = w[r];
         }
     }
     t.kernel = &K;
@@ -606,24 +623,33 @@ __attribute__((target("avx2"))) inline f32x8 ColumnPass8(const f32x8* rows, cons
 __attribute__((target("avx2"))) inline __m256i Halves(__m128i lo, __m128i hi) { return _mm256_set_m128i(hi, lo); }
 
 // Two levels at once: the filtered fine window in lanes 0..3, the coarse one in 4..7.
-__attribute__((target("avx2"))) inline f32x8 FilterTwoLevels(const Window& fine, const Spot& sf, const Window& coarse,
+template <class FineWindow, class CoarseWindow>
+__attribute__((target("avx2"))) inline f32x8 FilterTwoLevels(const FineWindow& fine, const Spot& sf, const CoarseWindow& coarse,
                                                              const Spot& sc, const ResampleKernel& K) {
     const PairWeights pf = PairWeightsOf(K, sf.phase_x);
     const PairWeights pc = PairWeightsOf(K, sc.phase_x);
     const __m256i w01 = Halves(pf.w01, pc.w01), w23 = Halves(pf.w23, pc.w23), w4 = Halves(pf.w4, pc.w4);
-    const float* yf = K.columns2048[sf.phase_y];
-    const float* yc = K.columns2048[sc.phase_y];
     f32x8 rows[kTaps], wy[kTaps];
-    for (int r = 0; r < kTaps; ++r) {
+    for (int r = 0; r < kTaps; ++r)
         rows[r] = f32x8(RowPass(Halves(FirstFour(fine, r), FirstFour(coarse, r)),
                                 Halves(Fifth(fine, r), Fifth(coarse, r)), w01, w23, w4));
-        wy[r] = f32x8{yf[r], yf[r], yf[r], yf[r], yc[r], yc[r], yc[r], yc[r]};
+    if (&K == kPairTable.kernel) {
+        // The row weights of both phases as they stand in the table: two loads a row.
+        const PairTable::Phase& tf = kPairTable.phase[sf.phase_y];
+        const PairTable::Phase& tc = kPairTable.phase[sc.phase_y];
+        for (int r = 0; r < kTaps; ++r)
+            wy[r] = f32x8(_mm256_insertf128_ps(_mm256_castps128_ps256(_mm_load_ps(tf.y[r])), _mm_load_ps(tc.y[r]), 1));
+    } else {
+        const float* yf = K.columns2048[sf.phase_y];
+        const float* yc = K.columns2048[sc.phase_y];
+        for (int r = 0; r < kTaps; ++r) wy[r] = f32x8{yf[r], yf[r], yf[r], yf[r], yc[r], yc[r], yc[r], yc[r]};
     }
     return ColumnPass8(rows, wy);
 }
 
 // One level: rows 0 and 1, 2 and 3, then 4 in both halves.
-__attribute__((target("avx2"))) inline f32x4 FilterOneLevel(const Window& w, const Spot& s, const ResampleKernel& K) {
+template <class AnyWindow>
+__attribute__((target("avx2"))) inline f32x4 FilterOneLevel(const AnyWindow& w, const Spot& s, const ResampleKernel& K) {
     const PairWeights p = PairWeightsOf(K, s.phase_x);
     const __m256i w01 = Halves(p.w01, p.w01), w23 = Halves(p.w23, p.w23), w4 = Halves(p.w4, p.w4);
     f32x4 rows[kTaps + 1];
@@ -660,38 +686,86 @@ __attribute__((target("avx2"))) inline void LocateInTwoLevels(const ImageLevel& 
     sc.phase_y = _mm_extract_epi32(phase, 3);
 }
 
-__attribute__((target("avx2"))) PixelRgba PointSampleRgba8Wide(const ImageBuffer& b, float lod, float u, float v) {
-    // The steps of PointSampleWith, in the same order.
-    if (b.empty() || !std::isfinite(u) || !std::isfinite(v)) return {0, 0, 0, 0};
-    if (!ApplyEdgeMode(b, u, v, lod)) return {0, 0, 0, 0};
+// The level pair of a level of detail: the steps of PointSampleWith after the edge mode.
+struct LevelPair {
+    int32_t level;
+    float f;   // weight of the coarser level
+    bool mix;  // two levels
+};
+inline LevelPair LevelPairOf(const ImageBuffer& b, float lod) {
     lod = lod > 0.0f ? std::min(lod, float(b.top_level)) : 0.0f;
-    const int32_t level = int32_t(lod);
-    const float f = lod - float(level);
-    const bool mix = f > 0.0f && level < b.top_level;
+    LevelPair p;
+    p.level = int32_t(lod);
+    p.f = lod - float(p.level);
+    p.mix = p.f > 0.0f && p.level < b.top_level;
+    return p;
+}
+
+// The point sampler's work once the edge mode has placed (u, v) and the level pair is known.
+__attribute__((target("avx2"), always_inline)) inline PixelRgba SampleLevelPair(const ImageBuffer& b,
+                                                                                const LevelPair& p, float u, float v,
+                                                                                Window& fine, Window& coarse) {
+    const int32_t level = p.level;
     const ResampleKernel& K = *b.kernel;
     Spot sf{}, sc{};  // sc is read only when two levels mix
-    if (mix)
+    if (p.mix)
         LocateInTwoLevels(b.levels[level], b.levels[level + 1], u, v, sf, sc);
     else
         sf = Locate(b.levels[level], u, v);
-    Window fine, coarse;
     if (PlaceWindow(b, level, sf, fine)) {
-        if (!mix) return ToRgba(b, Rgba8ToRgba(FilterOneLevel(fine, sf, K)));
+        if (!p.mix) return ToRgba(b, Rgba8ToRgba(FilterOneLevel(fine, sf, K)));
         if (PlaceWindow(b, level + 1, sc, coarse)) {
             const f32x8 both = FilterTwoLevels(fine, sf, coarse, sc, K);
             f32x4 c = __builtin_shufflevector(both, both, 0, 1, 2, 3);
             const f32x4 far = __builtin_shufflevector(both, both, 4, 5, 6, 7);
-            c += (far - c) * f;
+            c += (far - c) * p.f;
             return ToRgba(b, Rgba8ToRgba(c));
         }
     }
     // A window across two tile columns: the level sampler gathers it.
     f32x4 c = SampleLevelOutOfLine(b, level, u, v);
-    if (mix) {
+    if (p.mix) {
         const f32x4 far = SampleLevelOutOfLine(b, level + 1, u, v);
-        c += (far - c) * f;
+        c += (far - c) * p.f;
     }
     return ToRgba(b, c);
+}
+
+// What a run of lookups on one level needs to place windows inside it without reading the
+// level's record again: for a level held in one tile, where its pixel (0, 0) is, the tile's
+// row length, and how many window positions fit across and down.
+struct LevelView {
+    const uint8_t* origin = nullptr;  // null: a level of several tiles, placed the general way
+    intptr_t row_bytes = 0;
+    uint32_t span_x = 0, span_y = 0;  // a window at (x, y) lies inside when x < span_x, y < span_y
+};
+inline LevelView ViewOf(const ImageBuffer& b, int32_t level) {
+    LevelView view;
+    const ImageLevel& l = b.levels[level];
+    if (l.tile_columns != 1 || l.tile_rows != 1) return view;
+    const ImageTile& t = b.tiles[l.first_tile];
+    view.row_bytes = intptr_t(t.width) * 4;
+    // The tile starts at level pixel (t.x, t.y), at or before (0, 0), so this stays inside it.
+    view.origin = t.pixels + intptr_t(-t.y) * view.row_bytes + intptr_t(-t.x) * 4;
+    view.span_x = uint32_t(std::max(l.width - (kTaps - 1), 0));
+    view.span_y = uint32_t(std::max(l.height - (kTaps - 1), 0));
+    return view;
+}
+// The window around a lookup's pixel when it lies inside a one-tile level; false otherwise.
+inline bool InsideWindow(const LevelView& view, const Spot& s, StridedWindow& w) {
+    const int32_t x = s.h - 2, y = s.m - 2;
+    if (!view.origin || uint32_t(x) >= view.span_x || uint32_t(y) >= view.span_y) return false;
+    w.first = view.origin + intptr_t(y) * view.row_bytes + intptr_t(x) * 4;
+    w.row_bytes = view.row_bytes;
+    return true;
+}
+
+__attribute__((target("avx2"))) PixelRgba PointSampleRgba8Wide(const ImageBuffer& b, float lod, float u, float v) {
+    // The steps of PointSampleWith, in the same order.
+    if (b.empty() || !std::isfinite(u) || !std::isfinite(v)) return {0, 0, 0, 0};
+    if (!ApplyEdgeMode(b, u, v, lod)) return {0, 0, 0, 0};
+    Window fine, coarse;
+    return SampleLevelPair(b, LevelPairOf(b, lod), u, v, fine, coarse);
 }
 #endif
 
@@ -795,11 +869,18 @@ inline float JitterFraction(const int32_t* perm, float u, float v, int tap) {
 
 namespace {
 
-// The footprint sampler over a given point sampler, inlined into each of its callers below.
+// A point sampler given as a function, for FootprintSampleWith.
 template <PixelRgba (*Sample)(const ImageBuffer&, float, float, float)>
+struct SampleBy {
+    PixelRgba operator()(const ImageBuffer& b, float lod, float u, float v) const { return Sample(b, lod, u, v); }
+};
+
+// The footprint sampler over a given point sampler, inlined into each of its callers below.
+// The sampler is an object, so that one may keep what it worked out for the previous tap.
+template <class Sampler>
 inline __attribute__((always_inline)) PixelRgba FootprintSampleWith(const ImageBuffer& b, float u, float v,
                                                                      const Footprint& fp, float blur, float softness,
-                                                                     const SamplingState& state) {
+                                                                     const SamplingState& state, Sampler&& Sample) {
     if (b.empty()) return {0, 0, 0, 0};
     const float W = float(b.width), H = float(b.height);
     const float dux = fp.dux * W, duy = fp.duy * W, dvx = fp.dvx * H, dvy = fp.dvy * H;
@@ -872,13 +953,79 @@ inline __attribute__((always_inline)) PixelRgba FootprintSampleWith(const ImageB
 }
 
 #if defined(TW_SAMPLER_WIDE_ROWS)
+// The taps of one 8-bit footprint: PointSampleRgba8Wide, step by step, except that the
+// level pair is worked out again only when a tap's level of detail differs from the last
+// one's (all taps share the footprint's, unless the edge mode raises it above the
+// picture), and each level's window is placed again only when a tap lands on another
+// pixel. The footprint's buffer is non-empty, checked before the first tap.
+struct Rgba8Taps {
+    // The level pair and level views of the footprint's level of detail, from its first tap.
+    bool ready = false;
+    float footprint_lod;
+    LevelPair pair;
+    LevelView fine_view, coarse_view;
+    Window fine, coarse;
+
+    __attribute__((target("avx2"))) PixelRgba operator()(const ImageBuffer& b, float lod, float u, float v) {
+        if (!std::isfinite(u) || !std::isfinite(v)) return {0, 0, 0, 0};
+        if (!ready) {
+            // Every tap is given the footprint's level of detail.
+            footprint_lod = lod;
+            pair = LevelPairOf(b, lod);
+            fine_view = ViewOf(b, pair.level);
+            if (pair.mix) coarse_view = ViewOf(b, pair.level + 1);
+            ready = true;
+        }
+        if (!ApplyEdgeMode(b, u, v, lod)) return {0, 0, 0, 0};
+        // Taps above the picture, where the edge mode raised the level, go the general way.
+        if (!(lod == footprint_lod)) {
+            return SampleLevelPair(b, LevelPairOf(b, lod), u, v, fine, coarse);
+        }
+        return Sample(b, u, v);
+    }
+
+    // SampleLevelPair, with windows inside one-tile levels addressed straight from the views.
+    __attribute__((target("avx2"))) PixelRgba Sample(const ImageBuffer& b, float u, float v) {
+        const int32_t level = pair.level;
+        const ResampleKernel& K = *b.kernel;
+        Spot sf{}, sc{};
+        StridedWindow direct_fine, direct_coarse;
+        if (!pair.mix) {
+            sf = Locate(b.levels[level], u, v);
+            if (InsideWindow(fine_view, sf, direct_fine))
+                return ToRgba(b, Rgba8ToRgba(FilterOneLevel(direct_fine, sf, K)));
+            if (PlaceWindow(b, level, sf, fine)) return ToRgba(b, Rgba8ToRgba(FilterOneLevel(fine, sf, K)));
+            return ToRgba(b, SampleLevelOutOfLine(b, level, u, v));
+        }
+        LocateInTwoLevels(b.levels[level], b.levels[level + 1], u, v, sf, sc);
+        const bool fineInside = InsideWindow(fine_view, sf, direct_fine);
+        const bool coarseInside = InsideWindow(coarse_view, sc, direct_coarse);
+        if ((fineInside || PlaceWindow(b, level, sf, fine)) && (coarseInside || PlaceWindow(b, level + 1, sc, coarse))) {
+            const f32x8 both = fineInside ? (coarseInside ? FilterTwoLevels(direct_fine, sf, direct_coarse, sc, K)
+                                                          : FilterTwoLevels(direct_fine, sf, coarse, sc, K))
+                                          : (coarseInside ? FilterTwoLevels(fine, sf, direct_coarse, sc, K)
+                                                          : FilterTwoLevels(fine, sf, coarse, sc, K));
+            f32x4 c = __builtin_shufflevector(both, both, 0, 1, 2, 3);
+            const f32x4 far = __builtin_shufflevector(both, both, 4, 5, 6, 7);
+            c += (far - c) * pair.f;
+            return ToRgba(b, Rgba8ToRgba(c));
+        }
+        // A window across two tile columns: the level sampler gathers it.
+        f32x4 c = SampleLevelOutOfLine(b, level, u, v);
+        const f32x4 far = SampleLevelOutOfLine(b, level + 1, u, v);
+        c += (far - c) * pair.f;
+        return ToRgba(b, c);
+    }
+};
+
 // The whole footprint of an 8-bit picture in AVX2 code: its taps' position arithmetic and
 // jitter take single-instruction floors, and, flattened, the point sampler's common paths
 // sit inside the loop over the taps.
 __attribute__((target("avx2"), flatten)) PixelRgba FootprintSampleRgba8Wide(const ImageBuffer& b, float u, float v,
                                                                             const Footprint& fp, float blur,
                                                                             float softness, const SamplingState& state) {
-    return FootprintSampleWith<PointSampleRgba8Wide>(b, u, v, fp, blur, softness, state);
+    Rgba8Taps taps;
+    return FootprintSampleWith(b, u, v, fp, blur, softness, state, taps);
 }
 #endif
 
@@ -889,13 +1036,13 @@ PixelRgba footprintSample(const ImageBuffer& b, float u, float v, const Footprin
 #if defined(TW_SAMPLER_WIDE_ROWS)
     if (kWideRows && b.format == kRgba8) return FootprintSampleRgba8Wide(b, u, v, fp, blur, softness, state);
 #endif
-    return FootprintSampleWith<pointSample>(b, u, v, fp, blur, softness, state);
+    return FootprintSampleWith(b, u, v, fp, blur, softness, state, SampleBy<pointSample>{});
 }
 
 namespace image_detail {
 PixelRgba FootprintSampleNarrow(const ImageBuffer& b, float u, float v, const Footprint& fp, float blur,
                                 float softness, const SamplingState& state) {
-    return FootprintSampleWith<PointSampleNarrow>(b, u, v, fp, blur, softness, state);
+    return FootprintSampleWith(b, u, v, fp, blur, softness, state, SampleBy<PointSampleNarrow>{});
 }
 }  // namespace image_detail
 
