@@ -247,3 +247,97 @@ TEST(LevelSampler, WideFootprintLoopGivesThePlainBits) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+// One footprint from both loops, compared bit for bit; false (with a message) on a difference.
+::testing::AssertionResult SameFootprint(const ImageBuffer& b, float u, float v, const Footprint& fp, float blur,
+                                         float softness, const SamplingState& state) {
+    const PixelRgba wide = footprintSample(b, u, v, fp, blur, softness, state);
+    const PixelRgba narrow = image_detail::FootprintSampleNarrow(b, u, v, fp, blur, softness, state);
+    if (std::memcmp(&wide, &narrow, sizeof wide) == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << b.width << " x " << b.height << (b.apron ? " with apron" : "") << ", wrap "
+                                         << b.wrap << ", edge mode " << b.edge_mode << ", blur " << blur << " at " << u
+                                         << ", " << v << ": " << wide.r << " " << wide.g << " " << wide.b << " "
+                                         << wide.a << " against " << narrow.r << " " << narrow.g << " " << narrow.b
+                                         << " " << narrow.a;
+}
+
+// The 8-bit footprint loop works out the level pair and where each level's pixels lie once
+// per footprint, and reads windows inside a one-tile level straight from those; taps whose
+// level differs from the footprint's (above the picture) or whose windows hang over a
+// border go the general way. Every mix of the two, on every kind of picture, wrap flag and
+// edge mode, must give the plain loop's bits.
+TEST(LevelSampler, FootprintTapsGiveThePlainBitsOnEveryWrapFlagAndEdgeMode) {
+    const int32_t edgeModes[] = {kEdgeNoSample, kEdgeFoldBlur, kEdgeClamp,    kEdgeWrapU,
+                                 kEdgeWrapBoth, kEdgeWrapBothToo, kEdgeMirrorRows};
+    int32_t permutation[512];
+    for (int i = 0; i < 512; ++i) permutation[i] = (i * 89 + 5) & 255;
+    int compared = 0, coloured = 0;
+    for (const PictureCase& pc : kPictures) {
+        for (const int32_t wrap : kWrapFlags) {
+            test::BufferPtr b = PatternWithChain(pc.width, pc.height, pc.apron, wrap);
+            ASSERT_TRUE(b);
+            const float px = 1.0f / float(pc.width), py = 1.0f / float(pc.height);
+            for (const int32_t mode : edgeModes) {
+                b->edge_mode = mode;
+                for (int k = 0; k < 48; ++k) {
+                    SamplingState state;
+                    state.max_taps = 4 + k % 40;
+                    state.jitter_taps = uint8_t(k % 2);
+                    state.permutation = permutation;
+                    // Taps a pixel or two apart along a row, a column or a diagonal, on a
+                    // footprint whose minor radius picks level 0, a whole level or a blend.
+                    const float minor = (k % 4 == 0) ? 0.6f : 1.0f + float(k % 7) * 0.9f;
+                    const float major = minor * (3.0f + float(k % 5) * 4.0f);
+                    const float angle = float(k % 8) * 0.7854f;
+                    const Footprint fp{major * std::cos(angle) * px, major * std::sin(angle) * py,
+                                       -minor * std::sin(angle) * px, minor * std::cos(angle) * py};
+                    // Positions in the middle, along every border, and above and below the
+                    // picture, where the fold mode raises the level tap by tap.
+                    const float u = float(k % 11) * 0.1f + 0.013f * float(k % 3), v = -0.3f + float(k % 13) * 0.12f;
+                    const float blur = (k % 6 == 5) ? 1.0f : float(k % 3) * 0.2f;
+                    ASSERT_TRUE(SameFootprint(*b, u, v, fp, blur, 0.0f, state));
+                    ++compared;
+                    coloured += footprintSample(*b, u, v, fp, blur, 0.0f, state).a > 0.0f;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(compared, int(std::size(kPictures) * std::size(kWrapFlags)) * 7 * 48);
+    EXPECT_GT(coloured, compared / 2);
+}
+
+// A buffer bound to a kernel other than the shared one takes its weights from that kernel,
+// not from the tables worked out for the shared one.
+TEST(LevelSampler, FootprintTapsReadTheBuffersOwnKernel) {
+    ResampleKernel own = TheResampleKernel();
+    // A different, still exact, set of weights: each phase's taps in reverse order.
+    for (int p = 0; p < kKernelPhases; ++p) std::reverse(own.columns2048[p], own.columns2048[p] + kKernelTaps);
+    SamplingState state;
+    state.max_taps = 30;
+    for (const PictureCase& pc : kPictures) {
+        test::BufferPtr b = PatternWithChain(pc.width, pc.height, pc.apron, kWrapNone);
+        ASSERT_TRUE(b);
+        b->edge_mode = kEdgeClamp;
+        const float px = 1.0f / float(pc.width), py = 1.0f / float(pc.height);
+        const Footprint fp{9.0f * px, 3.0f * py, -0.9f * px, 1.6f * py};
+        for (int k = 0; k < 40; ++k) {
+            const float u = float(k % 10) * 0.11f, v = float(k / 10) * 0.24f + 0.05f;
+            b->kernel = &TheResampleKernel();
+            const PixelRgba shared = footprintSample(*b, u, v, fp, 0.1f, 0.0f, state);
+            b->kernel = &own;
+            ASSERT_TRUE(SameFootprint(*b, u, v, fp, 0.1f, 0.0f, state));
+            const PixelRgba mine = footprintSample(*b, u, v, fp, 0.1f, 0.0f, state);
+            // The reversed kernel weighs the window differently wherever it is not flat.
+            if (pc.width > 8 && pc.height > 8) {
+                EXPECT_NE(0, std::memcmp(&shared, &mine, sizeof mine)) << u << ", " << v;
+            }
+        }
+        b->kernel = &TheResampleKernel();
+    }
+}
+
+}  // namespace
+}  // namespace tw
