@@ -869,10 +869,44 @@ inline float JitterFraction(const int32_t* perm, float u, float v, int tap) {
 
 namespace {
 
+// The row of taps of one footprint, as FootprintSampleWith spreads them.
+struct TapRow {
+    float u, v, start, step_u, step_v;
+    bool clip;                 // drop the taps beyond the waterline
+    const float* line;         // the waterline
+    const int32_t* jitter;     // the noise permutation when the taps are jittered, else null
+};
+// At most this many taps are placed at a time.
+constexpr int kTapBatch = 8;
+
+// Places taps first .. first + count - 1 (count at most kTapBatch) into tu and tv; returns
+// a mask of the taps kept, bit k for tap first + k.
+inline uint32_t PlaceTaps(const TapRow& row, int first, int count, float* tu, float* tv) {
+    uint32_t kept = 0;
+    for (int k = 0; k < count; ++k) {
+        const int i = first + k;
+        float t = row.start + float(i);
+        float x = row.u + t * row.step_u, y = row.v + t * row.step_v;
+        if (row.clip && MirrorSide(row.line, x, y) > 0.0f) continue;
+        if (row.jitter) {
+            t += JitterFraction(row.jitter, x, y, i);
+            x = row.u + t * row.step_u;
+            y = row.v + t * row.step_v;
+        }
+        tu[k] = x;
+        tv[k] = y;
+        kept |= 1u << k;
+    }
+    return kept;
+}
+
 // A point sampler given as a function, for FootprintSampleWith.
 template <PixelRgba (*Sample)(const ImageBuffer&, float, float, float)>
 struct SampleBy {
     PixelRgba operator()(const ImageBuffer& b, float lod, float u, float v) const { return Sample(b, lod, u, v); }
+    uint32_t Place(const TapRow& row, int first, int count, float* tu, float* tv) const {
+        return PlaceTaps(row, first, count, tu, tv);
+    }
 };
 
 // The footprint sampler over a given point sampler, inlined into each of its callers below.
@@ -928,23 +962,23 @@ inline __attribute__((always_inline)) PixelRgba FootprintSampleWith(const ImageB
     const bool clip = (first <= 0.0f) != (last <= 0.0f);
 
     const bool jitter = state.jitter_taps && state.permutation;
+    const TapRow row{u, v, start, step_u, step_v, clip, line, jitter ? state.permutation : nullptr};
     double sum_r = 0, sum_g = 0, sum_b = 0, sum_a = 0;
     int used = 0;
-    for (int i = 0; i < n; ++i) {
-        float t = start + float(i);
-        float tu = u + t * step_u, tv = v + t * step_v;
-        if (clip && MirrorSide(line, tu, tv) > 0.0f) continue;
-        if (jitter) {
-            t += JitterFraction(state.permutation, tu, tv, i);
-            tu = u + t * step_u;
-            tv = v + t * step_v;
+    for (int first_tap = 0; first_tap < n; first_tap += kTapBatch) {
+        // The positions of a batch of taps first, then their samples in order.
+        const int count = std::min(kTapBatch, n - first_tap);
+        alignas(32) float tus[kTapBatch], tvs[kTapBatch];
+        const uint32_t kept = Sample.Place(row, first_tap, count, tus, tvs);
+        for (int k = 0; k < count; ++k) {
+            if (!(kept >> k & 1u)) continue;
+            const PixelRgba c = Sample(b, lod, tus[k], tvs[k]);
+            sum_r += double(c.r) * c.r;
+            sum_g += double(c.g) * c.g;
+            sum_b += double(c.b) * c.b;
+            sum_a += c.a;
+            ++used;
         }
-        const PixelRgba c = Sample(b, lod, tu, tv);
-        sum_r += double(c.r) * c.r;
-        sum_g += double(c.g) * c.g;
-        sum_b += double(c.b) * c.b;
-        sum_a += c.a;
-        ++used;
     }
     if (used == 0) return Sample(b, lod, u, v);  // cannot happen: one end is kept
     const double inv = 1.0 / used;
@@ -965,6 +999,54 @@ struct Rgba8Taps {
     LevelPair pair;
     LevelView fine_view, coarse_view;
     Window fine, coarse;
+
+    // JitterFraction's cell of eight positions. The clamp keeps a NaN, whose conversion, like
+    // the scalar one, lands on a multiple of 256.
+    __attribute__((target("avx2"))) static __m256i Cell(__m256 p, float scale) {
+        const __m256 s = _mm256_mul_ps(p, _mm256_set1_ps(scale));
+        const __m256 lo = _mm256_set1_ps(-1.0e9f), hi = _mm256_set1_ps(1.0e9f);
+        __m256 c = _mm256_blendv_ps(s, lo, _mm256_cmp_ps(s, lo, _CMP_LT_OQ));
+        c = _mm256_blendv_ps(c, hi, _mm256_cmp_ps(hi, s, _CMP_LT_OQ));
+        return _mm256_cvttps_epi32(_mm256_round_ps(c, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+    }
+
+    // PlaceTaps for eight taps at once, lane by lane the same float steps and table reads.
+    __attribute__((target("avx2"))) uint32_t Place(const TapRow& row, int first, int count, float* tu,
+                                                   float* tv) const {
+        const __m256i tap = _mm256_add_epi32(_mm256_set1_epi32(first), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+        __m256 t = _mm256_add_ps(_mm256_set1_ps(row.start), _mm256_cvtepi32_ps(tap));
+        const __m256 u = _mm256_set1_ps(row.u), v = _mm256_set1_ps(row.v);
+        const __m256 step_u = _mm256_set1_ps(row.step_u), step_v = _mm256_set1_ps(row.step_v);
+        __m256 x = _mm256_add_ps(u, _mm256_mul_ps(t, step_u));
+        __m256 y = _mm256_add_ps(v, _mm256_mul_ps(t, step_v));
+        uint32_t kept = (1u << count) - 1u;
+        if (row.clip) {
+            const float* l = row.line;
+            const __m256 side = _mm256_sub_ps(_mm256_mul_ps(_mm256_sub_ps(y, _mm256_set1_ps(l[3])), _mm256_set1_ps(l[0])),
+                                              _mm256_mul_ps(_mm256_sub_ps(x, _mm256_set1_ps(l[2])), _mm256_set1_ps(l[1])));
+            kept &= ~uint32_t(_mm256_movemask_ps(_mm256_cmp_ps(side, _mm256_setzero_ps(), _CMP_GT_OQ)));
+        }
+        if (row.jitter) {
+            const __m256i byte = _mm256_set1_epi32(255);
+            const __m256i ia = _mm256_and_si256(
+                _mm256_add_epi32(Cell(x, 30000.0f), _mm256_mullo_epi32(tap, _mm256_set1_epi32(37))), byte);
+            const __m256i a = _mm256_i32gather_epi32(reinterpret_cast<const int*>(row.jitter), ia, 4);
+            const __m256i ib = _mm256_and_si256(
+                _mm256_add_epi32(_mm256_add_epi32(a, Cell(y, 40000.0f)), _mm256_mullo_epi32(tap, _mm256_set1_epi32(79))),
+                byte);
+            const __m256i bb = _mm256_i32gather_epi32(reinterpret_cast<const int*>(row.jitter), ib, 4);
+            const __m256 fraction = _mm256_sub_ps(
+                _mm256_div_ps(_mm256_add_ps(_mm256_cvtepi32_ps(_mm256_and_si256(bb, byte)), _mm256_set1_ps(0.5f)),
+                              _mm256_set1_ps(256.0f)),
+                _mm256_set1_ps(0.5f));
+            t = _mm256_add_ps(t, fraction);
+            x = _mm256_add_ps(u, _mm256_mul_ps(t, step_u));
+            y = _mm256_add_ps(v, _mm256_mul_ps(t, step_v));
+        }
+        _mm256_store_ps(tu, x);
+        _mm256_store_ps(tv, y);
+        return kept;
+    }
 
     __attribute__((target("avx2"))) PixelRgba operator()(const ImageBuffer& b, float lod, float u, float v) {
         if (!std::isfinite(u) || !std::isfinite(v)) return {0, 0, 0, 0};

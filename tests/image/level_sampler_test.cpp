@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <iterator>
+#include <limits>
 
 #include "image/image_access.h"
 #include "image/image_buffer.h"
@@ -336,6 +337,121 @@ TEST(LevelSampler, FootprintTapsReadTheBuffersOwnKernel) {
             }
         }
         b->kernel = &TheResampleKernel();
+    }
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+// The footprint sampler written out for a footprint along the rows (major radius `major`,
+// minor radius `minor`, in level-0 pixels, no blur or softness): taps spaced evenly along u,
+// jittered and cut at the waterline tap by tap, each a plain point sample.
+PixelRgba FootprintAlongRows(const ImageBuffer& b, float u, float v, float major, float minor,
+                             const SamplingState& state) {
+    const float lod0 = std::log2(std::max(minor, 0.5f));
+    const float lod = lod0 > 0.0f ? std::min(lod0, float(b.top_level)) : 0.0f;
+    const float ratio = major / std::max(minor, 0.5f);
+    const int n = ratio < 1.5f ? 2 : std::min(int(std::lround(ratio)), state.max_taps);
+    const float spread = ratio < 1.5f ? (ratio - 1.25f) * 4.0f : 1.0f;
+    const float step = 2.0f * major / float(n) * spread / float(b.width);
+    const float start = -0.5f * float(n - 1);
+    const float* line = state.mirror_line;
+    auto side = [&](float x, float y) { return (y - line[3]) * line[0] - (x - line[2]) * line[1]; };
+    const bool clip = (side(u + start * step, v) <= 0.0f) != (side(u - start * step, v) <= 0.0f);
+    auto cell = [](float x, float scale) {
+        return int32_t(int64_t(std::floor(std::clamp(x * scale, -1.0e9f, 1.0e9f))) & 255);
+    };
+    double sum[4] = {0, 0, 0, 0};
+    int used = 0;
+    for (int i = 0; i < n; ++i) {
+        float t = start + float(i);
+        float x = u + t * step;
+        if (clip && side(x, v) > 0.0f) continue;
+        if (state.jitter_taps) {
+            const int32_t a = state.permutation[(cell(x, 30000.0f) + 37 * i) & 255];
+            const int32_t c = state.permutation[(a + cell(v, 40000.0f) + 79 * i) & 255];
+            t += (float(c & 255) + 0.5f) / 256.0f - 0.5f;
+            x = u + t * step;
+        }
+        const PixelRgba p = image_detail::PointSampleNarrow(b, lod, x, v + t * 0.0f);
+        sum[0] += double(p.r) * p.r;
+        sum[1] += double(p.g) * p.g;
+        sum[2] += double(p.b) * p.b;
+        sum[3] += p.a;
+        ++used;
+    }
+    const double inv = 1.0 / used;
+    return {float(std::sqrt(sum[0] * inv)), float(std::sqrt(sum[1] * inv)), float(std::sqrt(sum[2] * inv)),
+            float(sum[3] * inv)};
+}
+
+// Taps are placed a batch at a time, then sampled in order: every count of taps, across and
+// on the batch boundaries, with and without jitter and with the waterline cutting the row
+// anywhere, must give what the taps give one by one.
+TEST(LevelSampler, FootprintTapsInBatchesGiveTheTapByTapResult) {
+    int32_t permutation[512];
+    for (int i = 0; i < 512; ++i) permutation[i] = (i * 167 + 41) & 255;
+    // Sizes and radii that are short binary fractions, so that the footprint's ellipse and
+    // its radii come out exact and the written-out form can start from the radii themselves.
+    test::BufferPtr b = PatternWithChain(256, 128, false, kWrapNone);
+    ASSERT_TRUE(b);
+    b->edge_mode = kEdgeClamp;
+    int compared = 0, cut = 0;
+    for (int taps = 2; taps <= 34; ++taps) {
+        for (int k = 0; k < 12; ++k) {
+            SamplingState state;
+            state.max_taps = taps;
+            state.jitter_taps = uint8_t(k % 2);
+            state.permutation = permutation;
+            const float u = 0.3f + float(k) * 0.037f, v = 0.2f + float(k) * 0.051f;
+            if (k % 3 != 0) {  // an upright waterline somewhere along the row of taps
+                const float x = u + (float(k % 5) - 2.0f) * 0.02f;
+                const float line[6] = {0.0f, 1.0f, x, 0.0f, x, 1.0f};
+                std::memcpy(state.mirror_line, line, sizeof line);
+            }
+            // Minor radii from under one pixel to a few; the major one long enough for
+            // every tap count asked for.
+            const float minor = 0.75f + float(k % 4) * 0.75f, major = minor * float(taps) * 1.25f;
+            const Footprint fp{major / 256.0f, 0.0f, 0.0f, minor / 128.0f};
+            const PixelRgba got = footprintSample(*b, u, v, fp, 0.0f, 0.0f, state);
+            const PixelRgba want = FootprintAlongRows(*b, u, v, major, minor, state);
+            ASSERT_EQ(0, std::memcmp(&got, &want, sizeof got))
+                << taps << " taps, case " << k << ": " << got.r << " " << got.a << " against " << want.r << " " << want.a;
+            const PixelRgba plain = image_detail::FootprintSampleNarrow(*b, u, v, fp, 0.0f, 0.0f, state);
+            ASSERT_EQ(0, std::memcmp(&plain, &want, sizeof plain)) << taps << " taps, case " << k;
+            ++compared;
+            cut += k % 3 != 0;
+        }
+    }
+    EXPECT_EQ(compared, 33 * 12);
+    EXPECT_GT(cut, compared / 2);
+}
+
+// Jitter hashes the tap positions; positions that are not numbers or lie far outside the
+// picture must hash alike on both loops (the edge modes then decide what they read).
+TEST(LevelSampler, FootprintTapsHashFarAndBrokenPositionsAlike) {
+    int32_t permutation[512];
+    for (int i = 0; i < 512; ++i) permutation[i] = (i * 13 + 200) & 255;
+    test::BufferPtr b = PatternWithChain(64, 48, true, kWrapBoth);
+    ASSERT_TRUE(b);
+    const float huge = 3.0e38f, inf = std::numeric_limits<float>::infinity(), nan = std::nanf("");
+    const float positions[][2] = {{0.5f, 0.5f}, {1.0e6f, -2.0e6f}, {-7.0e4f, 3.0e4f}, {huge, 0.5f},
+                                  {0.5f, -huge}, {inf, 0.5f},      {0.5f, nan},       {nan, nan}};
+    const Footprint footprints[] = {{0.3f, 0.1f, -0.01f, 0.02f}, {inf, 0.0f, 0.0f, 0.01f}, {nan, 0.2f, 0.0f, 0.01f},
+                                    {1.0e30f, 1.0e30f, 0.0f, 0.01f}};
+    for (const int32_t mode : {kEdgeWrapBoth, kEdgeFoldBlur, kEdgeClamp, kEdgeMirrorRows}) {
+        b->edge_mode = mode;
+        for (const auto& p : positions)
+            for (const Footprint& fp : footprints) {
+                SamplingState state;
+                state.max_taps = 23;
+                state.jitter_taps = 1;
+                state.permutation = permutation;
+                ASSERT_TRUE(SameFootprint(*b, p[0], p[1], fp, 0.0f, 0.0f, state));
+            }
     }
 }
 
