@@ -111,6 +111,12 @@ void buildNoiseTables(NoiseTables& t, int32_t seed) {
         t.cellColumns[i] = static_cast<uint32_t>(t.perm[i]) | static_cast<uint32_t>(t.perm[i + 1]) << 16;
     for (int i = 0; i < 511; ++i)
         t.cornerPair[i] = static_cast<uint8_t>((t.perm[t.perm[i]] & 15) | (t.perm[t.perm[i + 1]] & 15) << 4);
+    for (int x = 0; x < 256; ++x) {
+        const uint8_t* left = t.cornerPair + t.perm[x];
+        const uint8_t* right = t.cornerPair + t.perm[x + 1];
+        uint16_t* row = t.cellCorners + (x << 8);
+        for (int y = 0; y < 256; ++y) row[y] = static_cast<uint16_t>(left[y] | right[y] << 8);
+    }
     for (int h = 0; h < 16; ++h) {
         t.gradX[h] = kGradX[h];
         t.gradY[h] = kGradY[h];
@@ -472,10 +478,10 @@ namespace {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 
-// The corner hashes are read with 4-byte gathers ending at the wanted byte, so the lowest
-// index reaches three bytes before cornerPair; those bytes belong to cellColumns.
-static_assert(offsetof(NoiseTables, cornerPair) >= 3 + offsetof(NoiseTables, cellColumns));
-static_assert(offsetof(NoiseTables, cornerPair) == offsetof(NoiseTables, cellColumns) + sizeof(uint32_t) * 256);
+// The wide kernels read each cell's corner hashes 4 bytes at a time from a 2-byte entry, so
+// the last entry's read reaches two bytes past the table, which must still be inside the
+// tables object.
+static_assert(offsetof(NoiseTables, cellCorners) + sizeof(NoiseTables::cellCorners) + 2 <= sizeof(NoiseTables));
 
 // floor, exact for every value (no range limit, unlike the rounding trick), with a -0
 // result turned into +0 as fastFloor leaves it: the noise fractions keep their zero signs.
@@ -501,16 +507,13 @@ static_assert(offsetof(NoiseTables, cornerPair) == offsetof(NoiseTables, cellCol
     const __m512i byte = _mm512_set1_epi32(255);
     const __m512i X = _mm512_and_si512(_mm512_cvttps_epi32(flx), byte);
     const __m512i Y = _mm512_and_si512(_mm512_cvttps_epi32(fly), byte);
-    const __m512i columns = _mm512_i32gather_epi32(X, t.cellColumns, 4);
-    const __m512i leftAt = _mm512_add_epi32(_mm512_and_si512(columns, _mm512_set1_epi32(0xffff)), Y);
-    const __m512i rightAt = _mm512_add_epi32(_mm512_srli_epi32(columns, 16), Y);
-    const char* pairs = reinterpret_cast<const char*>(&t) + (offsetof(NoiseTables, cornerPair) - 3);
-    const __m512i left = _mm512_srli_epi32(_mm512_i32gather_epi32(leftAt, pairs, 1), 24);
-    const __m512i right = _mm512_srli_epi32(_mm512_i32gather_epi32(rightAt, pairs, 1), 24);
-    // The permutes look at the low four bits of each index only: left and right serve as
-    // h00 and h10 without masking.
+    // One 4-byte read per point starting at its cell's entry; the upper two bytes belong to
+    // the next entry (or, past the last one, to cellColumns) and are never looked at: the
+    // permutes use the low four bits of each index only.
+    const __m512i corners = _mm512_i32gather_epi32(_mm512_or_si512(_mm512_slli_epi32(X, 8), Y), t.cellCorners, 2);
     const __m512 gradX = _mm512_loadu_ps(t.gradX), gradY = _mm512_loadu_ps(t.gradY);
-    const __m512i h01 = _mm512_srli_epi32(left, 4), h11 = _mm512_srli_epi32(right, 4);
+    const __m512i left = corners, h01 = _mm512_srli_epi32(corners, 4);
+    const __m512i right = _mm512_srli_epi32(corners, 8), h11 = _mm512_srli_epi32(corners, 12);
     const __m512 fx1 = fx - 1.0f, fy1 = fy - 1.0f;
     const __m512 g00 = _mm512_permutexvar_ps(left, gradX) * fx + _mm512_permutexvar_ps(left, gradY) * fy;
     const __m512 g10 = _mm512_permutexvar_ps(right, gradX) * fx1 + _mm512_permutexvar_ps(right, gradY) * fy;
@@ -571,9 +574,15 @@ TW_AVX512 void waveLanesAvx512(const WaterState& s, const WaveLanes& lanes, int 
     const __m512d x = _mm512_mask_loadu_pd(_mm512_set1_pd(lanes.x[0]), used, lanes.x);
     const __m512d y = _mm512_mask_loadu_pd(_mm512_set1_pd(lanes.y[0]), used, lanes.y);
     const __m512d z = _mm512_mask_loadu_pd(_mm512_set1_pd(lanes.z[0]), used, lanes.z);
-    static_assert(sizeof(const double*) == sizeof(long long));
-    const __m512i weightAt = _mm512_mask_loadu_epi64(
-        _mm512_set1_epi64(reinterpret_cast<long long>(lanes.weight[0])), used, lanes.weight);
+    // Each lane's octave weights turned into one row per octave with plain loads: the rows
+    // are needed only at the end, so these overlap the noise, where gathers would compete
+    // with the noise's own gathers.
+    const int count = lanes.count < kWaveLanes ? lanes.count : kWaveLanes;
+    alignas(64) double weightRow[5][kWaveLanes];
+    for (int i = 0; i < kWaveLanes; ++i) {
+        const double* w = lanes.weight[i < count ? i : 0];
+        for (int k = 0; k < octaves; ++k) weightRow[k][i] = w[k];
+    }
     const NoiseTables& t = *s.noise;
     __m512d px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
     const double shift = s.seed * 0.17 * 0.8;
@@ -612,8 +621,7 @@ TW_AVX512 void waveLanesAvx512(const WaterState& s, const WaveLanes& lanes, int 
 
         const __m512d u = dp * dp * s.shapeScale[k] + s.shapeOffset[k];
         const __m512d v = dq * dq * s.shapeScale[k] + s.shapeOffset[k];
-        // Each lane's weight of this octave, read through its own pointer.
-        const __m512d w = _mm512_i64gather_pd(_mm512_add_epi64(weightAt, _mm512_set1_epi64(8 * k)), nullptr, 1);
+        const __m512d w = _mm512_load_pd(weightRow[k]);
         // An octave of weight 0 adds nothing, not even a NaN from an unbounded domain.
         const __mmask8 weighted = _mm512_cmp_pd_mask(w, _mm512_setzero_pd(), _CMP_NEQ_UQ);
         sum = _mm512_mask_add_pd(sum, weighted, sum, (u + v) * a * w);
@@ -691,13 +699,12 @@ TW_ROW_OP(*, _mm256_mul_pd)
     const __m256i byte = _mm256_set1_epi32(255);
     const __m256i X = _mm256_and_si256(_mm256_cvttps_epi32(flx), byte);
     const __m256i Y = _mm256_and_si256(_mm256_cvttps_epi32(fly), byte);
-    const __m256i columns = _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.cellColumns), X, 4);
-    const __m256i leftAt = _mm256_add_epi32(_mm256_and_si256(columns, _mm256_set1_epi32(0xffff)), Y);
-    const __m256i rightAt = _mm256_add_epi32(_mm256_srli_epi32(columns, 16), Y);
-    const int* pairs = reinterpret_cast<const int*>(reinterpret_cast<const char*>(&t) + (offsetof(NoiseTables, cornerPair) - 3));
-    const __m256i left = _mm256_srli_epi32(_mm256_i32gather_epi32(pairs, leftAt, 1), 24);
-    const __m256i right = _mm256_srli_epi32(_mm256_i32gather_epi32(pairs, rightAt, 1), 24);
-    const __m256i h01 = _mm256_srli_epi32(left, 4), h11 = _mm256_srli_epi32(right, 4);
+    // One read per point of its cell's four hashes, as in cubicNoise16; the permutes and
+    // upperHalfOf16 look at the low four bits of each index only.
+    const __m256i cell = _mm256_or_si256(_mm256_slli_epi32(X, 8), Y);
+    const __m256i left = _mm256_i32gather_epi32(reinterpret_cast<const int*>(t.cellCorners), cell, 2);
+    const __m256i h01 = _mm256_srli_epi32(left, 4);
+    const __m256i right = _mm256_srli_epi32(left, 8), h11 = _mm256_srli_epi32(left, 12);
     const __m256 gxLow = _mm256_loadu_ps(t.gradX), gxHigh = _mm256_loadu_ps(t.gradX + 8);
     const __m256 gyLow = _mm256_loadu_ps(t.gradY), gyHigh = _mm256_loadu_ps(t.gradY + 8);
     const __m256 u00 = upperHalfOf16(left), u10 = upperHalfOf16(right);

@@ -21,6 +21,12 @@ struct NoiseTables {
     int32_t mixTable[kMixTableSize];     // seed-mixed bytes of the fixed program table
     float unitTable[kMixTableSize];      // mixTable / 255, the 0..1 table ripples and slope samples read
 
+    // All four corner hashes of every cell in one entry, for the wide kernels, where one
+    // table read per point costs far less than three: for the cell at (X, Y),
+    // cellCorners[X << 8 | Y] = h(X, Y) | h(X, Y + 1) << 4 | h(X + 1, Y) << 8 | h(X + 1, Y + 1) << 12.
+    // 128 KB, which is why a NoiseTables belongs on the heap or a main thread's stack.
+    uint16_t cellCorners[256 * 256];
+
     // The same permutation folded for the noise lookups, so a cell's four corner hashes
     // take three reads instead of six chained ones:
     // cellColumns[X] = perm[X] | perm[X + 1] << 16, and

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -20,7 +21,9 @@ constexpr int32_t kJobSize = 64;
 struct Shared {
     ImageBuffer* source;
     const RenderParams* params;
-    NoiseTables noise;
+    // Built once, read by every worker; at over 100 KB it lives on the heap, since the
+    // caller's thread may have a small stack.
+    std::unique_ptr<NoiseTables> noise = std::make_unique<NoiseTables>();
     PassImage image;
     int32_t width, height, across, jobs;
     std::vector<float>* out;
@@ -44,7 +47,7 @@ void runJobs(Shared& sh) {
     for (int index = sh.next++; index < sh.jobs; index = sh.next++) {
         const TileRect job = jobRect(sh, index);
         grid.assign(gridRecordCount(job.right - job.left, job.bottom - job.top), PixelRecord{});
-        setupWaterState(state, *sh.params, sh.noise, sh.image, sh.source, job);
+        setupWaterState(state, *sh.params, *sh.noise, sh.image, sh.source, job);
         geometryPass(state, grid.data());
         luminancePass(state, grid.data());
         outputPass(state, grid.data());
@@ -72,7 +75,7 @@ bool renderImage(ImageBuffer& source, const RenderParams& params, const RenderIm
     Shared sh;
     sh.source = &source;
     sh.params = &params;
-    buildNoiseTables(sh.noise, params.seed);
+    buildNoiseTables(*sh.noise, params.seed);
     sh.image = {source.width, source.height};
     sh.width = request.width;
     sh.height = request.height;

@@ -101,6 +101,25 @@ TEST(WaveFastPath, NoiseMatchesThePlainLookupsForEverySeedClass) {
     }
 }
 
+// The wide kernels read a cell's four hashes from one entry; each must be the hash the
+// chained permutation reads give for that corner, in the order the kernels unpack them.
+TEST(WaveFastPath, CellCornersHoldTheChainedHashesOfEveryCell) {
+    NoiseTables t;
+    for (int seed : {0, 1, 255, 256, 1000, 2047}) {
+        buildNoiseTables(t, seed);
+        const int32_t* p = t.perm;
+        int mismatches = 0;
+        for (int X = 0; X < 256; ++X)
+            for (int Y = 0; Y < 256; ++Y) {
+                const int h00 = p[p[p[X] + Y]] & 15, h01 = p[p[p[X] + Y + 1]] & 15;
+                const int h10 = p[p[p[X + 1] + Y]] & 15, h11 = p[p[p[X + 1] + Y + 1]] & 15;
+                const int entry = t.cellCorners[X << 8 | Y];
+                mismatches += entry != (h00 | h01 << 4 | h10 << 8 | h11 << 12);
+            }
+        EXPECT_EQ(mismatches, 0) << "seed " << seed;
+    }
+}
+
 TEST(WaveFastPath, HeightFieldMatchesTheOctaveByOctaveSum) {
     for (int seed : {0, 7, 1999}) {
         RenderParams p = testing::plainParams(kStyleComplex);
@@ -295,6 +314,33 @@ TEST(WaveFastPath, LanesGiveNaNExactlyWhereOnePointAtATimeDoes) {
     }
     EXPECT_EQ(expectLanesMatch(fx.f.state, lanes, weights, 4, "weights"), 7);
     EXPECT_EQ(expectLanesMatch(fx.f.state, lanes, weights, 5, "weights"), 6);
+}
+
+// Points whose first-octave noise falls in the cells at the lattice's wrap, (255, 255) among
+// them, where the wide kernels' hash reads reach past the last table entry.
+TEST(WaveFastPath, LanesAtTheLatticeWrapMatch) {
+    for (int seed : {3, 1500}) {
+        LanesFixture fx(seed);
+        const WaterState& s = fx.f.state;
+        const double shift = s.seed * 0.17 * 0.8;
+        // Cells -1 and 255 are the same cell; 0 and 256 too.
+        const double cells[kWaveLanes][2] = {{-1, -1}, {255, 255}, {-1, 0}, {0, -1}, {255, 256}, {-257, -1}, {0, 0}, {511, 767}};
+        for (double fraction : {0.5, 0.03, 0.97}) {
+            WaveLanes lanes = fx.lanes(kWaveLanes);
+            for (int i = 0; i < kWaveLanes; ++i) {
+                // The first octave's P domain is ((0.75 x + shift) 0.16, (z + shift) 0.16).
+                lanes.x[i] = ((cells[i][0] + fraction) / 0.16 - shift) / 0.75;
+                lanes.z[i] = (cells[i][1] + fraction) / 0.16 - shift;
+                lanes.y[i] = 0.1 * i;
+                const float px = static_cast<float>((0.75 * lanes.x[i] + shift) * 0.16);
+                const float pz = static_cast<float>((lanes.z[i] + shift) * 0.16);
+                ASSERT_EQ(std::floor(px), cells[i][0]) << "lane " << i;
+                ASSERT_EQ(std::floor(pz), cells[i][1]) << "lane " << i;
+            }
+            for (int octaves : {1, 4, 5})
+                expectLanesMatch(fx.f.state, lanes, fx.weights, octaves, "seed " + std::to_string(seed));
+        }
+    }
 }
 
 TEST(WaveFastPath, LanesInsideTheRipplesMatch) {
