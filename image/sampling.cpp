@@ -513,11 +513,14 @@ __attribute__((target("avx2"), always_inline)) inline bool PlaceWindow(const Ima
     return true;
 }
 
-// Pixels 0..3 of row r as 16 bytes, and pixel 4 in the low four.
+// Pixels 0..3 of row r as 16 bytes, and pixel 4 in four bytes of another 16: the low four
+// here (kFifthAt 0), the top four from a window whose pixels are all neighbours, read as
+// pixels 1..4 in one load (kFifthAt 12).
 __attribute__((target("avx2"))) inline __m128i FirstFour(const Window& w, int r) {
     if (w.sideBySide) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(w.rows[r]));
     return _mm_i32gather_epi32(reinterpret_cast<const int*>(w.rows[r]), w.offsets, 1);
 }
+constexpr int FifthAt(const Window*) { return 0; }
 __attribute__((target("avx2"))) inline __m128i Fifth(const Window& w, int r) {
     int32_t last;
     std::memcpy(&last, w.rows[r] + (w.sideBySide ? 16 : w.offset4), 4);
@@ -533,11 +536,12 @@ struct StridedWindow {
 __attribute__((target("avx2"))) inline __m128i FirstFour(const StridedWindow& w, int r) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(w.first + r * w.row_bytes));
 }
+constexpr int FifthAt(const StridedWindow*) { return 12; }
 __attribute__((target("avx2"))) inline __m128i Fifth(const StridedWindow& w, int r) {
-    int32_t last;
-    std::memcpy(&last, w.first + r * w.row_bytes + 16, 4);
-    return _mm_cvtsi32_si128(last);
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(w.first + r * w.row_bytes + 4));
 }
+template <class AnyWindow>
+constexpr int kFifthAt = FifthAt(static_cast<const AnyWindow*>(nullptr));
 
 // The x2048 column weights of one phase as 16-bit pairs for the multiply-adds: (k0, k1),
 // (k2, k3) and (k4, 0), each repeated over the four channels.
@@ -592,18 +596,21 @@ __attribute__((target("avx2"))) inline PairWeights PairWeightsOf(const ResampleK
     return p;
 }
 
-// One row pass for each 128-bit half: `first` holds pixels 0..3 of a row, `last` pixel 4.
+// One row pass for each 128-bit half: `first` holds pixels 0..3 of a row, `last` pixel 4 at
+// byte kLow of the low half and byte kHigh of the high one.
 // The byte shuffles zero-extend and pair the pixels channel by channel at once: (p0, p1)
 // and (p2, p3) of each channel, and (p4, 0), ready for the multiply-adds. The sums are
 // exact integers, the same whatever the order of the additions.
+template <int kLow, int kHigh>
 __attribute__((target("avx2"))) inline __m256 RowPass(__m256i first, __m256i last, __m256i w01, __m256i w23,
                                                       __m256i w4) {
     const __m256i pairs01 = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1,  //
                                              0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
     const __m256i pairs23 = _mm256_setr_epi8(8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1,  //
                                              8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1);
-    const __m256i single4 = _mm256_setr_epi8(0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, 3, -1, -1, -1,  //
-                                             0, -1, -1, -1, 1, -1, -1, -1, 2, -1, -1, -1, 3, -1, -1, -1);
+    const __m256i single4 =
+        _mm256_setr_epi8(kLow, -1, -1, -1, kLow + 1, -1, -1, -1, kLow + 2, -1, -1, -1, kLow + 3, -1, -1, -1,  //
+                         kHigh, -1, -1, -1, kHigh + 1, -1, -1, -1, kHigh + 2, -1, -1, -1, kHigh + 3, -1, -1, -1);
     const __m256i a = _mm256_madd_epi16(_mm256_shuffle_epi8(first, pairs01), w01);
     const __m256i b = _mm256_madd_epi16(_mm256_shuffle_epi8(first, pairs23), w23);
     const __m256i c = _mm256_madd_epi16(_mm256_shuffle_epi8(last, single4), w4);
@@ -631,7 +638,7 @@ __attribute__((target("avx2"))) inline f32x8 FilterTwoLevels(const FineWindow& f
     const __m256i w01 = Halves(pf.w01, pc.w01), w23 = Halves(pf.w23, pc.w23), w4 = Halves(pf.w4, pc.w4);
     f32x8 rows[kTaps], wy[kTaps];
     for (int r = 0; r < kTaps; ++r)
-        rows[r] = f32x8(RowPass(Halves(FirstFour(fine, r), FirstFour(coarse, r)),
+        rows[r] = f32x8(RowPass<kFifthAt<FineWindow>, kFifthAt<CoarseWindow>>(Halves(FirstFour(fine, r), FirstFour(coarse, r)),
                                 Halves(Fifth(fine, r), Fifth(coarse, r)), w01, w23, w4));
     if (&K == kPairTable.kernel) {
         // The row weights of both phases as they stand in the table: two loads a row.
@@ -655,8 +662,8 @@ __attribute__((target("avx2"))) inline f32x4 FilterOneLevel(const AnyWindow& w, 
     f32x4 rows[kTaps + 1];
     for (int r = 0; r < kTaps; r += 2) {
         const int next = r + 1 < kTaps ? r + 1 : r;
-        const __m256 both = RowPass(Halves(FirstFour(w, r), FirstFour(w, next)), Halves(Fifth(w, r), Fifth(w, next)),
-                                    w01, w23, w4);
+        const __m256 both = RowPass<kFifthAt<AnyWindow>, kFifthAt<AnyWindow>>(
+            Halves(FirstFour(w, r), FirstFour(w, next)), Halves(Fifth(w, r), Fifth(w, next)), w01, w23, w4);
         rows[r] = f32x4(_mm256_castps256_ps128(both));
         rows[r + 1] = f32x4(_mm256_extractf128_ps(both, 1));
     }
