@@ -970,7 +970,10 @@ inline __attribute__((always_inline)) PixelRgba FootprintSampleWith(const ImageB
 
     const bool jitter = state.jitter_taps && state.permutation;
     const TapRow row{u, v, start, step_u, step_v, clip, line, jitter ? state.permutation : nullptr};
-    double sum_r = 0, sum_g = 0, sum_b = 0, sum_a = 0;
+    // The sums of the squared colours and of alpha, in doubles, side by side: alpha is
+    // multiplied by one, which leaves it as it is.
+    typedef double f64x4 __attribute__((vector_size(32)));
+    f64x4 sum = {0, 0, 0, 0};
     int used = 0;
     for (int first_tap = 0; first_tap < n; first_tap += kTapBatch) {
         // The positions of a batch of taps first, then their samples in order.
@@ -980,17 +983,15 @@ inline __attribute__((always_inline)) PixelRgba FootprintSampleWith(const ImageB
         for (int k = 0; k < count; ++k) {
             if (!(kept >> k & 1u)) continue;
             const PixelRgba c = Sample(b, lod, tus[k], tvs[k]);
-            sum_r += double(c.r) * c.r;
-            sum_g += double(c.g) * c.g;
-            sum_b += double(c.b) * c.b;
-            sum_a += c.a;
+            const f64x4 d = {double(c.r), double(c.g), double(c.b), double(c.a)};
+            sum += d * f64x4{d[0], d[1], d[2], 1.0};
             ++used;
         }
     }
     if (used == 0) return Sample(b, lod, u, v);  // cannot happen: one end is kept
     const double inv = 1.0 / used;
-    return {float(std::sqrt(sum_r * inv)), float(std::sqrt(sum_g * inv)),
-            float(std::sqrt(sum_b * inv)), float(sum_a * inv)};
+    return {float(std::sqrt(sum[0] * inv)), float(std::sqrt(sum[1] * inv)), float(std::sqrt(sum[2] * inv)),
+            float(sum[3] * inv)};
 }
 
 #if defined(TW_SAMPLER_WIDE_ROWS)
