@@ -563,6 +563,40 @@ static_assert(offsetof(NoiseTables, cellCorners) + sizeof(NoiseTables::cellCorne
     return sum;
 }
 
+// Each lane's octave weights turned into one row per octave: a short load per lane, then a
+// transpose in registers. Gathers would do it in fewer instructions but compete with the
+// noise's own gathers, and they are slow on some processors. Octaves at and beyond
+// `octaves` are not read; their rows are left 0.
+[[gnu::always_inline]] inline TW_AVX512 void octaveWeightRows(const WaveLanes& lanes, int octaves, __m512d (&row)[5]) {
+    const int count = lanes.count < kWaveLanes ? lanes.count : kWaveLanes;
+    const __mmask8 present = octaves <= 0 ? 0 : static_cast<__mmask8>((1u << octaves) - 1);
+    __m512d lane[kWaveLanes];
+    for (int i = 0; i < kWaveLanes; ++i) lane[i] = _mm512_maskz_loadu_pd(present, lanes.weight[i < count ? i : 0]);
+    // Pairs of lanes interleaved: even[j] holds octaves 0, 2, 4, 6 of lanes 2j and 2j + 1.
+    __m512d even[4], odd[4];
+    for (int j = 0; j < 4; ++j) {
+        even[j] = _mm512_unpacklo_pd(lane[2 * j], lane[2 * j + 1]);
+        odd[j] = _mm512_unpackhi_pd(lane[2 * j], lane[2 * j + 1]);
+    }
+    // Then quads: octaves k and k + 4 of four lanes, from two interleaved pairs.
+    const __m512i firstOfFour = _mm512_setr_epi64(0, 1, 8, 9, 4, 5, 12, 13);
+    const __m512i secondOfFour = _mm512_setr_epi64(2, 3, 10, 11, 6, 7, 14, 15);
+    const __m512d k04low = _mm512_permutex2var_pd(even[0], firstOfFour, even[1]);
+    const __m512d k04high = _mm512_permutex2var_pd(even[2], firstOfFour, even[3]);
+    const __m512d k15low = _mm512_permutex2var_pd(odd[0], firstOfFour, odd[1]);
+    const __m512d k15high = _mm512_permutex2var_pd(odd[2], firstOfFour, odd[3]);
+    const __m512d k26low = _mm512_permutex2var_pd(even[0], secondOfFour, even[1]);
+    const __m512d k26high = _mm512_permutex2var_pd(even[2], secondOfFour, even[3]);
+    const __m512d k37low = _mm512_permutex2var_pd(odd[0], secondOfFour, odd[1]);
+    const __m512d k37high = _mm512_permutex2var_pd(odd[2], secondOfFour, odd[3]);
+    // Lower halves give octaves 0..3, upper halves octave 4.
+    row[0] = _mm512_shuffle_f64x2(k04low, k04high, 0x44);
+    row[1] = _mm512_shuffle_f64x2(k15low, k15high, 0x44);
+    row[2] = _mm512_shuffle_f64x2(k26low, k26high, 0x44);
+    row[3] = _mm512_shuffle_f64x2(k37low, k37high, 0x44);
+    row[4] = _mm512_shuffle_f64x2(k04low, k04high, 0xee);
+}
+
 // Eight points in the lanes of zmm registers. Each octave's noise runs on 16 float lanes
 // (the P domains of the eight points, then their Q domains); the crests run on the same 16
 // lanes in float and on two rows of eight in double, as crest() mixes the two.
@@ -574,15 +608,8 @@ TW_AVX512 void waveLanesAvx512(const WaterState& s, const WaveLanes& lanes, int 
     const __m512d x = _mm512_mask_loadu_pd(_mm512_set1_pd(lanes.x[0]), used, lanes.x);
     const __m512d y = _mm512_mask_loadu_pd(_mm512_set1_pd(lanes.y[0]), used, lanes.y);
     const __m512d z = _mm512_mask_loadu_pd(_mm512_set1_pd(lanes.z[0]), used, lanes.z);
-    // Each lane's octave weights turned into one row per octave with plain loads: the rows
-    // are needed only at the end, so these overlap the noise, where gathers would compete
-    // with the noise's own gathers.
-    const int count = lanes.count < kWaveLanes ? lanes.count : kWaveLanes;
-    alignas(64) double weightRow[5][kWaveLanes];
-    for (int i = 0; i < kWaveLanes; ++i) {
-        const double* w = lanes.weight[i < count ? i : 0];
-        for (int k = 0; k < octaves; ++k) weightRow[k][i] = w[k];
-    }
+    __m512d weightRow[5];
+    octaveWeightRows(lanes, octaves, weightRow);
     const NoiseTables& t = *s.noise;
     __m512d px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
     const double shift = s.seed * 0.17 * 0.8;
@@ -621,7 +648,7 @@ TW_AVX512 void waveLanesAvx512(const WaterState& s, const WaveLanes& lanes, int 
 
         const __m512d u = dp * dp * s.shapeScale[k] + s.shapeOffset[k];
         const __m512d v = dq * dq * s.shapeScale[k] + s.shapeOffset[k];
-        const __m512d w = _mm512_load_pd(weightRow[k]);
+        const __m512d w = weightRow[k];
         // An octave of weight 0 adds nothing, not even a NaN from an unbounded domain.
         const __mmask8 weighted = _mm512_cmp_pd_mask(w, _mm512_setzero_pd(), _CMP_NEQ_UQ);
         sum = _mm512_mask_add_pd(sum, weighted, sum, (u + v) * a * w);
