@@ -1,6 +1,6 @@
 // Speed of the image buffers: point samples per format (one level and trilinear),
-// footprint samples at 1, 10 and 50 taps and over coarse levels, and the mip-chain build
-// of a 12-megapixel picture.
+// footprint samples at 1, 10 and 50 taps, over coarse levels and as reflections read them,
+// and the mip-chain build of a 12-megapixel picture.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -112,6 +112,41 @@ void BM_FootprintSampleCoarse(benchmark::State& state) {
     destroyImageBuffer(b);
 }
 BENCHMARK(BM_FootprintSampleCoarse)->ArgNames({"format", "blur_pct"})->ArgsProduct({{kRgba8}, {0, 40, 75}});
+
+// Footprints as a reflection reads them: long and nearly level, over a picture of a few
+// hundred pixels held in one tile per level, and a good share of them reaching above the
+// picture's top, where the fold mode gives every tap a level of detail of its own.
+void BM_FootprintSampleReflection(benchmark::State& state) {
+    const float above = float(state.range(0)) / 100.0f;  // share of positions above the top
+    ImageBuffer* b = PatternBuffer(480, 320, kRgba8);
+    buildMipChain(*b);
+    b->edge_mode = kEdgeFoldBlur;
+    SamplingState sampling;
+    sampling.max_taps = 20;
+    sampling.jitter_taps = 1;
+    std::vector<int32_t> permutation(512);
+    for (size_t i = 0; i < permutation.size(); ++i) permutation[i] = int32_t((i * 151 + 17) & 255);
+    sampling.permutation = permutation.data();
+    std::vector<float> p;
+    std::vector<Footprint> footprints;
+    for (int i = 0; i < 4096; ++i) {
+        p.push_back(float((i * 37) % 4096) / 4096.0f);
+        const float t = float((i * 53) % 4096) / 4096.0f;
+        p.push_back(t < above ? -0.3f * (t / above) : (t - above) / (1.0f - above));
+        // Minor radius 1 to 4 pixels, nine to fourteen times as long, tilted a little.
+        const float minor = (1.0f + float(i % 4)) / 320.0f, major = minor * float(9 + i % 6);
+        footprints.push_back({major, major * 0.05f * float(i % 3), -minor * 0.05f, minor});
+    }
+    size_t i = 0;
+    for (auto _ : state) {
+        const PixelRgba c = footprintSample(*b, p[2 * i], p[2 * i + 1], footprints[i], 0.1f, 0.0f, sampling);
+        benchmark::DoNotOptimize(c);
+        i = (i + 1) & 4095;
+    }
+    state.SetItemsProcessed(state.iterations());
+    destroyImageBuffer(b);
+}
+BENCHMARK(BM_FootprintSampleReflection)->ArgNames({"above_pct"})->Arg(0)->Arg(40);
 
 void BM_BuildMipChain(benchmark::State& state) {
     const int32_t format = int32_t(state.range(0));
