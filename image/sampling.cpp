@@ -631,15 +631,16 @@ __attribute__((target("avx2"))) inline __m256i Halves(__m128i lo, __m128i hi) { 
 
 // Two levels at once: the filtered fine window in lanes 0..3, the coarse one in 4..7.
 template <class FineWindow, class CoarseWindow>
-__attribute__((target("avx2"))) inline f32x8 FilterTwoLevels(const FineWindow& fine, const Spot& sf, const CoarseWindow& coarse,
-                                                             const Spot& sc, const ResampleKernel& K) {
+__attribute__((target("avx2"))) inline f32x8 FilterTwoLevels(const FineWindow& fine, const Spot& sf,
+                                                             const CoarseWindow& coarse, const Spot& sc,
+                                                             const ResampleKernel& K) {
     const PairWeights pf = PairWeightsOf(K, sf.phase_x);
     const PairWeights pc = PairWeightsOf(K, sc.phase_x);
     const __m256i w01 = Halves(pf.w01, pc.w01), w23 = Halves(pf.w23, pc.w23), w4 = Halves(pf.w4, pc.w4);
     f32x8 rows[kTaps], wy[kTaps];
     for (int r = 0; r < kTaps; ++r)
-        rows[r] = f32x8(RowPass<kFifthAt<FineWindow>, kFifthAt<CoarseWindow>>(Halves(FirstFour(fine, r), FirstFour(coarse, r)),
-                                Halves(Fifth(fine, r), Fifth(coarse, r)), w01, w23, w4));
+        rows[r] = f32x8(RowPass<kFifthAt<FineWindow>, kFifthAt<CoarseWindow>>(
+            Halves(FirstFour(fine, r), FirstFour(coarse, r)), Halves(Fifth(fine, r), Fifth(coarse, r)), w01, w23, w4));
     if (&K == kPairTable.kernel) {
         // The row weights of both phases as they stand in the table: two loads a row.
         const PairTable::Phase& tf = kPairTable.phase[sf.phase_y];
