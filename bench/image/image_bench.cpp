@@ -80,21 +80,34 @@ BENCHMARK(BM_FootprintSample)
     ->ArgNames({"format", "taps"})
     ->ArgsProduct({{kRgba8, kRgba16, kRgbaFloat}, {1, 10, 50}});
 
+// A 480 x 320 picture with its mip chain in the folding edge mode renders use.
+ImageBuffer* ReflectedPicture(int32_t format) {
+    ImageBuffer* b = PatternBuffer(480, 320, format);
+    buildMipChain(*b);
+    b->edge_mode = kEdgeFoldBlur;
+    return b;
+}
+
+// Final-render sampling with jittered taps; `permutation` holds the jitter table.
+SamplingState JitteredTaps(int32_t maxTaps, std::vector<int32_t>& permutation) {
+    SamplingState sampling;
+    sampling.max_taps = maxTaps;
+    sampling.jitter_taps = 1;
+    permutation.resize(512);
+    for (size_t i = 0; i < permutation.size(); ++i) permutation[i] = int32_t((i * 151 + 17) & 255);
+    sampling.permutation = permutation.data();
+    return sampling;
+}
+
 // Footprints blurred towards the top of the chain, as reflections far from the viewer read
 // the picture: levels a few pixels across, where most windows hang over a level's border,
 // and positions spread over the whole picture, some beyond its top edge.
 void BM_FootprintSampleCoarse(benchmark::State& state) {
     const int32_t format = int32_t(state.range(0));
     const float blur = float(state.range(1)) / 100.0f;
-    ImageBuffer* b = PatternBuffer(480, 320, format);
-    buildMipChain(*b);
-    b->edge_mode = kEdgeFoldBlur;
-    SamplingState sampling;
-    sampling.max_taps = 50;
-    sampling.jitter_taps = 1;
-    std::vector<int32_t> permutation(512);
-    for (size_t i = 0; i < permutation.size(); ++i) permutation[i] = int32_t((i * 151 + 17) & 255);
-    sampling.permutation = permutation.data();
+    ImageBuffer* b = ReflectedPicture(format);
+    std::vector<int32_t> permutation;
+    const SamplingState sampling = JitteredTaps(50, permutation);
     const float minor = 1.5f / 480, major = minor * 10.0f;
     const Footprint footprint{major * 0.8f, major * 0.6f, -minor * 0.6f, minor * 0.8f};
     std::vector<float> p;
@@ -118,15 +131,9 @@ BENCHMARK(BM_FootprintSampleCoarse)->ArgNames({"format", "blur_pct"})->ArgsProdu
 // picture's top, where the fold mode gives every tap a level of detail of its own.
 void BM_FootprintSampleReflection(benchmark::State& state) {
     const float above = float(state.range(0)) / 100.0f;  // share of positions above the top
-    ImageBuffer* b = PatternBuffer(480, 320, kRgba8);
-    buildMipChain(*b);
-    b->edge_mode = kEdgeFoldBlur;
-    SamplingState sampling;
-    sampling.max_taps = 20;
-    sampling.jitter_taps = 1;
-    std::vector<int32_t> permutation(512);
-    for (size_t i = 0; i < permutation.size(); ++i) permutation[i] = int32_t((i * 151 + 17) & 255);
-    sampling.permutation = permutation.data();
+    ImageBuffer* b = ReflectedPicture(kRgba8);
+    std::vector<int32_t> permutation;
+    const SamplingState sampling = JitteredTaps(20, permutation);
     std::vector<float> p;
     std::vector<Footprint> footprints;
     for (int i = 0; i < 4096; ++i) {
