@@ -124,48 +124,65 @@ void BM_WaveHeight(benchmark::State& state) {
 }
 BENCHMARK(BM_WaveHeight)->ArgName("widest")->Arg(1)->Arg(0);
 
-// Eight points of the height field: through waveHeightLanes (the kernel the processor
-// picks) against eight calls of waveHeight, each point with its own weights as the
-// footprint filter gives them. Arguments: octaves, and 1 for the lanes kernel or 0 for the
-// one-point calls.
-void BM_WaveHeightEightPoints(benchmark::State& state) {
-    const tw::RenderParams p = params(tw::kStyleComplex, tw::kRenderFinal, 1);
+// A ray batch's eight points of the height field, neighbouring pixels a little apart, each
+// with its own octave weights as the footprint filter gives them.
+struct EightPoints {
     tw::NoiseTables noise;
-    tw::buildNoiseTables(noise, p.seed);
     tw::WaterState s;
-    tw::setupWaterState(s, p, noise, {1920, 1080}, nullptr, {0, 0, 64, 64});
-    const int octaves = static_cast<int>(state.range(0));
-    const bool lanesKernel = state.range(1) != 0;
     double weights[tw::kWaveLanes][5];
     tw::WaveLanes lanes;
-    lanes.count = tw::kWaveLanes;
-    for (int i = 0; i < tw::kWaveLanes; ++i) {
-        for (int k = 0; k < 5; ++k) weights[i][k] = 1.0 - 0.05 * (i + k);
-        lanes.weight[i] = weights[i];
-    }
     double out[tw::kWaveLanes];
     double x = 0.1;
-    for (auto _ : state) {
-        // A ray batch's points: neighbouring pixels, a little apart.
+
+    EightPoints() {
+        const tw::RenderParams p = params(tw::kStyleComplex, tw::kRenderFinal, 1);
+        tw::buildNoiseTables(noise, p.seed);
+        tw::setupWaterState(s, p, noise, {1920, 1080}, nullptr, {0, 0, 64, 64});
+        lanes.count = tw::kWaveLanes;
+        for (int i = 0; i < tw::kWaveLanes; ++i) {
+            for (int k = 0; k < 5; ++k) weights[i][k] = 1.0 - 0.05 * (i + k);
+            lanes.weight[i] = weights[i];
+        }
+    }
+    // Moves the batch along before the next evaluation.
+    void step() {
         for (int i = 0; i < tw::kWaveLanes; ++i) {
             lanes.x[i] = x + 0.021 * i;
             lanes.y[i] = 0.01 * i;
             lanes.z[i] = 11.3 - x + 0.007 * i;
         }
-        if (lanesKernel) {
-            tw::waveHeightLanes(s, lanes, octaves, out);
-        } else {
-            for (int i = 0; i < tw::kWaveLanes; ++i) {
-                for (int k = 0; k < 5; ++k) s.octaveWeight[k] = weights[i][k];
-                out[i] = tw::waveHeight(lanes.x[i], lanes.y[i], lanes.z[i], s, octaves);
-            }
-        }
-        benchmark::DoNotOptimize(out);
-        benchmark::ClobberMemory();
         x += 0.013;
     }
-    state.counters["ns/point"] = benchmark::Counter(tw::kWaveLanes * 1e-9, benchmark::Counter::kIsIterationInvariantRate |
-                                                                               benchmark::Counter::kInvert);
+    void keep() {
+        benchmark::DoNotOptimize(out);
+        benchmark::ClobberMemory();
+    }
+    static void countPoints(benchmark::State& state) {
+        state.counters["ns/point"] = benchmark::Counter(
+            tw::kWaveLanes * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    }
+};
+
+// Eight points through waveHeightLanes (the kernel the processor picks) against eight calls
+// of waveHeight. Arguments: octaves, and 1 for the lanes kernel or 0 for the one-point calls.
+void BM_WaveHeightEightPoints(benchmark::State& state) {
+    auto points = std::make_unique<EightPoints>();
+    const int octaves = static_cast<int>(state.range(0));
+    const bool lanesKernel = state.range(1) != 0;
+    for (auto _ : state) {
+        points->step();
+        if (lanesKernel) {
+            tw::waveHeightLanes(points->s, points->lanes, octaves, points->out);
+        } else {
+            for (int i = 0; i < tw::kWaveLanes; ++i) {
+                for (int k = 0; k < 5; ++k) points->s.octaveWeight[k] = points->weights[i][k];
+                points->out[i] =
+                    tw::waveHeight(points->lanes.x[i], points->lanes.y[i], points->lanes.z[i], points->s, octaves);
+            }
+        }
+        points->keep();
+    }
+    EightPoints::countPoints(state);
 }
 BENCHMARK(BM_WaveHeightEightPoints)
     ->ArgNames({"octaves", "lanes"})
@@ -182,34 +199,14 @@ void BM_WaveLanesKernel(benchmark::State& state) {
         state.SkipWithError("kernel not supported by this processor");
         return;
     }
-    const tw::RenderParams p = params(tw::kStyleComplex, tw::kRenderFinal, 1);
-    tw::NoiseTables noise;
-    tw::buildNoiseTables(noise, p.seed);
-    tw::WaterState s;
-    tw::setupWaterState(s, p, noise, {1920, 1080}, nullptr, {0, 0, 64, 64});
+    auto points = std::make_unique<EightPoints>();
     const int octaves = static_cast<int>(state.range(0));
-    double weights[tw::kWaveLanes][5];
-    tw::WaveLanes lanes;
-    lanes.count = tw::kWaveLanes;
-    for (int i = 0; i < tw::kWaveLanes; ++i) {
-        for (int k = 0; k < 5; ++k) weights[i][k] = 1.0 - 0.05 * (i + k);
-        lanes.weight[i] = weights[i];
-    }
-    double out[tw::kWaveLanes];
-    double x = 0.1;
     for (auto _ : state) {
-        for (int i = 0; i < tw::kWaveLanes; ++i) {
-            lanes.x[i] = x + 0.021 * i;
-            lanes.y[i] = 0.01 * i;
-            lanes.z[i] = 11.3 - x + 0.007 * i;
-        }
-        tw::waveHeightLanesOn(path, s, lanes, octaves, out);
-        benchmark::DoNotOptimize(out);
-        benchmark::ClobberMemory();
-        x += 0.013;
+        points->step();
+        tw::waveHeightLanesOn(path, points->s, points->lanes, octaves, points->out);
+        points->keep();
     }
-    state.counters["ns/point"] = benchmark::Counter(tw::kWaveLanes * 1e-9, benchmark::Counter::kIsIterationInvariantRate |
-                                                                               benchmark::Counter::kInvert);
+    EightPoints::countPoints(state);
 }
 BENCHMARK(BM_WaveLanesKernel)
     ->ArgNames({"octaves", "kernel"})
