@@ -180,6 +180,12 @@ struct HeightQueue {
 
 inline double eyeHeight(const WaterState& s) { return s.altitudeFraction * 20 + 1.1; }
 
+// The point at parameter t along the ray from the eye in direction d.
+inline Vec3 rayPoint(const WaterState& s, const Vec3& d, double t) {
+    const Vec3 eye{0, eyeHeight(s), 0};
+    return {eye.x + t * d.x, eye.y + t * d.y, eye.z + t * d.z};
+}
+
 // The state of one ray's search for the wave surface: false position inside the slab of
 // heights -1.5..1.5.
 struct RaySearch {
@@ -194,8 +200,8 @@ void intersectWaves(const WaterState& s, GeometryTask* const* rays, int count, R
     const Vec3 eye{0, eyeHeight(s), 0};
     HeightQueue q{s, 4, {}, {}};
     auto point = [&](int i, double t, double* result) {
-        const Vec3& d = rays[i]->direction;
-        q.add(eye.x + t * d.x, eye.y + t * d.y, eye.z + t * d.z, rays[i]->cache.octaveWeight, result);
+        const Vec3 p = rayPoint(s, rays[i]->direction, t);
+        q.add(p.x, p.y, p.z, rays[i]->cache.octaveWeight, result);
     };
     for (int i = 0; i < count; ++i) {
         RaySearch& r = search[i];
@@ -249,26 +255,17 @@ void intersectWaves(const WaterState& s, GeometryTask* const* rays, int count, R
 // Unit surface normals at up to kWaveLanes hit points, by forward differences of the 5-octave height
 // (x stepped forwards, z backwards); (0, 0, 0) where degenerate.
 void surfaceNormals(const WaterState& s, GeometryTask* const* rays, const Vec3* hits, int count, Vec3* normals) {
-    constexpr double kStep = 0.002;
     HeightQueue q{s, 5, {}, {}};
     double heights[kWaveLanes][3];
     for (int i = 0; i < count; ++i) {
         const Vec3& h = hits[i];
         const double* w = rays[i]->cache.octaveWeight;
         q.add(h.x, h.y, h.z, w, &heights[i][0]);
-        q.add(h.x + kStep, h.y, h.z, w, &heights[i][1]);
-        q.add(h.x, h.y, h.z - kStep, w, &heights[i][2]);
+        q.add(h.x + kNormalStep, h.y, h.z, w, &heights[i][1]);
+        q.add(h.x, h.y, h.z - kNormalStep, w, &heights[i][2]);
     }
     q.flush();
-    for (int i = 0; i < count; ++i) {
-        const double y = hits[i].y;
-        const double h = y - heights[i][0];
-        const double nx = -((y - heights[i][1]) - h);
-        const double nz = (y - heights[i][2]) - h;
-        const double len = std::sqrt(nx * nx + kStep * kStep + nz * nz);
-        if (!(len > 0) || !std::isfinite(len)) normals[i] = {0, 0, 0};
-        else normals[i] = {nx / len, kStep / len, nz / len};
-    }
+    for (int i = 0; i < count; ++i) normals[i] = normalFromHeights(hits[i].y, heights[i][0], heights[i][1], heights[i][2]);
 }
 
 void beginComplex(WaterState& s, GeometryTask& task, PixelRecord& rec, double x, double y) {
@@ -298,11 +295,10 @@ bool beyondWaterline(const WaterState& s, const Vec3& d) {
 }
 
 // What a wet ray makes of its hit: reflection, footprint and source point.
-void finishWet(const WaterState& s, GeometryTask& task, double t, const Vec3& n) {
+void finishWet(const WaterState& s, GeometryTask& task, const Vec3& hit, const Vec3& n) {
     PixelRecord& rec = *task.record;
     const Vec3& d = task.direction;
     const Vec3 eye{0, eyeHeight(s), 0};
-    const Vec3 hit{eye.x + t * d.x, eye.y + t * d.y, eye.z + t * d.z};
     Vec3 r = reflect(d, n);
     r.y = std::fabs(r.y);  // a reflection into the water is seen as its mirror above it
     const Plane2 a = projectDirection(s, r);
@@ -333,16 +329,12 @@ void finishComplexGroup(const WaterState& s, GeometryTask* const* rays, int coun
     intersectWaves(s, rays, count, search);
     GeometryTask* wet[kWaveLanes] = {};
     Vec3 hits[kWaveLanes] = {}, normals[kWaveLanes];
-    double hitT[kWaveLanes];
     int wetCount = 0;
     for (int i = 0; i < count; ++i) {
         GeometryTask& task = *rays[i];
         const Vec3& d = task.direction;
         if (search[i].hit && d.z * search[i].t <= s.waterlineDistance) {
-            const double t = search[i].t;
-            const Vec3 eye{0, eyeHeight(s), 0};
-            hits[wetCount] = {eye.x + t * d.x, eye.y + t * d.y, eye.z + t * d.z};
-            hitT[wetCount] = t;
+            hits[wetCount] = rayPoint(s, d, search[i].t);
             wet[wetCount++] = &task;
         } else {
             // Water beyond the waterline: the picture shows through unchanged.
@@ -352,7 +344,7 @@ void finishComplexGroup(const WaterState& s, GeometryTask* const* rays, int coun
     }
     if (wetCount > 0) surfaceNormals(s, wet, hits, wetCount, normals);
     for (int i = 0; i < wetCount; ++i) {
-        finishWet(s, *wet[i], hitT[i], normals[i]);
+        finishWet(s, *wet[i], hits[i], normals[i]);
         finishRecord(*wet[i]->record);
     }
 }

@@ -886,15 +886,19 @@ void waveHeightLanes(const WaterState& s, const WaveLanes& lanes, int octaves, d
     waveHeightLanesOn(widest, s, lanes, octaves, out);
 }
 
-Vec3 surfaceNormal(double x, double y, double z, const WaterState& s) {
-    constexpr double kStep = 0.002;
-    auto height = [&](double hx, double hz) { return y - waveHeight(hx, y, hz, s, 5); };
-    const double h = height(x, z);
-    const double nx = -(height(x + kStep, z) - h);
-    const double nz = height(x, z - kStep) - h;
-    const double len = std::sqrt(nx * nx + kStep * kStep + nz * nz);
+Vec3 normalFromHeights(double y, double atPoint, double stepX, double stepBackZ) {
+    // x is stepped forwards, z backwards; the surface height is y minus waveHeight.
+    const double h = y - atPoint;
+    const double nx = -((y - stepX) - h);
+    const double nz = (y - stepBackZ) - h;
+    const double len = std::sqrt(nx * nx + kNormalStep * kNormalStep + nz * nz);
     if (!(len > 0) || !std::isfinite(len)) return {0, 0, 0};
-    return {nx / len, kStep / len, nz / len};
+    return {nx / len, kNormalStep / len, nz / len};
+}
+
+Vec3 surfaceNormal(double x, double y, double z, const WaterState& s) {
+    return normalFromHeights(y, waveHeight(x, y, z, s, 5), waveHeight(x + kNormalStep, y, z, s, 5),
+                             waveHeight(x, y, z - kNormalStep, s, 5));
 }
 
 }  // namespace tw

@@ -93,4 +93,10 @@ struct Vec3 {
 // Unit normal of the surface at (x, z); (0, 0, 0) when degenerate.
 Vec3 surfaceNormal(double x, double y, double z, const WaterState& s);
 
+// The normal by forward differences: from the 5-octave waveHeight values at (x, z),
+// (x + kNormalStep, z) and (x, z - kNormalStep), all taken at the same y. surfaceNormal is
+// this with the three heights evaluated one by one; ray tracing evaluates them in lanes.
+constexpr double kNormalStep = 0.002;
+Vec3 normalFromHeights(double y, double atPoint, double stepX, double stepBackZ);
+
 }  // namespace tw
