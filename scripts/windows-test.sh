@@ -38,9 +38,12 @@ say() { echo "== $*" >&2; }
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 # ---- 1. Packages ---------------------------------------------------------------------------
+# librsvg2-bin, imagemagick, fontconfig and fonts-liberation2 draw the dialog's pictures
+# (resources/art/).
 packages=(cmake make g++ dpkg-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
           binutils-mingw-w64-x86-64 mingw-w64-tools googletest wine64
-          libgtest-dev libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev)
+          libgtest-dev libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev
+          librsvg2-bin imagemagick fontconfig fonts-liberation2)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
