@@ -97,11 +97,12 @@ case "$kind" in
     # resource id); icons show every frame, small pictures are also shown enlarged.
     [ -x "$montage" ] || fail "sheet: no montage beside $magick"
     rows=()
+    # row NAME COLUMNS TILE FILE...: TILE is montage's tile size, empty for the largest picture.
     row() {
-      local name="$1" columns="$2"; shift 2
+      local name="$1" columns="$2" tile="$3"; shift 3
       [ $# -gt 0 ] || return 0
       "$montage" -background "$dialog_colour" -fill '#1E3A56' -font Liberation-Sans \
-        -pointsize 11 -label '%t' "$@" -tile "${columns}x" -geometry '+8+6' "$scratch/$name.png"
+        -pointsize 11 -label '%t' "$@" -tile "${columns}x" -geometry "${tile}+8+6" "$scratch/$name.png"
       rows+=("$scratch/$name.png")
     }
     icons=(); cursors=(); small=(); bitmaps=(); pictures=(); large=(); icon_rows=()
@@ -124,17 +125,17 @@ case "$kind" in
         -background "$dialog_colour" -gravity south +append "$scratch/icon_$name.png"
       icon_rows+=("$scratch/icon_$name.png")
     done
-    row icons 4 "${icon_rows[@]}"
+    row icons 4 "" "${icon_rows[@]}"
     enlarged=()
     for f in "${small[@]}" "${cursors[@]}"; do
       name="$(basename "${f%.*}")"
       "$magick" "$f[0]" -background '#6F8FAF' -flatten -filter point -resize 400% "$scratch/$name.png"
       enlarged+=("$scratch/$name.png")
     done
-    row small 7 "${enlarged[@]}"
-    row bitmaps 8 "${bitmaps[@]}"
-    row pictures 8 "${pictures[@]}"
-    for f in "${large[@]}"; do row "$(basename "${f%.*}")" 1 "$f"; done
+    row small 7 "" "${enlarged[@]}"
+    row bitmaps 8 '140x100>' "${bitmaps[@]}"
+    row pictures 8 "" "${pictures[@]}"
+    for f in "${large[@]}"; do row "$(basename "${f%.*}")" 1 "" "$f"; done
     "$magick" -background '#FFFFFF' "${rows[@]}" -gravity west -append -depth 8 "$out"
     ;;
   *) fail "unknown kind '$kind' (icon, cursor, bmp, jpeg or sheet)" ;;
