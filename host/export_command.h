@@ -19,10 +19,11 @@ namespace tw::host {
 int RunExportPsd(const Arguments& arguments);
 int RunGallery(const Arguments& arguments);
 
-// The plug-in's shell over one document, prepared as for a run, with its source loaded.
-// The plug-in's code is not part of the command library: host/in_process_plugin.cpp brings
-// it into the programs that want it (the tarnwell command, its tests) and registers itself;
-// elsewhere Open says the exports are not available.
+// The plug-in's shell over one document, prepared as for a run, with its source loaded: the
+// shell's offscreen session (shell/offscreen_session.h) behind a host session. The plug-in's
+// code is not part of the command library: host/in_process_plugin.cpp brings it into the
+// programs that want it (the tarnwell command, its tests) and registers itself; elsewhere
+// Open says the exports are not available.
 class InProcessPlugin {
 public:
     InProcessPlugin() = default;
@@ -36,8 +37,8 @@ public:
     // The settings the renders use: the plain settings until changed. Only after Open.
     RenderParams& params();
     // Renders the settings at width x height into a new RGBA picture in the document's depth
-    // (the caller destroys it). `progress` hears thousandths about once a second. Null with
-    // a reason when memory runs out.
+    // (the caller destroys it). `progress` hears thousandths about once a second and 1000
+    // when done. Null with a reason when memory runs out.
     ImageBuffer* Render(int32_t width, int32_t height, void (*progress)(void*, int),
                         void* context, std::string& error);
 

@@ -10,11 +10,13 @@
 #include "hostapi/host_procs.h"
 #include "image/image_buffer.h"
 #include "platform/platform.h"
-#include "shell/host_access.h"
 #include "settings/cached_settings.h"
+#include "settings/dot_map.h"
 #include "settings/image_holder.h"
-#include "shell/later_work.h"
+#include "shell/dialog_bridge.h"
+#include "shell/host_access.h"
 #include "shell/render_driver.h"
+#include "shell/script_params.h"
 
 namespace tw {
 
@@ -152,7 +154,7 @@ void ReleaseScratch(GlobalState& g, bool images) {
 void StartupInitialisation(const ShellContext& shell) {
     RenderParams& p = *shell.params;
     GlobalState& g = *shell.globals;
-    const FilterRecord& rec = *shell.record;
+    FilterRecord& rec = *shell.record;
 
     for (int32_t& key : g.scratch->cache_keys) key = kScratchStaleKey;
 
@@ -168,7 +170,7 @@ void StartupInitialisation(const ShellContext& shell) {
 
     const bool paint_shop = rec.hostSig == kPaintShopPro8Signature ||
                             rec.hostSig == kPaintShopPro9Signature;
-    if (paint_shop || !ScriptingWillSupplyParameters()) LoadCachedSettings(p);
+    if (paint_shop || !WillReadScriptParams(rec)) LoadCachedSettings(p);
 
     if (g.first_run) {
         g.first_run = 0;
@@ -183,7 +185,8 @@ void StartupInitialisation(const ShellContext& shell) {
     p.selection_a = p.selection_b = 0;
     g.drag_state = 0;
     g.dialog_running = 0;
-    LoadMemoryDotMap(g);
+    // A missing or unreadable map leaves the flags as they are: no dot is lost for it.
+    LoadDotMap(g.dot_keep);
 }
 
 void DoAbout() {
@@ -273,15 +276,15 @@ void DoStart() {
         return;
     }
 
-    const int16_t scripting = ReadScriptingParameters(p, g);
-    if (scripting != 0) *gResult = scripting;
+    // The host's descriptor errors are not the run's: a bad descriptor leaves the plain
+    // settings. Reading also decides whether the dialog shows.
+    ReadScriptParams(rec, p, g.show_dialog);
 
     bool accepted = true;
     if (g.show_dialog && *gResult == 0) {
         g.dialog_running = 1;
-        TakeUndoSnapshot(p, g);
         const intptr_t parent = rec.platformData != nullptr ? rec.platformData->hwnd : 0;
-        const int ended = RunParameterDialog(g, parent);
+        const int ended = RunParameterDialog(shell, parent);
         accepted = ended == kDialogAccepted || ended == kDialogUnavailable;
         for (void*& handle : g.dialog_handles) handle = nullptr;
         g.dialog_running = 0;
@@ -307,16 +310,19 @@ void DoContinue() {
 void DoFinish() {
     FilterRecord& rec = *gFilterRecord;
     if (rec.descriptorParameters != nullptr) {
-        // Record what is in the parameters block; it is locked only for this step.
+        // Record what is in the parameters block; it is locked only for this step. Recording
+        // refreshes fields of what it writes, so it works on a copy and leaves the block as
+        // the run left it.
         void* params = LockHostHandle(rec, rec.parameters);
         if (params != nullptr) {
-            WriteScriptingParameters(*static_cast<const RenderParams*>(params));
+            RenderParams recorded = *static_cast<const RenderParams*>(params);
+            WriteScriptParams(rec, recorded);
             UnlockHostHandle(rec, rec.parameters);
         }
     }
     LockBlocks();
     if (gGlobals != nullptr) {
-        WriteMemoryDotMap(*gGlobals);
+        SaveDotMap(gGlobals->dot_keep);
         ReleaseScratch(*gGlobals, true);
     }
 }

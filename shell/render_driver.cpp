@@ -18,7 +18,7 @@
 #include "render/water_state.h"
 #include "shell/host_access.h"
 #include "shell/host_pixels.h"
-#include "shell/later_work.h"
+#include "shell/dialog_bridge.h"
 #include "shell/tile_scheduler.h"
 
 namespace tw {
@@ -175,6 +175,7 @@ struct PassContext {
     ImageBuffer* source;
     ImageBuffer* export_image;       // offscreen target
     const ImageBuffer* background;   // offscreen background
+    OffscreenProgress progress;      // offscreen: where the thousandths go
     int64_t last_report;             // whole seconds
 };
 
@@ -211,14 +212,14 @@ void WaterProgress(void* context, int32_t completed, int32_t total) {
     const int32_t done = int32_t(std::floor(1000 * x));
     if (p.render_mode == kRenderFinal && shell.record->progressProc != nullptr)
         shell.record->progressProc(1 + done, 1000);
-    else if (p.render_mode == kRenderOffscreen)
-        ShowExportProgress(done);
+    else if (p.render_mode == kRenderOffscreen && pass.progress.report != nullptr)
+        pass.progress.report(pass.progress.context, done);
     pass.last_report = now;
 }
 
 // Runs the water tiles over the render rectangle, sampling `source`.
 void RunWaterPass(const ShellContext& shell, ImageBuffer& source, ImageBuffer* export_image,
-                  const ImageBuffer* background) {
+                  const ImageBuffer* background, const OffscreenProgress& progress) {
     GlobalState& g = *shell.globals;
     if (!EnsureLineBuffer(g, g.render_rect.width())) {
         SetResult(shell, kOutOfMemory);
@@ -238,7 +239,7 @@ void RunWaterPass(const ShellContext& shell, ImageBuffer& source, ImageBuffer* e
     g.render_last_row = g.render_height - 1;
     g.render_last_column = g.render_width - 1;
 
-    PassContext pass{&shell, noise.get(), &source, export_image, background,
+    PassContext pass{&shell, noise.get(), &source, export_image, background, progress,
                      platform::ClockSeconds()};
     SchedulerRun run;
     run.kind = kJobWaterTile;
@@ -442,14 +443,15 @@ void RenderToHost(const ShellContext& shell, int32_t mode) {
         SetRequestFields(rec, std::max(p.zoom, 1));
     }
 
-    RunWaterPass(shell, g.work_image, nullptr, nullptr);
+    RunWaterPass(shell, g.work_image, nullptr, nullptr, {});
 
     p.pass_index = -1;
     RestoreView(shell, saved, false);
     if (mode == kRenderPreview) SetZoom(shell);
 }
 
-void RenderOffscreen(const ShellContext& shell, ImageBuffer& target) {
+void RenderOffscreen(const ShellContext& shell, ImageBuffer& target,
+                     const OffscreenProgress& progress) {
     RenderParams& p = *shell.params;
     GlobalState& g = *shell.globals;
     const SavedView saved = SaveView(shell);
@@ -475,7 +477,7 @@ void RenderOffscreen(const ShellContext& shell, ImageBuffer& target) {
     } else {
         snapshot->wrap = target.wrap;
         snapshot->mip_state = target.mip_state;
-        RunWaterPass(shell, *snapshot, &target, snapshot);
+        RunWaterPass(shell, *snapshot, &target, snapshot, progress);
         destroyImageBuffer(snapshot);
     }
 

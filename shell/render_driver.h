@@ -23,8 +23,18 @@ bool LoadSource(const ShellContext& shell);
 // One render pass: mode kRenderFinal into the host, kRenderPreview into preview_buffer.
 void RenderToHost(const ShellContext& shell, int32_t mode);
 
-// The offscreen pass of the exporters into `target` (render_mode must be offscreen).
-void RenderOffscreen(const ShellContext& shell, ImageBuffer& target);
+// Where an offscreen render reports how far it is, in thousandths, about once a second:
+// the caller's progress window or bar. A null `report` is nowhere.
+struct OffscreenProgress {
+    void (*report)(void* context, int per_mille) = nullptr;
+    void* context = nullptr;
+};
+
+// The offscreen pass of the exporters into `target`, over the working image scaled to the
+// target's size (offscreen_session.h does the scaling). Puts back the view and render mode
+// it found.
+void RenderOffscreen(const ShellContext& shell, ImageBuffer& target,
+                     const OffscreenProgress& progress = {});
 
 // The preview's set-up (before every preview render and when the pane changes). `pane_*`
 // is the preview pane's size in pixels (0: no limit).

@@ -4,8 +4,6 @@
 
 #include "hostapi/host_constants.h"
 #include "render/blend_modes.h"
-#include "shell/later_work.h"
-#include "shell/plugin_shell.h"
 #include "shell/terminology.h"
 
 namespace tw {
@@ -146,23 +144,6 @@ void WriteScriptParams(FilterRecord& record, RenderParams& params) {
     DisposeDescriptor(record, dp.descriptor);
     dp.descriptor = recorded;
     dp.recordInfo = plugInDialogOptional;
-}
-
-// ---- The shell's calls, on the host's current filter record -------------------------------
-
-bool ScriptingWillSupplyParameters() { return gFilterRecord && WillReadScriptParams(*gFilterRecord); }
-
-int16_t ReadScriptingParameters(RenderParams& params, GlobalState& globals) {
-    if (gFilterRecord) ReadScriptParams(*gFilterRecord, params, globals.show_dialog);
-    return 0;  // the host's errors are not the run's: a bad descriptor leaves plain settings
-}
-
-int16_t WriteScriptingParameters(const RenderParams& params) {
-    // The shell hands the block read-only; what is recorded is the same either way, and the
-    // block itself is reset at the next prepare.
-    RenderParams recorded = params;
-    if (gFilterRecord) WriteScriptParams(*gFilterRecord, recorded);
-    return 0;
 }
 
 }  // namespace tw

@@ -1,0 +1,235 @@
+// Offscreen renders: the session a front end opens on a prepared record, and the same render
+// on blocks the caller already holds, as the dialog does during start. Both must give the
+// same picture, leave the host's document and result alone, and give back what they took.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "fake_host.h"
+#include "hostapi/host_constants.h"
+#include "image/image_buffer.h"
+#include "params/render_params.h"
+#include "shell/offscreen_session.h"
+#include "shell/plugin_shell.h"
+
+namespace tw {
+namespace {
+
+using test::FakeHost;
+using test::FakeHostOptions;
+
+struct ProgressLog {
+    std::vector<int> reports;
+    static void Report(void* context, int per_mille) {
+        static_cast<ProgressLog*>(context)->reports.push_back(per_mille);
+    }
+    OffscreenProgress sink() { return {Report, this}; }
+};
+
+GlobalState& Globals(FakeHost& host) {
+    return *reinterpret_cast<GlobalState*>(*reinterpret_cast<Handle>(host.data_slot));
+}
+
+std::vector<PixelRgba> Pixels(const ImageBuffer& image) {
+    std::vector<PixelRgba> pixels;
+    for (int32_t y = 0; y < image.height; ++y)
+        for (int32_t x = 0; x < image.width; ++x) pixels.push_back(readPixel(image, 0, x, y));
+    return pixels;
+}
+
+bool SamePixels(const std::vector<PixelRgba>& a, const std::vector<PixelRgba>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].r != b[i].r || a[i].g != b[i].g || a[i].b != b[i].b || a[i].a != b[i].a)
+            return false;
+    return true;
+}
+
+// The blocks as the dialog holds them during start: locked, with the scratch memory of the
+// run and the start-up done, the source not loaded yet.
+struct HeldBlocks {
+    int16_t run_result = 0;
+    ShellContext shell;
+    explicit HeldBlocks(FakeHost& host) {
+        EXPECT_EQ(host.Call(filterSelectorPrepare), 0);
+        shell = {&host.record(), reinterpret_cast<RenderParams*>(*host.record().parameters),
+                 &Globals(host), &run_result};
+        EXPECT_TRUE(AllocateScratch(*shell.globals));
+        StartupInitialisation(shell);
+    }
+    ~HeldBlocks() { ReleaseScratch(*shell.globals, true); }
+};
+
+FakeHostOptions Picture(int32_t width, int32_t height) {
+    FakeHostOptions options;
+    options.width = width;
+    options.height = height;
+    return options;
+}
+
+// The session's render of the plain settings at width x height.
+std::vector<PixelRgba> SessionRender(int32_t width, int32_t height) {
+    FakeHost host(Picture(90, 70));
+    host.FillPattern();
+    EXPECT_EQ(host.Call(filterSelectorPrepare), 0);
+    OffscreenSession session;
+    EXPECT_TRUE(session.Open(host.record(), &host.data_slot).ok());
+    const OffscreenOutcome rendered = session.Render(width, height, {});
+    EXPECT_TRUE(rendered.ok());
+    if (rendered.image == nullptr) return {};
+    std::vector<PixelRgba> pixels = Pixels(*rendered.image);
+    destroyImageBuffer(rendered.image);
+    return pixels;
+}
+
+TEST(OffscreenSession, RendersWithoutTheHostAndGivesBackWhatItTook) {
+    FakeHost host(Picture(90, 70));
+    host.FillPattern();
+    const std::vector<uint8_t> original = host.pixels;
+    ASSERT_EQ(host.Call(filterSelectorPrepare), 0);
+    const int locks = host.handle_locks, unlocks = host.handle_unlocks;
+
+    OffscreenSession session;
+    ASSERT_TRUE(session.Open(host.record(), &host.data_slot).ok());
+    EXPECT_TRUE(session.is_open());
+    EXPECT_EQ(host.handle_locks - locks, 2);
+    EXPECT_EQ(session.params().source_loaded, 1);
+    EXPECT_EQ(session.params().globals, &Globals(host));
+
+    const int advances = host.advance_calls;
+    ProgressLog progress;
+    const OffscreenOutcome rendered = session.Render(45, 140, progress.sink());
+    ASSERT_TRUE(rendered.ok());
+    ASSERT_NE(rendered.image, nullptr);
+    EXPECT_EQ(rendered.image->width, 45);
+    EXPECT_EQ(rendered.image->height, 140);
+    EXPECT_EQ(rendered.image->format, kRgba8);
+    EXPECT_EQ(host.advance_calls, advances);  // the picture was loaded once, at Open
+    ASSERT_FALSE(progress.reports.empty());
+    EXPECT_EQ(progress.reports.back(), 1000);
+    for (size_t i = 1; i < progress.reports.size(); ++i)
+        EXPECT_LE(progress.reports[i - 1], progress.reports[i]);
+    destroyImageBuffer(rendered.image);
+
+    session.Close();
+    session.Close();  // a second close gives nothing back twice
+    EXPECT_FALSE(session.is_open());
+    EXPECT_EQ(host.handle_unlocks - unlocks, 2);
+    const GlobalState& g = Globals(host);
+    EXPECT_EQ(g.line_buffer, nullptr);
+    EXPECT_EQ(g.scratch, nullptr);
+    EXPECT_TRUE(g.work_image.empty());
+    host.Flush();
+    EXPECT_EQ(host.pixels, original);
+    EXPECT_EQ(session.Render(10, 10, {}).status, OffscreenStatus::kNoBlocks);
+}
+
+TEST(OffscreenSession, RendersInTheHostsDepth) {
+    struct Case {
+        int16_t mode;
+        int32_t depth;
+        int32_t format;
+    };
+    for (const Case& c : {Case{plugInModeRGBColor, 8, kRgba8}, Case{plugInModeRGB48, 16, kRgba16},
+                          Case{plugInModeRGB96, 32, kRgbaFloat}}) {
+        FakeHostOptions options = Picture(33, 20);
+        options.image_mode = c.mode;
+        options.depth = c.depth;
+        FakeHost host(options);
+        host.FillPattern();
+        ASSERT_EQ(host.Call(filterSelectorPrepare), 0);
+        OffscreenSession session;
+        ASSERT_TRUE(session.Open(host.record(), &host.data_slot).ok()) << c.depth;
+        for (const int32_t width : {33, 70}) {  // the picture's own size, then scaled
+            const OffscreenOutcome rendered = session.Render(width, 20, {});
+            ASSERT_TRUE(rendered.ok()) << c.depth << " " << width;
+            EXPECT_EQ(rendered.image->format, c.format) << c.depth;
+            EXPECT_EQ(rendered.image->width, width);
+            destroyImageBuffer(rendered.image);
+        }
+    }
+}
+
+TEST(OffscreenSession, OpenFailsCleanly) {
+    {  // the prepare selector never ran: there are no blocks to work on
+        FakeHost host(Picture(20, 20));
+        OffscreenSession session;
+        EXPECT_EQ(session.Open(host.record(), &host.data_slot).status, OffscreenStatus::kNoBlocks);
+        EXPECT_EQ(session.Open(host.record(), nullptr).status, OffscreenStatus::kNoBlocks);
+        EXPECT_FALSE(session.is_open());
+    }
+    {
+        FakeHost host(Picture(20, 20));
+        ASSERT_EQ(host.Call(filterSelectorPrepare), 0);
+        host.fail_lock = true;
+        OffscreenSession session;
+        EXPECT_EQ(session.Open(host.record(), &host.data_slot).status, OffscreenStatus::kNotLocked);
+        EXPECT_FALSE(session.is_open());
+    }
+    {  // the host refuses the picture: its error comes back and nothing is left behind
+        FakeHost host(Picture(20, 20));
+        ASSERT_EQ(host.Call(filterSelectorPrepare), 0);
+        host.advance_fail_at = host.advance_calls;
+        host.advance_error = -36;
+        const int unlocks = host.handle_unlocks;
+        OffscreenSession session;
+        const OffscreenOutcome opened = session.Open(host.record(), &host.data_slot);
+        EXPECT_EQ(opened.status, OffscreenStatus::kNotLoaded);
+        EXPECT_EQ(opened.code, -36);
+        EXPECT_FALSE(session.is_open());
+        EXPECT_EQ(host.handle_unlocks - unlocks, 2);
+        EXPECT_EQ(Globals(host).line_buffer, nullptr);
+        EXPECT_TRUE(Globals(host).work_image.empty());
+    }
+}
+
+// The dialog holds the blocks locked during start, with the preview as its render mode and
+// the source not loaded until something needs it.
+TEST(OffscreenRender, OnTheCallersBlocksMatchesTheSession) {
+    const std::vector<PixelRgba> expected = SessionRender(60, 40);
+    ASSERT_FALSE(expected.empty());
+
+    FakeHost host(Picture(90, 70));
+    host.FillPattern();
+    HeldBlocks held(host);
+    const ShellContext& shell = held.shell;
+    SetPlainSettings(*shell.params);
+    shell.params->render_mode = kRenderPreview;
+    shell.params->zoom = 2;
+    ASSERT_EQ(shell.params->source_loaded, 0);
+
+    ProgressLog progress;
+    const OffscreenOutcome rendered = RenderOffscreenPicture(shell, 60, 40, progress.sink());
+    ASSERT_TRUE(rendered.ok());
+    EXPECT_TRUE(SamePixels(Pixels(*rendered.image), expected));
+    destroyImageBuffer(rendered.image);
+    EXPECT_EQ(progress.reports.back(), 1000);
+    EXPECT_EQ(held.run_result, 0);
+    EXPECT_EQ(shell.params->source_loaded, 1);  // loaded on demand, and kept for the next
+    EXPECT_EQ(shell.params->render_mode, kRenderPreview);
+    EXPECT_EQ(shell.params->pass_index, -1);
+
+    // A second export reuses the loaded picture.
+    const int advances = host.advance_calls;
+    const OffscreenOutcome again = RenderOffscreenPicture(shell, 60, 40, {});
+    ASSERT_TRUE(again.ok());
+    EXPECT_TRUE(SamePixels(Pixels(*again.image), expected));
+    destroyImageBuffer(again.image);
+    EXPECT_EQ(host.advance_calls, advances);
+}
+
+TEST(OffscreenRender, AFailedLoadIsTheCallersNotTheRunsResult) {
+    FakeHost host(Picture(30, 30));
+    host.FillPattern();
+    HeldBlocks held(host);
+    host.advance_fail_at = host.advance_calls;
+    host.advance_error = -36;
+    const OffscreenOutcome rendered = RenderOffscreenPicture(held.shell, 30, 30, {});
+    EXPECT_EQ(rendered.status, OffscreenStatus::kNotLoaded);
+    EXPECT_EQ(rendered.code, -36);
+    EXPECT_EQ(rendered.image, nullptr);
+    EXPECT_EQ(held.run_result, 0);
+}
+
+}  // namespace
+}  // namespace tw
