@@ -167,7 +167,10 @@ TEST(Selectors, FailuresGiveTheirCodes) {
         FakeHost host;
         host.record().advanceState = nullptr;
         host.Call(filterSelectorPrepare);
+        // Without a dialog the refusal still reaches the user, on stderr.
+        testing::internal::CaptureStderr();
         EXPECT_EQ(host.Call(filterSelectorStart), 1);
+        EXPECT_NE(testing::internal::GetCapturedStderr().find(kRefusalText), std::string::npos);
         EXPECT_TRUE(GetOutRect(host.record()).empty());
         // No finish follows a refused start; its pictures must already be gone.
         EXPECT_EQ(host.buffers_live, 0);
@@ -176,7 +179,9 @@ TEST(Selectors, FailuresGiveTheirCodes) {
         FakeHost host;
         host.record().imageMode = plugInModeMultichannel;
         host.Call(filterSelectorPrepare);
+        testing::internal::CaptureStderr();
         EXPECT_EQ(host.Call(filterSelectorStart), 1);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");  // refused without a message
         EXPECT_EQ(host.advance_calls, 0);
     }
 }
