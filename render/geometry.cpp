@@ -42,19 +42,17 @@ void simpleGeometry(const WaterState& s, PixelRecord& rec, double x, double y) {
         markDry(s, rec, x, y, kKindDry);
         return;
     }
-    const float slopeX = 2 * s.perspectiveFactor * s.altitudeScale;
     const double E = s.aspect;
 
     // Where this pixel lies on the water: further away the nearer it is to the horizon.
     const double m = y + 0.0001 - s.horizonY;
     const float J = static_cast<float>(m / E);
-    const float wx = static_cast<float>(slopeX * x * 2 / J);
+    const float wx = static_cast<float>(s.flatSlopeX * x * 2 / J);
     const float wz = s.altitudeScale / J;
 
     // Fractal displacement of the reflection.
-    const Displacement d = flatDisplacement(*s.noise, wx, wz, s.slider.complexity * 0.06f + 1.01f);
-    const float waviness = s.slider.waviness * 0.01f;
-    const float dx = d.dx * waviness, dz = d.dz * waviness;
+    const Displacement d = flatDisplacement(*s.noise, wx, wz, s.displacementOctaves);
+    const float dx = d.dx * s.wavinessFraction, dz = d.dz * s.wavinessFraction;
 
     // Ripples round the marker.
     float sx = 0, sz = 0;
@@ -81,15 +79,14 @@ void simpleGeometry(const WaterState& s, PixelRecord& rec, double x, double y) {
     if (yr > s.waterlineY) yr = s.waterlineY - (yr - s.waterlineY);
 
     // Share of the reflection: fades with depth, brightened by Brilliance.
-    const float invE = static_cast<float>(1 / E);
-    const double M = std::clamp((y - s.horizonY) * invE / (1.01 - s.horizonFraction), 0.0, 1.0);
-    const double K = (0.5 - 0.5 * M) * (0.5 - 0.5 * M) + s.slider.brilliance * 0.01;
+    const float invE = s.invAspect;
+    const double M = std::clamp((y - s.horizonY) * invE / s.fadeDepth, 0.0, 1.0);
+    const double K = (0.5 - 0.5 * M) * (0.5 - 0.5 * M) + s.reflectionLift;
     const double A = K < 0.5 ? 2 * K : 1;
     const double B = K >= 0.5 ? 1 - 2 * (K - 0.5) : 1;
     rec.weight = static_cast<float>(std::clamp((invE * 5 * N - J * 2 * s.perspectiveFactor) * B * E + A, 0.0, 1.0));
 
-    rec.blurRadius = static_cast<float>((y - s.waterlineY) * (s.slider.blur * 0.01 / E) /
-                                        std::max(1.0 - s.horizonFraction, 0.01));
+    rec.blurRadius = static_cast<float>((y - s.waterlineY) * s.flatBlurSlope / s.flatBlurDepth);
     rec.kind = kKindSimpleWater;
     setSource(rec, planeToImage(s, xr, yr));
 }
@@ -178,11 +175,9 @@ struct HeightQueue {
     }
 };
 
-inline double eyeHeight(const WaterState& s) { return s.altitudeFraction * 20 + 1.1; }
-
 // The point at parameter t along the ray from the eye in direction d.
 inline Vec3 rayPoint(const WaterState& s, const Vec3& d, double t) {
-    const Vec3 eye{0, eyeHeight(s), 0};
+    const Vec3 eye{0, s.eyeHeight, 0};
     return {eye.x + t * d.x, eye.y + t * d.y, eye.z + t * d.z};
 }
 
@@ -197,7 +192,7 @@ struct RaySearch {
 // Intersects the rays of the tasks with the wave field, all rays stepping together. A ray
 // that never reaches the surface inside the slab is no hit.
 void intersectWaves(const WaterState& s, GeometryTask* const* rays, int count, RaySearch* search) {
-    const Vec3 eye{0, eyeHeight(s), 0};
+    const Vec3 eye{0, s.eyeHeight, 0};
     HeightQueue q{s, 4, {}, {}};
     auto point = [&](int i, double t, double* result) {
         const Vec3 p = rayPoint(s, rays[i]->direction, t);
@@ -290,7 +285,7 @@ void beginComplex(WaterState& s, GeometryTask& task, PixelRecord& rec, double x,
 // depth there already decides that it is dry.
 bool beyondWaterline(const WaterState& s, const Vec3& d) {
     if (!(d.z > 0)) return false;
-    const double entry = -(eyeHeight(s) - 1.5) / d.y;
+    const double entry = -(s.eyeHeight - 1.5) / d.y;
     return d.z * entry > s.waterlineDistance;
 }
 
@@ -298,7 +293,7 @@ bool beyondWaterline(const WaterState& s, const Vec3& d) {
 void finishWet(const WaterState& s, GeometryTask& task, const Vec3& hit, const Vec3& n) {
     PixelRecord& rec = *task.record;
     const Vec3& d = task.direction;
-    const Vec3 eye{0, eyeHeight(s), 0};
+    const Vec3 eye{0, s.eyeHeight, 0};
     Vec3 r = reflect(d, n);
     r.y = std::fabs(r.y);  // a reflection into the water is seen as its mirror above it
     const Plane2 a = projectDirection(s, r);
@@ -308,8 +303,7 @@ void finishWet(const WaterState& s, GeometryTask& task, const Vec3& hit, const V
     store(rec.eyeToHit, {hit.x - eye.x, hit.y - eye.y, hit.z - eye.z});
     rec.weight = 1;
     // Blur grows towards the bottom of the picture; never negative, which would sharpen.
-    rec.blurRadius =
-        static_cast<float>(std::max(0.0, 2 * (std::trunc(s.slider.blur) * 0.01) * (task.planeY / s.aspect)));
+    rec.blurRadius = static_cast<float>(std::max(0.0, s.waveBlurScale * (task.planeY / s.aspect)));
     footprintDerivatives(s, rec, d, n, a, task.cache.slopeSigma);
     setSource(rec, sourceOfReflection(s, a));
 }

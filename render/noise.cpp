@@ -197,7 +197,7 @@ double rippleHeight(double x, double z, const WaterState& s) {
     if (!(s.rippleRadius > 0)) return 0;
     double sum = 0;
     const double* centre = s.rippleCentreWorld;
-    const double cyclesPerRadius = 3.141592653589793 * (1.0 / 6.283185307179586) * s.rippleFrequency;
+    const double cyclesPerRadius = s.rippleCycles;
     for (int i = 0; i < 9; ++i) {
         const double dz = (z - (s.worldRippleZ[i] + centre[2])) * s.rippleRadiusInv;
         const double dx = (x - (centre[0] + s.worldRippleX[i])) * s.rippleRadiusInv;
@@ -367,7 +367,7 @@ __attribute__((target("avx2"))) bool crestQuad(const NoiseTables& t, f64x2 x0, f
 // crest chains are independent and overlap in the processor.
 inline void octaveDomains(double x, double z, const WaterState& s, int octaves, f64x2 (&wx)[5], f64x2 (&wz)[5]) {
     double px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
-    const double shift = s.seed * 0.17 * 0.8;
+    const double shift = s.waveDomainShift;
     double g = 0.16;
     for (int k = 0; k < octaves; ++k) {
         wx[k] = f64x2{(px + shift) * g, (qx - shift) * g};
@@ -544,7 +544,7 @@ static_assert(offsetof(NoiseTables, cellCorners) + sizeof(NoiseTables::cellCorne
     __m512d sum = _mm512_setzero_pd();
     if (!(s.rippleRadius > 0)) return sum;
     const double* centre = s.rippleCentreWorld;
-    const double cyclesPerRadius = 3.141592653589793 * (1.0 / 6.283185307179586) * s.rippleFrequency;
+    const double cyclesPerRadius = s.rippleCycles;
     const double mean = s.rippleProfileMean, height = s.rippleHeight;
     for (int i = 0; i < 9; ++i) {
         const __m512d dz = (z - (static_cast<double>(s.worldRippleZ[i]) + centre[2])) * s.rippleRadiusInv;
@@ -612,7 +612,7 @@ TW_AVX512 void waveLanesAvx512(const WaterState& s, const WaveLanes& lanes, int 
     octaveWeightRows(lanes, octaves, weightRow);
     const NoiseTables& t = *s.noise;
     __m512d px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
-    const double shift = s.seed * 0.17 * 0.8;
+    const double shift = s.waveDomainShift;
     double g = 0.16, a = s.waveAmplitude;
     // First every octave's warped domain points, then every octave's crests: the noise
     // chains (two dependent table reads each) of all octaves are then in flight together.
@@ -770,7 +770,7 @@ TW_ROW_OP(*, _mm256_mul_pd)
     Row sum = splatRow(0.0);
     if (!(s.rippleRadius > 0)) return sum;
     const double* centre = s.rippleCentreWorld;
-    const double cyclesPerRadius = 3.141592653589793 * (1.0 / 6.283185307179586) * s.rippleFrequency;
+    const double cyclesPerRadius = s.rippleCycles;
     const double mean = s.rippleProfileMean, height = s.rippleHeight;
     const __m256d one = _mm256_set1_pd(1.0);
     for (int i = 0; i < 9; ++i) {
@@ -801,7 +801,7 @@ TW_AVX2 void waveLanesAvx2(const WaterState& s, const WaveLanes& lanes, int octa
     const NoiseTables& t = *s.noise;
     const Row x = loadRow(rows.x), z = loadRow(rows.z);
     Row px = 0.75 * x, pz = z, qx = 0.73 * x, qz = z;
-    const double shift = s.seed * 0.17 * 0.8;
+    const double shift = s.waveDomainShift;
     double g = 0.16, a = s.waveAmplitude;
     // The noise of every octave first, then the crests, as in the 512-bit kernel.
     Row domain[5][4];

@@ -60,16 +60,6 @@ float pairMean(float a, float b, bool wraps) {
     return m;
 }
 
-SamplingState samplingStateOf(const WaterState& s) {
-    SamplingState st;
-    st.max_taps = s.maxTaps;
-    st.isotropic_lod = s.isotropicLod;
-    st.jitter_taps = s.jitterTaps;
-    for (int i = 0; i < 6; ++i) st.mirror_line[i] = s.mirrorLine[i];
-    st.permutation = s.noise ? s.noise->perm : nullptr;
-    return st;
-}
-
 // Widens a pixel footprint by the Complex style's reflection footprint, so the filter
 // covers both the pixel's extent and the wave detail it cannot resolve.
 Footprint withReflection(Footprint f, const PixelRecord& r) {
@@ -86,9 +76,8 @@ Footprint withReflection(Footprint f, const PixelRecord& r) {
 
 Rgba sampleSource(const WaterState& s, float u, float v, const Footprint& f, const PixelRecord& r) {
     if (!s.source || u == kNoSource || v == kNoSource) return {0, 0, 0, 0};
-    const SamplingState st = samplingStateOf(s);
     const float blur = std::fmin(std::fmax(r.blurRadius, 0.0f), 1.0f);
-    const PixelRgba p = footprintSample(*s.source, u, v, withReflection(f, r), blur, 0.0f, st);
+    const PixelRgba p = footprintSample(*s.source, u, v, withReflection(f, r), blur, 0.0f, s.sampling);
     return {p.r, p.g, p.b, p.a};
 }
 
@@ -471,15 +460,10 @@ int edgeFlags(const GridView& g, int32_t c, int32_t r) {
 
 }  // namespace
 
-int passMode(const WaterState& s) {
-    if (s.renderMode == kRenderPreview) return s.styleMode == 2 ? 5 : 2;
-    return 3;
-}
-
-SampleGrid chooseSampleGrid(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode) {
+SampleGrid chooseSampleGrid(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, PassMode mode) {
     constexpr SampleGrid kSingle{0, 0, 0, 0}, kAcross{8, 0, 1.0f / 16, 0}, kDown{0, 8, 0, 1.0f / 16},
         kSquare{2, 2, 0.25f, 0.25f};
-    if (mode == 2 || mode == 5) return kSingle;  // previews stay fast: never supersampled
+    if (mode != PassMode::kFinal) return kSingle;  // previews stay fast: never supersampled
     const GridView g = viewOf(s, grid);
     switch (edgeFlags(g, c, r)) {
         case 1: return kAcross;
@@ -495,11 +479,9 @@ SampleGrid chooseSampleGrid(WaterState& s, PixelRecord* grid, int32_t c, int32_t
 
 namespace {
 
-Rgba renderPixelWith(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode, SharedEdgeMemo* memo,
-                     int raysAtOnce) {
+Rgba renderPixelWith(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, SharedEdgeMemo* memo, int raysAtOnce) {
     const GridView g = viewOf(s, grid);
-    s.jitterTaps = mode == 5 ? 1 : 0;
-    const SampleGrid sg = chooseSampleGrid(s, grid, c, r, mode);
+    const SampleGrid sg = chooseSampleGrid(s, grid, c, r, s.passMode);
     if (sg.count() == 1) {
         if (memo) memo->skipPixel();
         return premultiplyRoundTrip(areaSample(s, g, c, r));
@@ -509,12 +491,12 @@ Rgba renderPixelWith(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int
 
 }  // namespace
 
-Rgba renderPixel(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode) {
-    return renderPixelWith(s, grid, c, r, mode, nullptr, kWaveLanes);
+Rgba renderPixel(WaterState& s, PixelRecord* grid, int32_t c, int32_t r) {
+    return renderPixelWith(s, grid, c, r, nullptr, kWaveLanes);
 }
 
-Rgba renderPixelOneRayAtATime(WaterState& s, PixelRecord* grid, int32_t c, int32_t r, int mode) {
-    return renderPixelWith(s, grid, c, r, mode, nullptr, 1);
+Rgba renderPixelOneRayAtATime(WaterState& s, PixelRecord* grid, int32_t c, int32_t r) {
+    return renderPixelWith(s, grid, c, r, nullptr, 1);
 }
 
 void luminancePass(WaterState& s, PixelRecord* grid) {
@@ -528,12 +510,11 @@ void luminancePass(WaterState& s, PixelRecord* grid) {
 
 void outputPass(WaterState& s, PixelRecord* grid) {
     const GridView g = viewOf(s, grid);
-    const int mode = passMode(s);
     SharedEdgeMemo memo;
     for (int32_t r = s.job.top; r < s.job.bottom; ++r) {
         memo.startRow();
         for (int32_t c = s.job.left; c < s.job.right; ++c) {
-            Rgba col = renderPixelWith(s, grid, c, r, mode, &memo, kWaveLanes);
+            Rgba col = renderPixelWith(s, grid, c, r, &memo, kWaveLanes);
             float* out = g.at(c, r).colour;
             out[0] = std::isnan(col.r) ? 0 : col.r;
             out[1] = std::isnan(col.g) ? 0 : col.g;

@@ -12,9 +12,6 @@ namespace tw {
 void luminancePass(WaterState& state, PixelRecord* grid);
 void outputPass(WaterState& state, PixelRecord* grid);
 
-// Pass mode of the output pass: 2 Simple preview, 5 Complex preview, 3 full pass.
-int passMode(const WaterState& state);
-
 // The sub-sample grid of one pixel: steps -xHalf..xHalf of xStep pixels across and
 // -yHalf..yHalf of yStep down. A 1 x 1 grid means one area sample.
 struct SampleGrid {
@@ -22,16 +19,18 @@ struct SampleGrid {
     float xStep, yStep;
     int count() const { return (2 * xHalf + 1) * (2 * yHalf + 1); }
 };
-// The grid renderPixel uses for pass pixel (column, row) in pass mode `mode`.
-SampleGrid chooseSampleGrid(WaterState& state, PixelRecord* grid, int32_t column, int32_t row, int mode);
+// The grid pass pixel (column, row) takes in pass mode `mode`; renderPixel asks with the
+// state's own mode.
+SampleGrid chooseSampleGrid(WaterState& state, PixelRecord* grid, int32_t column, int32_t row, PassMode mode);
 
 struct Rgba {
     float r, g, b, a;
 };
-// The colour of pass pixel (column, row), which must lie inside the job, in pass mode `mode`.
-Rgba renderPixel(WaterState& state, PixelRecord* grid, int32_t column, int32_t row, int mode);
+// The colour of pass pixel (column, row), which must lie inside the job, in the state's pass
+// mode. Of the state it changes only the Complex style's footprint cache.
+Rgba renderPixel(WaterState& state, PixelRecord* grid, int32_t column, int32_t row);
 // The same pixel with every sub-sample's ray traced on its own, in the plain order, and no
 // sharing between pixels: what the grouped tracing must reproduce bit for bit.
-Rgba renderPixelOneRayAtATime(WaterState& state, PixelRecord* grid, int32_t column, int32_t row, int mode);
+Rgba renderPixelOneRayAtATime(WaterState& state, PixelRecord* grid, int32_t column, int32_t row);
 
 }  // namespace tw

@@ -63,6 +63,7 @@ void setupPlane(WaterState& s) {
     s.altitudeScale = v.altitude * 0.01f * 5;
     s.focal = 1 - v.perspective * 0.01 + 0.2;
     s.altitudeFraction = v.altitude * 0.01f;
+    s.eyeHeight = s.altitudeFraction * 20 + 1.1;
 }
 
 // Light from the disc of the light pad: a point at radius r is r * 90 degrees from the zenith.
@@ -99,12 +100,25 @@ void setupLight(WaterState& s, const RenderParams& p) {
     prepareShadingLight(s);
 }
 
+// The Simple style's reflection: displacement, share of the reflection and blur.
+void setupFlatReflection(WaterState& s) {
+    const SliderValues& v = s.slider;
+    s.wavinessFraction = v.waviness * 0.01f;
+    s.displacementOctaves = v.complexity * 0.06f + 1.01f;
+    s.flatSlopeX = 2 * s.perspectiveFactor * s.altitudeScale;
+    s.invAspect = static_cast<float>(1 / static_cast<double>(s.aspect));
+    s.fadeDepth = 1.01 - s.horizonFraction;
+    s.reflectionLift = v.brilliance * 0.01;
+    s.flatBlurSlope = v.blur * 0.01 / s.aspect;
+    s.flatBlurDepth = std::max(1.0 - s.horizonFraction, 0.01);
+}
+
 void setupFlatRipples(WaterState& s) {
     const float* T = s.noise->unitTable;
     s.rippleSpread = s.slider.size * 0.01f * 6 * s.altitudeScale;
     if (s.rippleSpread > 0) s.rippleSpreadInv = 1 / s.rippleSpread;
     s.rippleHeight = s.slider.height * 0.01f * 0.2f;
-    s.rippleFrequency = s.slider.undulation * 0.01 * 40;
+    s.rippleFrequency = s.slider.undulation * 0.4;  // both styles' rings
     for (int k = 0; k < 9; ++k) {
         s.rippleX[k] = (T[400 + 2 * k] - 0.5f) * s.rippleSpread * 0.18f;
         s.rippleY[k] = (T[401 + 2 * k] - 0.5f) * s.rippleSpread * 0.18f;
@@ -117,7 +131,7 @@ void setupFlatRipples(WaterState& s) {
     const Plane2 m = imageToPlane(s, s.pickX, s.pickY);
     const float mp = static_cast<float>((m.y + 0.0001 - s.horizonY) / s.aspect);
     if (mp != 0 && std::isfinite(mp)) {
-        s.flatRippleCentreX = static_cast<float>(2 * s.perspectiveFactor * s.altitudeScale * m.x * 2 / mp);
+        s.flatRippleCentreX = static_cast<float>(s.flatSlopeX * m.x * 2 / mp);
         s.flatRippleCentreZ = s.altitudeScale / mp;
     } else {
         s.rippleSpread = 0;  // a marker exactly on the horizon has no place on the water
@@ -136,34 +150,42 @@ void setupColours(WaterState& s, const RenderParams& p) {
         s.glitterColour[i] = glitter[i] * kSixteenBitScale;
     }
     s.brillianceFactor = s.slider.brilliance * 0.01f;
-    s.perspectiveFraction = s.slider.perspective * 0.01f;
     s.footprintKey = kNoFootprintKey;
-    s.maxTaps = s.renderMode == kRenderPreview ? 10 : 50;
-    s.isotropicLod = s.styleMode == 1 ? 1 : 0;
-    s.jitterTaps = 0;
-
-    const Plane2 a = planeToImage(s, -1, s.waterlineY), b = planeToImage(s, 1, s.waterlineY);
-    s.mirrorLine[0] = static_cast<float>(b.x - a.x);
-    s.mirrorLine[1] = static_cast<float>(b.y - a.y);
-    s.mirrorLine[2] = static_cast<float>(a.x);
-    s.mirrorLine[3] = static_cast<float>(a.y);
-    s.mirrorLine[4] = static_cast<float>(b.x);
-    s.mirrorLine[5] = static_cast<float>(b.y);
-
+    s.waveBlurScale = 2 * (std::trunc(s.slider.blur) * 0.01);
     const Vec3 d = viewDirection(s, 0, s.waterlineY - s.horizonY);
     // With no offset the waterline ray is level and never meets the water: infinitely far.
-    s.waterlineDistance = std::fabs((s.altitudeFraction * 20 + 1.1) / d.y * d.z);
+    s.waterlineDistance = std::fabs(s.eyeHeight / d.y * d.z);
+}
+
+// How the output pass samples: the pass mode and everything the footprint lookups take.
+void setupSampling(WaterState& s) {
+    const bool preview = s.renderMode == kRenderPreview;
+    s.passMode = !preview ? PassMode::kFinal : s.styleMode == 2 ? PassMode::kComplexPreview : PassMode::kSimplePreview;
+    SamplingState& st = s.sampling;
+    st.max_taps = preview ? 10 : 50;
+    st.isotropic_lod = s.styleMode == 1 ? 1 : 0;
+    // A preview takes a fifth of the final taps; in the Complex style, whose footprints run
+    // long, jitter hides their spacing (the Simple style's isotropic lookups take no taps).
+    st.jitter_taps = s.passMode == PassMode::kComplexPreview ? 1 : 0;
+    st.permutation = s.noise->perm;
+    const Plane2 a = planeToImage(s, -1, s.waterlineY), b = planeToImage(s, 1, s.waterlineY);
+    st.mirror_line[0] = static_cast<float>(b.x - a.x);
+    st.mirror_line[1] = static_cast<float>(b.y - a.y);
+    st.mirror_line[2] = static_cast<float>(a.x);
+    st.mirror_line[3] = static_cast<float>(a.y);
+    st.mirror_line[4] = static_cast<float>(b.x);
+    st.mirror_line[5] = static_cast<float>(b.y);
 }
 
 void setupComplexRipples(WaterState& s) {
     const float* T = s.noise->unitTable;
-    s.rippleFrequency = s.slider.undulation * 0.4;
+    s.rippleCycles = 3.141592653589793 * (1.0 / 6.283185307179586) * s.rippleFrequency;
     s.rippleRadius = 0;
     s.rippleRadiusInv = 1;
     const Plane2 m = imageToPlane(s, s.pickX, s.pickY);
     const Vec3 d = viewDirection(s, m.x, m.y - s.horizonY);
     if (d.y >= 0) return;  // the marker is above the horizon: no ripples
-    const double e = s.altitudeFraction * 20 + 1.1;
+    const double e = s.eyeHeight;
     const double t = -e / d.y;
     s.rippleCentreWorld[0] = d.x * t;
     s.rippleCentreWorld[1] = 0;
@@ -181,8 +203,9 @@ void setupComplexRipples(WaterState& s) {
 // Waves: sharpness per octave and the normalisation that gives every octave's crest shape
 // zero mean and a peak-to-peak height of 0.25.
 void setupWaveShapes(WaterState& s) {
-    s.waveAmplitude = s.slider.waviness * 0.01f * 4;
+    s.waveAmplitude = s.wavinessFraction * 4;
     s.octaveGain = s.slider.complexity * 0.16f * 0.01f + 0.08f;
+    s.waveDomainShift = s.seed * 0.17 * 0.8;
     const double c = static_cast<float>(s.slider.complexity * 0.01f);
     for (int k = 0; k < 5; ++k) {
         s.sharpness[k] = 0.01 - s.slider.waviness * 0.01 * 0.01 + 0.5 * (1 - c) * (1 - c) * k / 5;
@@ -298,10 +321,12 @@ void setupWaterState(WaterState& s, const RenderParams& p, const NoiseTables& no
     setupPlane(s);
     // 3. Light.
     setupLight(s, p);
-    // 4. Flat-style ripples and the marker.
+    // 4. Flat-style reflection, ripples and the marker.
+    setupFlatReflection(s);
     setupFlatRipples(s);
-    // 5. Style, colours, sampling state, waterline distance.
+    // 5. Style, colours, waterline distance, then the pass mode and sampling state.
     setupColours(s, p);
+    setupSampling(s);
     // 6. Complex-style ripples.
     setupComplexRipples(s);
     // 7, 8. Wave-shape normalisation and the ripple profile mean.

@@ -10,12 +10,11 @@
 
 #include <cstdint>
 
+#include "image/image_buffer.h"
 #include "params/render_params.h"
 #include "render/noise.h"
 
 namespace tw {
-
-struct ImageBuffer;
 
 // A job's rectangle in pass pixels (preview pixels in a preview), bottom and right exclusive.
 struct TileRect {
@@ -37,6 +36,13 @@ struct SliderValues {
 // The footprint cache key before the first pixel: a value no pixel key is expected to take.
 constexpr int32_t kNoFootprintKey = 0x4ec4702;
 
+// How the output pass treats each pixel, from the render mode and the style.
+enum class PassMode : int32_t {
+    kSimplePreview,   // Simple style preview: one area sample per pixel, never supersampled
+    kComplexPreview,  // Complex style preview: one area sample per pixel, its taps jittered
+    kFinal,           // final render of either style: pixels on edges are supersampled
+};
+
 struct WaterState {
     // Bookkeeping for the scheduler and the passes.
     const NoiseTables* noise = nullptr;  // shared, read-only during the pass
@@ -44,6 +50,7 @@ struct WaterState {
     TileRect job{};                       // the job this state belongs to
     int32_t workerCount = 1;              // min(job rows, processors)
     int32_t renderMode = 0;               // RenderMode
+    PassMode passMode = PassMode::kFinal; // from the render mode and the style
     int32_t seed = 0;                     // 0..2047
     SliderValues slider{};                // sanitised sliders
     float pickX = 0.5f, pickY = 0.2f;     // ripple centre, fractions 0..1
@@ -66,12 +73,14 @@ struct WaterState {
     float altitudeScale = 0;
     double focal = 1;
     float altitudeFraction = 0;
+    double eyeHeight = 1.1;               // the Complex style's eye above the mean water level
     double waterlineDistance = 0;
 
     // Ripples.
     float rippleSpread = 0, rippleSpreadInv = 0;
     float rippleHeight = 0;
-    double rippleFrequency = 0;
+    double rippleFrequency = 0;           // twice the rings across one ripple's radius
+    double rippleCycles = 0;              // the rings across one radius, as the Complex profile counts them
     float rippleX[9]{}, rippleY[9]{};     // Simple style centres
     int32_t markerX = 0, markerY = 0;     // preview pixel of the ripple marker
     float flatRippleCentreX = 0, flatRippleCentreZ = 0;  // Simple style: marker on the water
@@ -80,9 +89,21 @@ struct WaterState {
     double rippleRadius = 0, rippleRadiusInv = 1;
     float rippleProfileMean = 0;
 
+    // Simple style reflection.
+    float wavinessFraction = 0;           // Waviness as 0..1: the displacement's scale
+    float displacementOctaves = 1;        // octaves of the displacement, from Complexity
+    float flatSlopeX = 0;                 // sideways spread of plane x on the water
+    float invAspect = 1;                  // width / height
+    double fadeDepth = 1.01;              // the share of the picture below the horizon, plus 0.01
+    double reflectionLift = 0;            // Brilliance as 0..1: added to the reflection's share
+    double flatBlurSlope = 0;             // blur per unit of plane y below the waterline
+    double flatBlurDepth = 1;             // the share of the picture below the horizon, at least 0.01
+
     // Waves.
+    double waveBlurScale = 0;             // Complex blur per unit of plane y, whole Blur steps
     float waveAmplitude = 0;
     float octaveGain = 0;
+    double waveDomainShift = 0;           // the seed's shift of every octave's domain points
     double sharpness[5]{};
     double shapeScale[5]{}, shapeOffset[5]{};
     double octaveWeight[5]{};             // rewritten per pixel key by the Complex style
@@ -94,8 +115,7 @@ struct WaterState {
     double waterColourThird[3]{};
     double skyTint[3]{};
     double glitterColour[3]{};
-    float brillianceFactor = 0;
-    float perspectiveFraction = 0;
+    float brillianceFactor = 0;           // Brilliance as 0..1: Fresnel exponent and contrast
     double lightDirection[3]{};           // x, y (up), z
     double shadingLight[3]{};             // the light direction at unit length, as shading uses it
     float glitterLightAzimuth = 0;        // its azimuth in the glitter's frame
@@ -103,11 +123,9 @@ struct WaterState {
     double cachedRoughness[2]{};          // roughness belonging to footprintKey
     double cachedSlopeSigma[2]{};         // deviation of the unresolved slopes (x, z), same key
 
-    // Sampling state for the footprint sampler.
-    int32_t maxTaps = 20;
-    uint8_t isotropicLod = 0;
-    float mirrorLine[6]{};                // du, dv, ua, va, ub, vb of the waterline in source space
-    uint8_t jitterTaps = 0;
+    // What every footprint lookup of the pass is given: taps, level rule, the waterline in
+    // source positions and, in the Complex preview, the jitter.
+    SamplingState sampling{};
 };
 
 // Fills `state` for one job. `noise` must already be built from the same seed. `source` is

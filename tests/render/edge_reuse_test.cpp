@@ -61,10 +61,10 @@ TEST(SharedEdgeReuse, OutputPassEqualsPixelByPixelRenderingBitForBit) {
             outputPass(pass.state, pass.grid.data());
 
             Job single(p, *src, job);
-            const int mode = passMode(single.state);
+            const PassMode mode = single.state.passMode;
             for (int r = job.top; r < job.bottom; ++r)
                 for (int c = job.left; c < job.right; ++c) {
-                    const Rgba col = renderPixelOneRayAtATime(single.state, single.grid.data(), c, r, mode);
+                    const Rgba col = renderPixelOneRayAtATime(single.state, single.grid.data(), c, r);
                     const float want[4] = {std::isnan(col.r) ? 0 : col.r, std::isnan(col.g) ? 0 : col.g,
                                            std::isnan(col.b) ? 0 : col.b, std::isnan(col.a) ? 0 : col.a};
                     ASSERT_EQ(0, std::memcmp(want, pass.at(c, r).colour, sizeof want))

@@ -140,13 +140,55 @@ TEST(OutputPass, WaterlinePixelsAreSupersampledOnlyInTheFullPass) {
             const bool edge = (f.at(20, r).kind & 7) != (f.at(20, r - 1).kind & 7);
             if (!edge) continue;
             ++found;
-            EXPECT_GT(chooseSampleGrid(f.state, f.grid.data(), 20, r, 3).count(), 1) << style;
-            EXPECT_EQ(chooseSampleGrid(f.state, f.grid.data(), 20, r, passMode(f.state) == 3 ? 2 : 5).count(), 1);
+            EXPECT_GT(chooseSampleGrid(f.state, f.grid.data(), 20, r, PassMode::kFinal).count(), 1) << style;
+            for (PassMode preview : {PassMode::kSimplePreview, PassMode::kComplexPreview})
+                EXPECT_EQ(chooseSampleGrid(f.state, f.grid.data(), 20, r, preview).count(), 1);
         }
         EXPECT_GE(found, 1) << style;
         // Deep in the sky nothing changes: one area sample.
-        EXPECT_EQ(chooseSampleGrid(f.state, f.grid.data(), 30, 3, 3).count(), 1);
+        EXPECT_EQ(chooseSampleGrid(f.state, f.grid.data(), 30, 3, PassMode::kFinal).count(), 1);
     }
+}
+
+// Per-pixel code reads the pass's derived state and writes only the Complex style's
+// footprint cache: after a job's passes, the state with its cache put back as it was is
+// the state set-up made.
+TEST(OutputPass, PixelsLeaveTheDerivedStateAsSetUpMadeIt) {
+    Buffer src = makeSource(64, 48);
+    for (int style : {kStyleSimple, kStyleComplex})
+        for (int mode : {kRenderFinal, kRenderPreview}) {
+            auto p = plainParams(style);
+            p.offset = 20;
+            p.render_mode = mode;
+            JobFixture f;
+            f.run(p, src.get(), {0, 0, 64, 48});
+            const WaterState before = f.state;
+            outputPass(f.state, f.grid.data());
+            WaterState after = f.state;
+            setFootprintCache(after, footprintCacheOf(before));
+            EXPECT_EQ(std::memcmp(&before, &after, sizeof after), 0) << style << " " << mode;
+        }
+}
+
+// The Complex preview jitters its taps because set-up says so, not because a pixel asks.
+TEST(OutputPass, ComplexPreviewTapsAreJitteredFromTheFirstPixel) {
+    Buffer src = makeSource(64, 48);
+    auto p = plainParams(kStyleComplex);
+    p.offset = 20;
+    p.render_mode = kRenderPreview;
+    JobFixture jittered, steady;
+    jittered.run(p, src.get(), {0, 0, 64, 48});
+    steady.run(p, src.get(), {0, 0, 64, 48});
+    steady.state.sampling.jitter_taps = 0;
+    int differ = 0;
+    for (int r = 0; r < 48; ++r)
+        for (int c = 0; c < 64; ++c) {
+            const Rgba a = renderPixel(jittered.state, jittered.grid.data(), c, r);
+            const Rgba b = renderPixel(steady.state, steady.grid.data(), c, r);
+            differ += a.r != b.r || a.g != b.g || a.b != b.b;
+        }
+    EXPECT_GT(differ, 0);
+    EXPECT_EQ(steady.state.sampling.jitter_taps, 0);
 }
 
 TEST(OutputPass, PreviewDrawsGuidesAndFinalDoesNot) {

@@ -30,7 +30,7 @@ TEST(SetupWaterState, HorizonAndWaterlineFractions) {
     f.setup(p);
     EXPECT_FLOAT_EQ(f.state.waterlineFraction, 1.0f);
     // The sampler's mirror line runs along the waterline, in source coordinates.
-    const float* m = f.state.mirrorLine;
+    const float* m = f.state.sampling.mirror_line;
     EXPECT_NEAR(imageToPlane(f.state, m[2], m[3]).y, f.state.waterlineY, 1e-6);
     EXPECT_NEAR(imageToPlane(f.state, m[4], m[5]).y, f.state.waterlineY, 1e-6);
     EXPECT_NEAR(m[0], m[4] - m[2], 1e-6);
@@ -206,6 +206,57 @@ TEST(SetupWaterState, HostileIntegersAndFractions) {
         EXPECT_GE(f.state.pickX, 0.0f);
         EXPECT_LE(f.state.pickY, 1.0f);
         EXPECT_GE(f.state.imageWidth, 1.0f);
+    }
+}
+
+// Every render mode and style against the pass mode and the footprint lookups' state;
+// render modes other than the preview's, even broken ones, render as the final pass.
+TEST(SetupWaterState, PassModeAndSamplingFollowRenderModeAndStyle) {
+    struct Row {
+        int32_t renderMode, style;
+        PassMode pass;
+        int32_t maxTaps;
+        uint8_t isotropic, jitter;
+    };
+    const Row rows[] = {
+        {kRenderFinal, kStyleSimple, PassMode::kFinal, 50, 1, 0},
+        {kRenderFinal, kStyleComplex, PassMode::kFinal, 50, 0, 0},
+        {kRenderPreview, kStyleSimple, PassMode::kSimplePreview, 10, 1, 0},
+        {kRenderPreview, kStyleComplex, PassMode::kComplexPreview, 10, 0, 1},
+        {INT32_MIN, kStyleComplex, PassMode::kFinal, 50, 0, 0},
+        {kRenderPreview, -7, PassMode::kSimplePreview, 10, 1, 0},
+    };
+    for (const Row& row : rows) {
+        auto p = plainParams(row.style);
+        p.render_mode = row.renderMode;
+        StateFixture f;
+        f.setup(p);
+        const SamplingState& st = f.state.sampling;
+        EXPECT_EQ(f.state.passMode, row.pass) << row.renderMode << " " << row.style;
+        EXPECT_EQ(st.max_taps, row.maxTaps) << row.renderMode << " " << row.style;
+        EXPECT_EQ(st.isotropic_lod, row.isotropic) << row.renderMode << " " << row.style;
+        EXPECT_EQ(st.jitter_taps, row.jitter) << row.renderMode << " " << row.style;
+        EXPECT_EQ(st.permutation, f.noise.perm);
+    }
+}
+
+// The eye, the waterline distance and the Complex ripples' centre all stand on one eye
+// height: the centre lies where the marker's ray from that eye meets the water.
+TEST(SetupWaterState, EyeHeightIsWhereTheRaysStart) {
+    auto p = plainParams(kStyleComplex);
+    StateFixture f;
+    for (float altitude : {0.0f, 40.0f, 100.0f}) {
+        p.altitude = altitude;
+        p.pick_x = 0.3f;
+        p.pick_y = 0.9f;
+        f.setup(p);
+        EXPECT_NEAR(f.state.eyeHeight, 1.1 + 20 * altitude / 100, 1e-6);
+        const Plane2 m = imageToPlane(f.state, p.pick_x, p.pick_y);
+        const Vec3 d = viewDirection(f.state, m.x, m.y - f.state.horizonY);
+        ASSERT_LT(d.y, 0);
+        const double t = -f.state.eyeHeight / d.y;
+        EXPECT_NEAR(f.state.rippleCentreWorld[0], d.x * t, 1e-9);
+        EXPECT_NEAR(f.state.rippleCentreWorld[2], d.z * t, 1e-9);
     }
 }
 
