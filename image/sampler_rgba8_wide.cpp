@@ -1,188 +1,35 @@
-// The samplers: the separable 5 x 5 level sampler of every format, the point sampler that
-// applies the edge mode and mixes two levels, and the footprint sampler that spreads
-// anisotropic taps along the long axis of a pixel's footprint ellipse.
-//
-// This is the hottest code of a render: the output pass calls footprintSample for every
-// pixel and sub-sample, up to 50 taps each, and every tap is two 5 x 5 lookups. Nothing
-// here allocates; a window inside one tile is read in place, and only windows that cross
-// a tile or level border are first gathered into a small block on the stack.
-#include <algorithm>
-#include <cmath>
-#include <cstddef>
-#include <cstring>
-
-#include "image/image_access.h"
-#include "image/image_buffer.h"
-#include "image/resample_kernel.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-#if defined(__SSE2__) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <immintrin.h>
-#define TW_SAMPLER_WIDE_ROWS 1
-#endif
-
-namespace tw {
-namespace {
-
-using image_detail::HalfToFloat;
-
-typedef float f32x4 __attribute__((vector_size(16)));
-typedef int32_t i32x4 __attribute__((vector_size(16)));
-
-constexpr int kTaps = kKernelTaps;
-
-// Weights of the five columns h-2 .. h+2 and of the five rows m-2 .. m+2.
-struct Weights {
-    const float* x;
-    const float* y;
-};
-
-// ---- Loading one pixel as four lanes -------------------------------------------------------
-// The 8-bit word is loaded in memory order (alpha first on a little-endian machine) and put
-// in red, green, blue, alpha order once, after filtering.
-
-typedef uint8_t u8x4 __attribute__((vector_size(4)));
-typedef uint16_t u16x4 __attribute__((vector_size(8)));
-
-#if defined(__SSE2__)
-// Compilers turn the portable widening below into scalar code; on x86 say it directly.
-inline f32x4 LoadRgba8(const uint8_t* p) {
-    int32_t word;
-    std::memcpy(&word, p, 4);
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i bytes = _mm_unpacklo_epi8(_mm_cvtsi32_si128(word), zero);
-    return f32x4(_mm_cvtepi32_ps(_mm_unpacklo_epi16(bytes, zero)));
-}
-inline f32x4 LoadRgba16(const uint8_t* p) {
-    const __m128i words = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-    return f32x4(_mm_cvtepi32_ps(_mm_unpacklo_epi16(words, _mm_setzero_si128())));
-}
-#else
-inline f32x4 LoadRgba8(const uint8_t* p) {
-    u8x4 v;
-    std::memcpy(&v, p, 4);
-    return __builtin_convertvector(v, f32x4);
-}
-inline f32x4 LoadRgba16(const uint8_t* p) {
-    u16x4 v;
-    std::memcpy(&v, p, 8);
-    return __builtin_convertvector(v, f32x4);
-}
-#endif
-inline f32x4 Rgba8ToRgba(f32x4 c) {
-    uint32_t probe = 0x01020304u;
-    uint8_t first;
-    std::memcpy(&first, &probe, 1);
-    return first == 0x04 ? __builtin_shuffle(c, i32x4{3, 2, 1, 0}) : c;
-}
-inline f32x4 LoadRgbaFloat(const uint8_t* p) {
-    f32x4 v;
-    std::memcpy(&v, p, 16);
-    return v;
-}
-inline f32x4 LoadRgbHalf(const uint8_t* p) {
-    uint16_t v[3];
-    std::memcpy(v, p, 6);
-    return f32x4{HalfToFloat(v[0]), HalfToFloat(v[1]), HalfToFloat(v[2]), 1.0f};
-}
-inline f32x4 LoadGrey8(const uint8_t* p) { return f32x4{float(p[0]), 0, 0, 0}; }
-inline f32x4 LoadGrey16(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return f32x4{float(v), 0, 0, 0};
-}
-inline f32x4 LoadGreyFloat(const uint8_t* p) {
-    float v;
-    std::memcpy(&v, p, 4);
-    return f32x4{v, 0, 0, 0};
-}
-inline f32x4 LoadGreyHalf(const uint8_t* p) {
-    uint16_t v;
-    std::memcpy(&v, p, 2);
-    return f32x4{HalfToFloat(v), 0, 0, 0};
-}
-
-// ---- The 5 x 5 filter ----------------------------------------------------------------------
-
-// The column pass of the fast filters: the five filtered rows combined like the rows' pixels.
-inline f32x4 ColumnPass(const f32x4* rows, const Weights& w) {
-    f32x4 sum = (rows[0] - rows[2]) * w.y[0];
-    sum += (rows[1] - rows[2]) * w.y[1];
-    sum += (rows[3] - rows[2]) * w.y[3];
-    sum += (rows[4] - rows[2]) * w.y[4];
-    return rows[2] + sum;
-}
-
-// One separable pass over the window, written as the centre plus weighted differences from
-// it: a flat area comes back bit for bit whatever the rounding of the weights. 8- and
-// 16-bit pixels take the x2048 and x32768 integer weights divided by their scale (exact in
-// float), so the sum is the integer sum scaled by 2^-22 or 2^-30, held in float.
-template <f32x4 (*Load)(const uint8_t*), int kBpp>
-f32x4 Filter(const uint8_t* p, size_t stride, const Weights& w) {
-    f32x4 rows[kTaps];
-    for (int r = 0; r < kTaps; ++r, p += stride) {
-        const f32x4 centre = Load(p + 2 * kBpp);
-        f32x4 sum = (Load(p) - centre) * w.x[0];
-        sum += (Load(p + kBpp) - centre) * w.x[1];
-        sum += (Load(p + 3 * kBpp) - centre) * w.x[3];
-        sum += (Load(p + 4 * kBpp) - centre) * w.x[4];
-        rows[r] = centre + sum;
-    }
-    f32x4 sum = (rows[0] - rows[2]) * w.y[0];
-    sum += (rows[1] - rows[2]) * w.y[1];
-    sum += (rows[3] - rows[2]) * w.y[3];
-    sum += (rows[4] - rows[2]) * w.y[4];
-    return rows[2] + sum;
-}
-
-#if defined(__SSE2__)
-// The 8-bit filter with its row pass in integers. Each row of the float form above is
-// exactly the integer sum of weight x byte divided by 2048 (every product and partial sum
-// fits the float mantissa), so pairing bytes with 16-bit weights in multiply-add
-// instructions gives the very same rows with a third of the work; the column pass is the
-// float one. The window is given as a pointer per row and a byte offset per column, so
-// windows over the picture's border are read in place like any other.
-f32x4 FilterRgba8(const uint8_t* const* rowPointers, const size_t* offsets, const Weights& w) {
-    int16_t k[kTaps];
-    for (int i = 0; i < kTaps; ++i) k[i] = int16_t(w.x[i] * 2048.0f);  // exact: integers / 2048
-    const __m128i w01 = _mm_set_epi16(k[1], k[0], k[1], k[0], k[1], k[0], k[1], k[0]);
-    const __m128i w23 = _mm_set_epi16(k[3], k[2], k[3], k[2], k[3], k[2], k[3], k[2]);
-    const __m128i w4 = _mm_set_epi16(0, k[4], 0, k[4], 0, k[4], 0, k[4]);
-    const __m128i zero = _mm_setzero_si128();
-    const f32x4 scale = {1.0f / 2048, 1.0f / 2048, 1.0f / 2048, 1.0f / 2048};
-    f32x4 rows[kTaps];
-    for (int r = 0; r < kTaps; ++r) {
-        const uint8_t* p = rowPointers[r];
-        __m128i first;
-        if (offsets[4] == offsets[0] + 16) {  // the usual case: five pixels side by side
-            first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + offsets[0]));
-        } else {
-            int32_t px[4];
-            for (int c = 0; c < 4; ++c) std::memcpy(&px[c], p + offsets[c], 4);
-            first = _mm_set_epi32(px[3], px[2], px[1], px[0]);
-        }
-        int32_t last;
-        std::memcpy(&last, p + offsets[4], 4);
-        const __m128i p01 = _mm_unpacklo_epi8(first, zero);  // pixels 0 and 1 as 16-bit lanes
-        const __m128i p23 = _mm_unpackhi_epi8(first, zero);
-        const __m128i p4 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(last), zero);
-        // Interleave the two pixels channel by channel: (c0, c1) pairs for the multiply-add.
-        const __m128i a = _mm_unpacklo_epi16(p01, _mm_srli_si128(p01, 8));
-        const __m128i b = _mm_unpacklo_epi16(p23, _mm_srli_si128(p23, 8));
-        const __m128i c = _mm_unpacklo_epi16(p4, zero);
-        const __m128i sum =
-            _mm_add_epi32(_mm_add_epi32(_mm_madd_epi16(a, w01), _mm_madd_epi16(b, w23)), _mm_madd_epi16(c, w4));
-        rows[r] = f32x4(_mm_cvtepi32_ps(sum)) * scale;
-    }
-    return ColumnPass(rows, w);
-}
+// The AVX2 paths of the samplers, for 8-bit pictures: the level sampler's row pass two rows
+// at a time, the point sampler that filters both mixed levels side by side, and the
+// footprint sampler's tap loop built on it. Each is chosen at run time (kWideRows) and
+// gives the plain code's bits exactly: every lane does the plain steps in the plain order
+// and precision, and tests/image/level_sampler_test.cpp holds them to it path against path.
+#include "image/level_sampler.h"
 
 #if defined(TW_SAMPLER_WIDE_ROWS)
-// The same filter with two rows at a time in 256-bit lanes, for processors with AVX2. Each
-// 128-bit half does exactly the integer work of the form above, so the rows, and with the
-// shared column pass the result, are the same bits.
+
+#include <cstring>
+
+#include "image/footprint_sampler.h"
+#include "image/image_access.h"
+#include "image/point_sampler.h"
+
+namespace tw::image_detail {
+namespace {
+
+bool ProcessorHasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+}  // namespace
+
+const bool kWideRows = ProcessorHasAvx2();
+
+// ---- The level sampler's row pass -----------------------------------------------------------
+
+// The 8-bit filter of the level sampler with two rows at a time in 256-bit lanes. Each
+// 128-bit half does exactly the integer work of the SSE2 form (FilterRgba8), so the rows,
+// and with the shared column pass the result, are the same bits.
 __attribute__((target("avx2"))) f32x4 FilterRgba8Wide(const uint8_t* const* rowPointers, const size_t* offsets,
                                                       const Weights& w) {
     int16_t k[kTaps];
@@ -227,141 +74,8 @@ __attribute__((target("avx2"))) f32x4 FilterRgba8Wide(const uint8_t* const* rowP
     return ColumnPass(rows, w);
 }
 
-bool ProcessorHasAvx2() {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-const bool kWideRows = ProcessorHasAvx2();
-#endif
-#endif
+namespace {
 
-// Where a lookup at (u, v) lands in a level: the pixel (h, m) under it and the kernel
-// phases of its position inside that pixel. Every path of the sampler places its window
-// with this one piece of arithmetic.
-struct Spot {
-    int32_t h, m;
-    int phase_x, phase_y;
-};
-inline Spot Locate(const ImageLevel& l, float u, float v) {
-    // Level pixel coordinates with pixel x's centre at x + 0.5.
-    const float x = u * float(l.width), y = v * float(l.height);
-    const float fx = std::floor(x), fy = std::floor(y);
-    Spot s;
-    s.h = int32_t(fx);
-    s.m = int32_t(fy);
-    s.phase_x = std::min(int((x - fx) * kKernelPhases), kKernelPhases - 1);
-    s.phase_y = std::min(int((y - fy) * kKernelPhases), kKernelPhases - 1);
-    return s;
-}
-
-// One level at (u, v) in 0..1, in the format's full-scale units. Grey formats answer in
-// lane 0 only. kWide picks the AVX2 row pass for 8-bit pictures.
-template <bool kWide>
-f32x4 SampleLevel(const ImageBuffer& b, int32_t level, float u, float v) {
-    const Spot s = Locate(b.levels[level], u, v);
-    const int32_t h = s.h, m = s.m;
-    const int phase_x = s.phase_x, phase_y = s.phase_y;
-
-    const ResampleKernel& K = *b.kernel;
-#if defined(__SSE2__)
-    if (b.format == kRgba8) {
-        // Read in place through row pointers, inside the level or across its border.
-        const uint8_t* rows[kTaps];
-        size_t offsets[kTaps];
-        if (image_detail::WindowRows(b, level, h - 2, m - 2, kTaps, rows, offsets)) {
-            const Weights w{K.columns2048[phase_x], K.columns2048[phase_y]};
-#if defined(TW_SAMPLER_WIDE_ROWS)
-            if constexpr (kWide) return Rgba8ToRgba(FilterRgba8Wide(rows, offsets, w));
-#endif
-            return Rgba8ToRgba(FilterRgba8(rows, offsets, w));
-        }
-    }
-#endif
-
-    size_t stride = 0;
-    alignas(16) uint8_t block[kTaps * kTaps * 16];
-    const uint8_t* p = image_detail::DirectWindow(b, level, h - 2, m - 2, kTaps, stride);
-    if (!p) {
-        image_detail::GatherWindow(b, level, h - 2, m - 2, kTaps, block);
-        p = block;
-        stride = size_t(kTaps) * size_t(b.bytes_per_pixel);
-    }
-
-    const Weights w8{K.columns2048[phase_x], K.columns2048[phase_y]};
-    const Weights w16{K.columns32768[phase_x], K.columns32768[phase_y]};
-    const Weights wf{K.columns_float[phase_x], K.columns_float[phase_y]};
-    switch (b.format) {
-        case kRgba8: return Rgba8ToRgba(Filter<LoadRgba8, 4>(p, stride, w8));
-        case kGrey8: return Filter<LoadGrey8, 1>(p, stride, w8);
-        case kRgba16: return Filter<LoadRgba16, 8>(p, stride, w16);
-        case kGrey16: return Filter<LoadGrey16, 2>(p, stride, w16);
-        case kRgbaFloat: return Filter<LoadRgbaFloat, 16>(p, stride, wf);
-        case kGreyFloat: return Filter<LoadGreyFloat, 4>(p, stride, wf);
-        case kRgbHalf: return Filter<LoadRgbHalf, 6>(p, stride, wf);
-        case kGreyHalf: return Filter<LoadGreyHalf, 2>(p, stride, wf);
-        default:
-            return f32x4{0.5f, 0.5f, 0.5f, 0.5f} * b.full_scale;
-    }
-}
-
-inline float Frac(float x) { return x - std::floor(x); }
-
-// Brings (u, v) into the picture by the buffer's edge mode; may raise the level of
-// detail. False when the position yields no sample.
-// Inlined into each sampler so that its floors take the caller's instruction set.
-inline __attribute__((always_inline)) bool ApplyEdgeMode(const ImageBuffer& b, float& u, float& v, float& lod) {
-    if (u >= 0.0f && u <= 1.0f && v >= 0.0f && v < 1.0f) return true;
-    switch (b.edge_mode) {
-        case kEdgeNoSample:
-            return false;
-        case kEdgeFoldBlur: {
-            if (v < 0.0f) {
-                // Above the top the picture dissolves into ever coarser levels.
-                const float d = std::min(-v, 1.0f);
-                lod += (1.0f - std::exp2(-3.0f * d)) * float(b.top_level);
-            }
-            v = std::clamp(v, 0.0f, 1.0f);
-            u = 2.0f * Frac(u * 0.5f);
-            if (u > 1.0f) u = 2.0f - u;
-            u = std::clamp(u, 0.0f, 1.0f);
-            return true;
-        }
-        case kEdgeWrapU:
-            u = Frac(u);
-            v = std::clamp(v, 0.0f, 1.0f);
-            return true;
-        case kEdgeWrapBoth:
-        case kEdgeWrapBothToo:
-            u = Frac(u);
-            v = Frac(v);
-            return true;
-        case kEdgeMirrorRows: {
-            const float n = std::floor(v);
-            v -= n;
-            if (std::fmod(n, 2.0f) != 0.0f) {
-                v = 1.0f - v;
-                u = 0.5f - u;
-            }
-            u = Frac(u);
-            return true;
-        }
-        case kEdgeClamp:
-        default:
-            u = std::clamp(u, 0.0f, 1.0f);
-            v = std::clamp(v, 0.0f, 1.0f);
-            return true;
-    }
-}
-
-inline bool IsGrey(const ImageBuffer& b) { return b.channels == 1; }
-
-inline PixelRgba ToRgba(const ImageBuffer& b, f32x4 c) {
-    const float s = b.inv_full_scale;
-    if (IsGrey(b)) return {c[0] * s, c[0] * s, c[0] * s, 1.0f};
-    return {c[0] * s, c[1] * s, c[2] * s, c[3] * s};
-}
-
-#if defined(TW_SAMPLER_WIDE_ROWS)
 // ---- The AVX2 point sampler of 8-bit pictures -----------------------------------------------
 // Renders read 8-bit pictures, and most of their taps mix two levels. This path places both
 // windows with little address arithmetic, filters row r of the two levels side by side in one
@@ -391,14 +105,11 @@ inline void SettleColumns(Window& w) {
         for (int r = 0; r < kTaps; ++r) w.rows[r] += first;
 }
 
-// The general window code and the gathering level sampler, kept out of line so that the
-// flattened footprint loop below holds only the common paths.
+// The general window code, kept out of line so that the flattened footprint loop below holds
+// only the common paths. Windows it cannot place go to the level sampler, which gathers them.
 __attribute__((noinline)) bool WindowRowsOutOfLine(const ImageBuffer& b, int32_t level, int32_t x, int32_t y,
                                                    const uint8_t** rows, size_t* offsets) {
-    return image_detail::WindowRows(b, level, x, y, kTaps, rows, offsets);
-}
-__attribute__((noinline)) f32x4 SampleLevelOutOfLine(const ImageBuffer& b, int32_t level, float u, float v) {
-    return SampleLevel<true>(b, level, u, v);
+    return WindowRows(b, level, x, y, kTaps, rows, offsets);
 }
 
 // Indices first .. first + 4 (the last repeated in lanes 5..7) brought back into 0..size-1,
@@ -418,7 +129,7 @@ __attribute__((target("avx2"))) inline __m256i BringBack(int32_t first, int32_t 
 // than the window): the general code takes those.
 __attribute__((target("avx2"))) inline bool PlaceOverhangingWindow(const ImageBuffer& b, const ImageLevel& l,
                                                                    int32_t x, int32_t y, Window& w) {
-    const bool wrapX = image_detail::WrapsX(b), wrapY = image_detail::WrapsY(b);
+    const bool wrapX = WrapsX(b), wrapY = WrapsY(b);
     if (wrapX && !(x >= -l.width && x + kTaps - 1 < 2 * l.width)) return false;
     if (wrapY && !(y >= -l.height && y + kTaps - 1 < 2 * l.height)) return false;
     const ImageTile& t = b.tiles[l.first_tile];
@@ -455,10 +166,10 @@ __attribute__((target("avx2"))) inline void PlaceClampedRows(const ImageTile& t,
         const __m256i pointers = _mm256_add_epi64(_mm256_set1_epi64x(int64_t(reinterpret_cast<intptr_t>(first))),
                                                   _mm256_cvtepi32_epi64(bytes));
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(w.rows), pointers);
-        w.rows[4] = first + size_t(image_detail::ClampIndex(y + kTaps - 1, height) - t.y) * size_t(rowBytes);
+        w.rows[4] = first + size_t(ClampIndex(y + kTaps - 1, height) - t.y) * size_t(rowBytes);
     } else {
         for (int r = 0; r < kTaps; ++r)
-            w.rows[r] = first + size_t(image_detail::ClampIndex(y + r, height) - t.y) * size_t(rowBytes);
+            w.rows[r] = first + size_t(ClampIndex(y + r, height) - t.y) * size_t(rowBytes);
     }
 }
 
@@ -486,12 +197,12 @@ __attribute__((target("avx2"), always_inline)) inline bool PlaceWindow(const Ima
         // Most windows that hang over a level's border do so on one side only.
         const ImageTile& t = b.tiles[l.first_tile];
         const bool columnsInside = x >= 0 && x <= l.width - kTaps, rowsInside = y >= 0 && y <= l.height - kTaps;
-        if (columnsInside && !image_detail::WrapsY(b)) {
+        if (columnsInside && !WrapsY(b)) {
             PlaceClampedRows(t, l.height, y, t.pixels + size_t(x - t.x) * 4, w);
             w.sideBySide = true;
             return true;
         }
-        if (rowsInside && !image_detail::WrapsX(b)) {
+        if (rowsInside && !WrapsX(b)) {
             const size_t rowBytes = size_t(t.width) * 4;
             const uint8_t* row = t.pixels + size_t(y - t.y) * rowBytes;
             for (int r = 0; r < kTaps; ++r, row += rowBytes) w.rows[r] = row;
@@ -499,7 +210,7 @@ __attribute__((target("avx2"), always_inline)) inline bool PlaceWindow(const Ima
                 _mm_max_epi32(_mm_add_epi32(_mm_set1_epi32(x), _mm_setr_epi32(0, 1, 2, 3)), _mm_setzero_si128()),
                 _mm_set1_epi32(l.width - 1));
             w.offsets = _mm_slli_epi32(_mm_sub_epi32(columns, _mm_set1_epi32(t.x)), 2);
-            w.offset4 = (image_detail::ClampIndex(x + kTaps - 1, l.width) - t.x) * 4;
+            w.offset4 = (ClampIndex(x + kTaps - 1, l.width) - t.x) * 4;
             SettleColumns(w);
             return true;
         }
@@ -731,9 +442,9 @@ __attribute__((target("avx2"), always_inline)) inline PixelRgba SampleLevelPair(
         }
     }
     // A window across two tile columns: the level sampler gathers it.
-    f32x4 c = SampleLevelOutOfLine(b, level, u, v);
+    f32x4 c = SampleLevel<true>(b, level, u, v);
     if (p.mix) {
-        const f32x4 far = SampleLevelOutOfLine(b, level + 1, u, v);
+        const f32x4 far = SampleLevel<true>(b, level + 1, u, v);
         c += (far - c) * p.f;
     }
     return ToRgba(b, c);
@@ -768,234 +479,8 @@ inline bool InsideWindow(const LevelView& view, const Spot& s, StridedWindow& w)
     return true;
 }
 
-__attribute__((target("avx2"))) PixelRgba PointSampleRgba8Wide(const ImageBuffer& b, float lod, float u, float v) {
-    // The steps of PointSampleWith, in the same order.
-    if (b.empty() || !std::isfinite(u) || !std::isfinite(v)) return {0, 0, 0, 0};
-    if (!ApplyEdgeMode(b, u, v, lod)) return {0, 0, 0, 0};
-    Window fine, coarse;
-    return SampleLevelPair(b, LevelPairOf(b, lod), u, v, fine, coarse);
-}
-#endif
+// ---- The footprint sampler's tap loop ------------------------------------------------------
 
-}  // namespace
-
-namespace {
-
-template <bool kWide>
-PixelRgba PointSampleWith(const ImageBuffer& b, float lod, float u, float v) {
-    // Positions that are not numbers cannot be placed anywhere; they give nothing.
-    if (b.empty() || !std::isfinite(u) || !std::isfinite(v)) return {0, 0, 0, 0};
-    if (!ApplyEdgeMode(b, u, v, lod)) return {0, 0, 0, 0};
-    lod = lod > 0.0f ? std::min(lod, float(b.top_level)) : 0.0f;  // NaN reads level 0
-    const int32_t level = int32_t(lod);
-    const float f = lod - float(level);
-    f32x4 c = SampleLevel<kWide>(b, level, u, v);
-    if (f > 0.0f && level < b.top_level) {
-        const f32x4 coarse = SampleLevel<kWide>(b, level + 1, u, v);
-        c += (coarse - c) * f;
-    }
-    return ToRgba(b, c);
-}
-
-}  // namespace
-
-PixelRgba pointSample(const ImageBuffer& b, float lod, float u, float v) {
-#if defined(TW_SAMPLER_WIDE_ROWS)
-    if (kWideRows) {
-        if (b.format == kRgba8) return PointSampleRgba8Wide(b, lod, u, v);
-        return PointSampleWith<true>(b, lod, u, v);
-    }
-#endif
-    return PointSampleWith<false>(b, lod, u, v);
-}
-
-namespace image_detail {
-PixelRgba PointSampleNarrow(const ImageBuffer& b, float lod, float u, float v) {
-    return PointSampleWith<false>(b, lod, u, v);
-}
-}  // namespace image_detail
-
-// ---- Footprint sampler ----------------------------------------------------------------------
-
-namespace {
-
-struct Ellipse {
-    float major, minor;     // semi-axes in level-0 pixels
-    float axis_x, axis_y;   // unit direction of the major axis, in level-0 pixels
-};
-
-// The footprint is the image of a unit pixel under the Jacobian J = [dux duy; dvx dvy]
-// (in level-0 pixels). Its semi-axes are the singular values of J, the square roots of
-// the eigenvalues of J J^T = [C, -B/2; -B/2, A]. Taking them directly, rather than through
-// the inverse quadratic form, keeps tiny and needle-thin footprints from blowing up.
-Ellipse FootprintEllipse(float dux, float dvx, float duy, float dvy) {
-    const double A = double(dvx) * dvx + double(dvy) * dvy;
-    const double C = double(dux) * dux + double(duy) * duy;
-    const double B = -2.0 * (double(dux) * dvx + double(duy) * dvy);
-    const double root = std::sqrt((A - C) * (A - C) + B * B);
-    const double big = 0.5 * (A + C + root), small = std::max(0.5 * (A + C - root), 0.0);
-    Ellipse e;
-    e.major = float(std::sqrt(big));
-    e.minor = float(std::sqrt(small));
-    // Eigenvector of the larger eigenvalue; of the two equivalent forms take the longer,
-    // which is the better conditioned one.
-    double ex = big - A, ey = -0.5 * B;
-    const double fx = -0.5 * B, fy = big - C;
-    if (fx * fx + fy * fy > ex * ex + ey * ey) {
-        ex = fx;
-        ey = fy;
-    }
-    const double length = std::sqrt(ex * ex + ey * ey);
-    if (length > 0.0) {
-        e.axis_x = float(ex / length);
-        e.axis_y = float(ey / length);
-    } else {  // a circle: any direction will do
-        e.axis_x = 1.0f;
-        e.axis_y = 0.0f;
-    }
-    return e;
-}
-
-// Which side of the waterline a position is on; taps with a positive side are dropped.
-inline float MirrorSide(const float* line, float u, float v) {
-    return (v - line[3]) * line[0] - (u - line[2]) * line[1];
-}
-
-// A fraction in -0.5..0.5 from the noise permutation, a pure function of the tap's
-// position and number, so every thread and every run jitters alike.
-inline float JitterFraction(const int32_t* perm, float u, float v, int tap) {
-    const auto cell = [](float x, float scale) {
-        const float s = std::clamp(x * scale, -1.0e9f, 1.0e9f);
-        return int32_t(int64_t(std::floor(s)) & 255);
-    };
-    const int32_t a = perm[(cell(u, 30000.0f) + 37 * tap) & 255];
-    const int32_t b = perm[(a + cell(v, 40000.0f) + 79 * tap) & 255];
-    return (float(b & 255) + 0.5f) / 256.0f - 0.5f;
-}
-
-}  // namespace
-
-namespace {
-
-// The row of taps of one footprint, as FootprintSampleWith spreads them.
-struct TapRow {
-    float u, v, start, step_u, step_v;
-    bool clip;                 // drop the taps beyond the waterline
-    const float* line;         // the waterline
-    const int32_t* jitter;     // the noise permutation when the taps are jittered, else null
-};
-// At most this many taps are placed at a time.
-constexpr int kTapBatch = 8;
-
-// Places taps first .. first + count - 1 (count at most kTapBatch) into tu and tv; returns
-// a mask of the taps kept, bit k for tap first + k.
-inline uint32_t PlaceTaps(const TapRow& row, int first, int count, float* tu, float* tv) {
-    uint32_t kept = 0;
-    for (int k = 0; k < count; ++k) {
-        const int i = first + k;
-        float t = row.start + float(i);
-        float x = row.u + t * row.step_u, y = row.v + t * row.step_v;
-        if (row.clip && MirrorSide(row.line, x, y) > 0.0f) continue;
-        if (row.jitter) {
-            t += JitterFraction(row.jitter, x, y, i);
-            x = row.u + t * row.step_u;
-            y = row.v + t * row.step_v;
-        }
-        tu[k] = x;
-        tv[k] = y;
-        kept |= 1u << k;
-    }
-    return kept;
-}
-
-// A point sampler given as a function, for FootprintSampleWith.
-template <PixelRgba (*Sample)(const ImageBuffer&, float, float, float)>
-struct SampleBy {
-    PixelRgba operator()(const ImageBuffer& b, float lod, float u, float v) const { return Sample(b, lod, u, v); }
-    uint32_t Place(const TapRow& row, int first, int count, float* tu, float* tv) const {
-        return PlaceTaps(row, first, count, tu, tv);
-    }
-};
-
-// The footprint sampler over a given point sampler, inlined into each of its callers below.
-// The sampler is an object, so that one may keep what it worked out for the previous tap.
-template <class Sampler>
-inline __attribute__((always_inline)) PixelRgba FootprintSampleWith(const ImageBuffer& b, float u, float v,
-                                                                     const Footprint& fp, float blur, float softness,
-                                                                     const SamplingState& state, Sampler&& Sample) {
-    if (b.empty()) return {0, 0, 0, 0};
-    const float W = float(b.width), H = float(b.height);
-    const float dux = fp.dux * W, duy = fp.duy * W, dvx = fp.dvx * H, dvy = fp.dvy * H;
-    const float top = float(b.top_level);
-
-    // Level of detail from the footprint.
-    float lod = 0.0f;
-    bool anisotropic = false;
-    Ellipse e{};
-    if (state.isotropic_lod) {
-        const float largest = std::max({std::fabs(dux), std::fabs(duy), std::fabs(dvx),
-                                        std::fabs(dvy)});
-        lod = largest > 1.0f ? std::log2(largest) : 0.0f;
-    } else {
-        e = FootprintEllipse(dux, dvx, duy, dvy);
-        const float shrink = 1.0f - 0.5f * softness;
-        e.major *= shrink;
-        e.minor = std::max(e.minor * shrink, 0.5f);  // never finer than half a pixel
-        lod = std::log2(e.minor);
-        anisotropic = e.major / e.minor >= 1.25f;
-    }
-    // Blur moves the level towards the top of the chain.
-    lod += blur * (top - lod);
-    lod = lod > 0.0f ? std::min(lod, top) : 0.0f;  // NaN from a broken footprint: level 0
-    if (!anisotropic || !(state.max_taps > 1)) return Sample(b, lod, u, v);
-
-    // Taps spread evenly over the major axis, centred on the position.
-    const float ratio = e.major / e.minor;
-    int n;
-    float spread = 1.0f;
-    if (ratio < 1.5f) {
-        n = 2;
-        spread = (ratio - 1.25f) * 4.0f;  // grows the pair smoothly out of a single tap
-    } else {
-        n = std::min(int(std::lround(std::min(ratio, 1.0e6f))), state.max_taps);
-    }
-    const float spacing = 2.0f * e.major / float(n) * spread;
-    const float step_u = spacing * e.axis_x / W, step_v = spacing * e.axis_y / H;
-    const float start = -0.5f * float(n - 1);
-
-    // Keep the taps on the near side of the waterline when the row of taps crosses it.
-    const float* line = state.mirror_line;
-    const float first = MirrorSide(line, u + start * step_u, v + start * step_v);
-    const float last = MirrorSide(line, u - start * step_u, v - start * step_v);
-    const bool clip = (first <= 0.0f) != (last <= 0.0f);
-
-    const bool jitter = state.jitter_taps && state.permutation;
-    const TapRow row{u, v, start, step_u, step_v, clip, line, jitter ? state.permutation : nullptr};
-    // The sums of the squared colours and of alpha, in doubles, side by side: alpha is
-    // multiplied by one, which leaves it as it is.
-    typedef double f64x4 __attribute__((vector_size(32)));
-    f64x4 sum = {0, 0, 0, 0};
-    int used = 0;
-    for (int first_tap = 0; first_tap < n; first_tap += kTapBatch) {
-        // The positions of a batch of taps first, then their samples in order.
-        const int count = std::min(kTapBatch, n - first_tap);
-        alignas(32) float tus[kTapBatch], tvs[kTapBatch];
-        const uint32_t kept = Sample.Place(row, first_tap, count, tus, tvs);
-        for (int k = 0; k < count; ++k) {
-            if (!(kept >> k & 1u)) continue;
-            const PixelRgba c = Sample(b, lod, tus[k], tvs[k]);
-            const f64x4 d = {double(c.r), double(c.g), double(c.b), double(c.a)};
-            sum += d * f64x4{d[0], d[1], d[2], 1.0};
-            ++used;
-        }
-    }
-    if (used == 0) return Sample(b, lod, u, v);  // cannot happen: one end is kept
-    const double inv = 1.0 / used;
-    return {float(std::sqrt(sum[0] * inv)), float(std::sqrt(sum[1] * inv)), float(std::sqrt(sum[2] * inv)),
-            float(sum[3] * inv)};
-}
-
-#if defined(TW_SAMPLER_WIDE_ROWS)
 // The taps of one 8-bit footprint: PointSampleRgba8Wide, step by step, except that the
 // level pair is worked out again only when a tap's level of detail differs from the last
 // one's (all taps share the footprint's, unless the edge mode raises it above the
@@ -1086,7 +571,7 @@ struct Rgba8Taps {
             if (InsideWindow(fine_view, sf, direct_fine))
                 return ToRgba(b, Rgba8ToRgba(FilterOneLevel(direct_fine, sf, K)));
             if (PlaceWindow(b, level, sf, fine)) return ToRgba(b, Rgba8ToRgba(FilterOneLevel(fine, sf, K)));
-            return ToRgba(b, SampleLevelOutOfLine(b, level, u, v));
+            return ToRgba(b, SampleLevel<true>(b, level, u, v));
         }
         LocateInTwoLevels(b.levels[level], b.levels[level + 1], u, v, sf, sc);
         const bool fineInside = InsideWindow(fine_view, sf, direct_fine);
@@ -1102,12 +587,22 @@ struct Rgba8Taps {
             return ToRgba(b, Rgba8ToRgba(c));
         }
         // A window across two tile columns: the level sampler gathers it.
-        f32x4 c = SampleLevelOutOfLine(b, level, u, v);
-        const f32x4 far = SampleLevelOutOfLine(b, level + 1, u, v);
+        f32x4 c = SampleLevel<true>(b, level, u, v);
+        const f32x4 far = SampleLevel<true>(b, level + 1, u, v);
         c += (far - c) * pair.f;
         return ToRgba(b, c);
     }
 };
+
+}  // namespace
+
+__attribute__((target("avx2"))) PixelRgba PointSampleRgba8Wide(const ImageBuffer& b, float lod, float u, float v) {
+    // The steps of PointSampleWith, in the same order.
+    if (b.empty() || !std::isfinite(u) || !std::isfinite(v)) return {0, 0, 0, 0};
+    if (!ApplyEdgeMode(b, u, v, lod)) return {0, 0, 0, 0};
+    Window fine, coarse;
+    return SampleLevelPair(b, LevelPairOf(b, lod), u, v, fine, coarse);
+}
 
 // The whole footprint of an 8-bit picture in AVX2 code: its taps' position arithmetic and
 // jitter take single-instruction floors, and, flattened, the point sampler's common paths
@@ -1118,23 +613,7 @@ __attribute__((target("avx2"), flatten)) PixelRgba FootprintSampleRgba8Wide(cons
     Rgba8Taps taps;
     return FootprintSampleWith(b, u, v, fp, blur, softness, state, taps);
 }
+
+}  // namespace tw::image_detail
+
 #endif
-
-}  // namespace
-
-PixelRgba footprintSample(const ImageBuffer& b, float u, float v, const Footprint& fp,
-                          float blur, float softness, const SamplingState& state) {
-#if defined(TW_SAMPLER_WIDE_ROWS)
-    if (kWideRows && b.format == kRgba8) return FootprintSampleRgba8Wide(b, u, v, fp, blur, softness, state);
-#endif
-    return FootprintSampleWith(b, u, v, fp, blur, softness, state, SampleBy<pointSample>{});
-}
-
-namespace image_detail {
-PixelRgba FootprintSampleNarrow(const ImageBuffer& b, float u, float v, const Footprint& fp, float blur,
-                                float softness, const SamplingState& state) {
-    return FootprintSampleWith(b, u, v, fp, blur, softness, state, SampleBy<PointSampleNarrow>{});
-}
-}  // namespace image_detail
-
-}  // namespace tw
