@@ -27,7 +27,8 @@ struct PassImage {
     int32_t width, height;
 };
 
-// The twelve sliders after clamping; per-pixel code reads these, never RenderParams.
+// The twelve sliders after clamping. Set-up derives the pass from these, never from
+// RenderParams; per-pixel code reads only what set-up derived.
 struct SliderValues {
     float horizon, offset, spin, perspective, altitude, waviness;
     float complexity, brilliance, blur, size, height, undulation;
