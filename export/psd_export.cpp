@@ -12,7 +12,7 @@
 #include <ctime>
 
 #include "export/product.h"
-#include "render/blend_modes.h"
+#include "params/blend_mode_names.h"
 #include "settings/jpeg_memory.h"
 
 namespace tw {

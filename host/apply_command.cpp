@@ -4,12 +4,15 @@
 
 #include "host/commands.h"
 #include "host/descriptor.h"
+#include "host/descriptor_json.h"
+#include "host/descriptor_settings.h"
 #include "host/document.h"
 #include "host/host_session.h"
 #include "host/module.h"
 #include "host/picture.h"
 #include "host/settings_command.h"
 #include "host/terminal.h"
+#include "params/parameter_text.h"
 #include "platform/platform.h"
 #include "settings/random_settings.h"
 #include "settings/settings_file.h"
@@ -17,59 +20,57 @@
 namespace tw::host {
 namespace {
 
-const char kApplyHelp[] =
-    "Usage: tarnwell apply IN OUT [options]\n"
-    "\n"
-    "Runs the Tarnwell plug-in over the picture IN, as an image editor runs the filter\n"
-    "without its dialog, and writes the result to OUT. OUT keeps the size, colour mode\n"
-    "(grey or RGB), transparency and bit depth of IN; its format follows its extension.\n"
-    "\n"
-    "Options:\n"
-    "  --mask FILE     a greyscale picture the size of IN used as the selection:\n"
-    "                  white is filtered, black left alone, grey blends\n"
-    "  --plugin PATH   the plug-in module to load (default: the Tarnwell module beside\n"
-    "                  this program, Tarnwell.so on Linux, Tarnwell.8bf on Windows)\n"
-    "  --quality N     JPEG quality of OUT, 1 to 100 (default 95)\n"
-    "  --set L=V       set the filter parameter labelled L (as in the dialog) to V, as a\n"
-    "                  recorded action does; repeat for more. Parameters not set take\n"
-    "                  their plain defaults. Labels (any letter case): Horizon, Offset,\n"
-    "                  Perspective, Altitude, Waviness, Complexity, Brilliance, Blur,\n"
-    "                  Size, Height, Undulation (0 to 100), Spin (-90 to 90), Color and\n"
-    "                  Glitter (r,g,b from 0 to 255, or #rrggbb), Style (simple or\n"
-    "                  complex), Glue (a blend mode name such as screendim, or 1 to 69),\n"
-    "                  Seed (0 to 2047), Center (x,y from 0 to 1: the ripple centre as\n"
-    "                  fractions of the picture), Light (x,y,z: the light's direction)\n"
-    "  --record FILE   write the parameters the plug-in used, as the descriptor it\n"
-    "                  recorded, to FILE (JSON: key, name, type, value per item)\n"
-    "  --replay FILE   hand the plug-in a descriptor recorded with --record (--set\n"
-    "                  values are applied on top); the render is repeated exactly\n"
-    "  --settings FILE render with the parameters of a settings file (*.q8r), handed\n"
-    "                  to the plug-in as a recorded action (--set values on top)\n"
-    "  --dice          render with random settings, as the dialog's dice invents them,\n"
-    "                  and print them (--set values on top)\n"
-    "  --random-seed N seed of --dice, 0 to 2147483647 (default: the clock), so a\n"
-    "                  look can be found again\n"
-    "  --last          render with the plug-in's cached settings of the previous\n"
-    "                  applied run (kept in the temporary folder, or TARNWELL_TEMP)\n"
-    "  --threads N     most worker threads the plug-in may use, 1 to 1024\n"
-    "                  (default: one per processor)\n"
-    "  -q, --quiet     no progress bar (it is shown only when stderr is a terminal)\n"
-    "  -h, --help      show this help\n"
-    "\n"
-    "Pictures: PNG (8 or 16-bit, grey or RGB, with or without alpha), JPEG (8-bit grey or\n"
-    "RGB), TIFF (8 or 16-bit integer or 32-bit float, grey or RGB, with or without alpha).\n"
-    "A picture's alpha is the layer's editable transparency. The input's format is\n"
-    "recognised from its content.\n"
-    "\n"
-    "Without --settings, --dice, --last, --set or --replay the plug-in renders the\n"
-    "plain settings, so a command line gives the same result every time. After every\n"
-    "applied run the plug-in caches the settings it used, for --last.\n"
-    "\n"
-    "Ctrl-C stops the render; nothing is written then. OUT is written under a temporary\n"
-    "name and renamed when complete, so it is never left half-written.\n"
-    "\n"
-    "Exit status: 0 done, 1 failed (bad picture, plug-in error), 2 bad command line,\n"
-    "130 cancelled.\n";
+std::string ApplyHelp() {
+    return "Usage: tarnwell apply IN OUT [options]\n"
+           "\n"
+           "Runs the Tarnwell plug-in over the picture IN, as an image editor runs the filter\n"
+           "without its dialog, and writes the result to OUT. OUT keeps the size, colour mode\n"
+           "(grey or RGB), transparency and bit depth of IN; its format follows its extension.\n"
+           "\n"
+           "Options:\n"
+           "  --mask FILE     a greyscale picture the size of IN used as the selection:\n"
+           "                  white is filtered, black left alone, grey blends\n"
+           "  --plugin PATH   the plug-in module to load (default: the Tarnwell module beside\n"
+           "                  this program, Tarnwell.so on Linux, Tarnwell.8bf on Windows)\n"
+           "  --quality N     JPEG quality of OUT, 1 to 100 (default 95)\n"
+           "  --set L=V       set the filter parameter labelled L (as in the dialog) to V, as a\n"
+           "                  recorded action does; repeat for more. Parameters not set take\n"
+           "                  their plain defaults. The labels are listed below\n"
+           "  --record FILE   write the parameters the plug-in used, as the descriptor it\n"
+           "                  recorded, to FILE (JSON: key, name, type, value per item)\n"
+           "  --replay FILE   hand the plug-in a descriptor recorded with --record (--set\n"
+           "                  values are applied on top); the render is repeated exactly\n"
+           "  --settings FILE render with the parameters of a settings file (*.q8r), handed\n"
+           "                  to the plug-in as a recorded action (--set values on top)\n"
+           "  --dice          render with random settings, as the dialog's dice invents them,\n"
+           "                  and print them (--set values on top)\n"
+           "  --random-seed N seed of --dice, 0 to 2147483647 (default: the clock), so a\n"
+           "                  look can be found again\n"
+           "  --last          render with the plug-in's cached settings of the previous\n"
+           "                  applied run (kept in the temporary folder, or TARNWELL_TEMP)\n"
+           "  --threads N     most worker threads the plug-in may use, 1 to 1024\n"
+           "                  (default: one per processor)\n"
+           "  -q, --quiet     no progress bar (it is shown only when stderr is a terminal)\n"
+           "  -h, --help      show this help\n"
+           "\n"
+           "Labels for --set (case, spaces, '-' and '_' do not matter):\n" +
+           ParameterHelp("  ") +
+           "\n"
+           "Pictures: PNG (8 or 16-bit, grey or RGB, with or without alpha), JPEG (8-bit grey or\n"
+           "RGB), TIFF (8 or 16-bit integer or 32-bit float, grey or RGB, with or without alpha).\n"
+           "A picture's alpha is the layer's editable transparency. The input's format is\n"
+           "recognised from its content.\n"
+           "\n"
+           "Without --settings, --dice, --last, --set or --replay the plug-in renders the\n"
+           "plain settings, so a command line gives the same result every time. After every\n"
+           "applied run the plug-in caches the settings it used, for --last.\n"
+           "\n"
+           "Ctrl-C stops the render; nothing is written then. OUT is written under a temporary\n"
+           "name and renamed when complete, so it is never left half-written.\n"
+           "\n"
+           "Exit status: 0 done, 1 failed (bad picture, plug-in error), 2 bad command line,\n"
+           "130 cancelled.\n";
+}
 
 struct ApplyOptions {
     std::string input, output, mask, plugin;
@@ -85,7 +86,8 @@ struct ApplyOptions {
 // Returns -1 to go on, else the exit status to end with (after --help or an error).
 int ParseApply(const Arguments& arguments, ApplyOptions& options) {
     ScannedArguments scanned;
-    const OptionTable table{"apply", kApplyHelp, {"--dice", "--last"},
+    const std::string help = ApplyHelp();
+    const OptionTable table{"apply", help.c_str(), {"--dice", "--last"},
                             {"--mask", "--plugin", "--quality", "--threads", "--set", "--record", "--replay",
                              "--settings", "--random-seed"}};
     if (int status = ScanArguments(arguments, table, scanned); status >= 0) return status;
@@ -110,6 +112,10 @@ int ParseApply(const Arguments& arguments, ApplyOptions& options) {
         }
     }
     if (!HasFileCount(scanned, 2, "apply", "an input and an output file", "IN OUT")) return kExitUsage;
+    if (std::string error; !CheckSettings(options.settings, error)) {
+        ReportError("apply: --set " + error);
+        return kExitUsage;
+    }
     const std::vector<std::string>& positional = scanned.files;
     const int sources = !options.replay.empty() + !options.settings_file.empty() + options.dice + options.last;
     if (sources > 1) {

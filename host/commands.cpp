@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "params/parameter_text.h"
+
 namespace tw::host {
 
 const Command kCommands[] = {
@@ -37,6 +39,14 @@ bool ParseInteger(const std::string& text, long low, long high, const std::strin
         return false;
     }
     value = parsed;
+    return true;
+}
+
+bool CheckSettings(const std::vector<std::string>& assignments, std::string& error) {
+    RenderParams scratch{};
+    ParameterTarget target;
+    for (const std::string& assignment : assignments)
+        if (!SetParameterText(scratch, assignment, target, error)) return false;
     return true;
 }
 

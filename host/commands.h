@@ -38,6 +38,10 @@ void ReportError(const std::string& message);
 bool ParseInteger(const std::string& text, long low, long high, const std::string& option,
                   long& value, std::string& error);
 
+// Reads each "LABEL=VALUE" of --set with the parameters' one parser, so a command refuses a
+// bad setting before it reads or renders anything; false with the first one's reason.
+bool CheckSettings(const std::vector<std::string>& assignments, std::string& error);
+
 // Splits "--name=value" into name and value; returns false when there is no '='.
 bool SplitOption(const std::string& argument, std::string& name, std::string& value);
 

@@ -1,7 +1,7 @@
 // Scripting descriptors on the host's side: the in-memory descriptor an editor keeps for a
-// recorded action, the read and write procedures a plug-in calls to fill and read one, and
-// the two ways a user reaches it from the command line (--set label=value, and JSON files
-// for --record and --replay).
+// recorded action and the read and write procedures a plug-in calls to fill and read one.
+// A user reaches descriptors through --set (host/descriptor_settings.h) and the JSON files
+// of --record and --replay (host/descriptor_json.h).
 //
 // A descriptor reaches the plug-in as a handle of the host's handle procedures, holding the
 // items in a private big-endian form; the plug-in disposes of it with those procedures.
@@ -14,7 +14,6 @@
 #include "hostapi/descriptors.h"
 #include "hostapi/filter_record.h"
 #include "hostapi/host_procs.h"
-#include "params/render_params.h"
 
 namespace tw::host {
 
@@ -96,27 +95,5 @@ struct ScriptedRun {
 // For RunOptions::prepare_record: serves `run` (a ScriptedRun) through the filled record,
 // whose handle procedures then hold the descriptors.
 void PrepareScriptedRun(FilterRecord& record, void* run);
-
-// ---- The command line ----------------------------------------------------------------------
-
-// Adds one "label=value" setting as the keys an editor would record for it. Labels are the
-// dialog's, case-insensitive: the twelve sliders by their label (the float key), Color and
-// Glitter (r,g,b 0..255 or #rrggbb), Style (simple, complex, 1, 2), Glue (a mode name or
-// 1..69), Seed (0..2047), Center (x,y, fractions 0..1) and Light (x,y,z, any non-zero
-// direction). False with a one-line reason naming the accepted range.
-bool AddSetting(Descriptor& descriptor, const std::string& assignment, std::string& error);
-// Adds every parameter of `params` as the keys the plug-in itself records, so the plug-in
-// renders exactly that record: how a settings file or random settings reach it.
-void AddParameters(Descriptor& descriptor, const RenderParams& params);
-// The labels AddSetting accepts, for messages.
-std::string SettingLabels();
-
-// JSON with one object per item: key, name (from the filter's terminology; empty for keys
-// it does not list), type, value, and unit, enumeration type or class where the kind has
-// one. Numbers are written so they read back to the same bits.
-std::string DescriptorToJson(const Descriptor& descriptor);
-bool DescriptorFromJson(const std::string& json, Descriptor& descriptor, std::string& error);
-bool WriteDescriptorFile(const std::string& path, const Descriptor& descriptor, std::string& error);
-bool ReadDescriptorFile(const std::string& path, Descriptor& descriptor, std::string& error);
 
 }  // namespace tw::host

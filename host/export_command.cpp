@@ -7,8 +7,8 @@
 #include "export/psd_export.h"
 #include "host/module.h"
 #include "host/picture.h"
-#include "host/settings_command.h"
 #include "host/terminal.h"
+#include "params/parameter_text.h"
 #include "platform/platform.h"
 #include "settings/settings_file.h"
 
@@ -53,13 +53,8 @@ bool ApplySettingsOptions(RenderParams& params, const std::string& settings_file
         return false;
     }
     for (const std::string& assignment : assignments) {
-        const size_t equals = assignment.find('=');
-        if (equals == std::string::npos) {
-            error = "--set needs LABEL=VALUE (got '" + assignment + "')";
-            return false;
-        }
-        if (!SetSettingsValue(chosen, assignment.substr(0, equals), assignment.substr(equals + 1),
-                              error)) {
+        ParameterTarget target;
+        if (!SetParameterText(chosen, assignment, target, error)) {
             error = "--set " + error;
             return false;
         }
@@ -72,40 +67,40 @@ bool ApplySettingsOptions(RenderParams& params, const std::string& settings_file
 
 namespace {
 
-const char kExportHelp[] =
-    "Usage: tarnwell export-psd IN OUT.psd [options]\n"
-    "\n"
-    "Renders the water over the picture IN, as the plug-in's dialog does for its PSD export,\n"
-    "and saves it as a Photoshop document with one layer \"layer 1\" (which keeps the\n"
-    "render's transparency) and a flattened copy. The document has the bit depth of IN:\n"
-    "8 or 16 bits per channel, or 32-bit float for a float TIFF. IN is not changed.\n"
-    "\n"
-    "Options:\n"
-    "  --settings FILE   start from the settings file FILE (*.q8r) instead of the plain\n"
-    "                    settings\n"
-    "  --set L=V         set the value labelled L to V (repeat for more), after --settings.\n"
-    "                    Labels as in the dialog, in any letter case: Horizon, Offset,\n"
-    "                    Perspective, Altitude, Waviness, Complexity, Brilliance, Blur, Size,\n"
-    "                    Height, Undulation (0 to 100), Spin (-90 to 90), Style (simple or\n"
-    "                    complex), Glue (a mode name or 1 to 69), Seed (0 to 2047), Color\n"
-    "                    and Glitter (r,g,b or #rrggbb), Light (x,y,z), Center (x,y\n"
-    "                    from 0 to 1)\n"
-    "  --size WxH        render at W x H pixels\n"
-    "  --width W         render W pixels wide, the height keeping IN's proportions\n"
-    "                    (default: the size of IN). Sides are kept to 2..30000 pixels; a\n"
-    "                    size outside is brought inside with a message\n"
-    "  --threads N       most worker threads, 1 to 1024 (default: one per processor)\n"
-    "  -q, --quiet       no progress bar (it is shown only when stderr is a terminal)\n"
-    "  -h, --help        show this help\n"
-    "\n"
-    "Pictures: PNG, JPEG or TIFF, as for 'tarnwell apply'. OUT is written under a temporary\n"
-    "name and renamed when complete, so a failed or cancelled export leaves no broken file.\n"
-    "A 16 or 32-bit document near the largest size can hold more data than a PSD file can\n"
-    "count; such sizes are refused with a message.\n"    "\n"
-    "Ctrl-C stops the export once the render under way is finished (a second Ctrl-C ends\n"
-    "the program at once); nothing is written then.\n"
-    "\n"
-    "Exit status: 0 done, 1 failed, 2 bad command line, 130 cancelled.\n";
+std::string ExportHelp() {
+    return "Usage: tarnwell export-psd IN OUT.psd [options]\n"
+           "\n"
+           "Renders the water over the picture IN, as the plug-in's dialog does for its PSD export,\n"
+           "and saves it as a Photoshop document with one layer \"layer 1\" (which keeps the\n"
+           "render's transparency) and a flattened copy. The document has the bit depth of IN:\n"
+           "8 or 16 bits per channel, or 32-bit float for a float TIFF. IN is not changed.\n"
+           "\n"
+           "Options:\n"
+           "  --settings FILE   start from the settings file FILE (*.q8r) instead of the plain\n"
+           "                    settings\n"
+           "  --set L=V         set the value labelled L to V (repeat for more), after --settings;\n"
+           "                    the labels are listed below\n"
+           "  --size WxH        render at W x H pixels\n"
+           "  --width W         render W pixels wide, the height keeping IN's proportions\n"
+           "                    (default: the size of IN). Sides are kept to 2..30000 pixels; a\n"
+           "                    size outside is brought inside with a message\n"
+           "  --threads N       most worker threads, 1 to 1024 (default: one per processor)\n"
+           "  -q, --quiet       no progress bar (it is shown only when stderr is a terminal)\n"
+           "  -h, --help        show this help\n"
+           "\n"
+           "Pictures: PNG, JPEG or TIFF, as for 'tarnwell apply'. OUT is written under a temporary\n"
+           "name and renamed when complete, so a failed or cancelled export leaves no broken file.\n"
+           "A 16 or 32-bit document near the largest size can hold more data than a PSD file can\n"
+           "count; such sizes are refused with a message.\n"
+           "\n"
+           "Labels for --set (case, spaces, '-' and '_' do not matter):\n" +
+           ParameterHelp("  ") +
+           "\n"
+           "Ctrl-C stops the export once the render under way is finished (a second Ctrl-C ends\n"
+           "the program at once); nothing is written then.\n"
+           "\n"
+           "Exit status: 0 done, 1 failed, 2 bad command line, 130 cancelled.\n";
+}
 
 struct ExportOptions {
     std::string input, output, settings;
@@ -126,7 +121,8 @@ bool ParseSize(const std::string& text, long& width, long& height) {
 
 int ParseExport(const Arguments& arguments, ExportOptions& options) {
     ScannedArguments scanned;
-    const OptionTable table{"export-psd", kExportHelp, {}, {"--settings", "--set", "--size", "--width", "--threads"}};
+    const std::string help = ExportHelp();
+    const OptionTable table{"export-psd", help.c_str(), {}, {"--settings", "--set", "--size", "--width", "--threads"}};
     if (int status = ScanArguments(arguments, table, scanned); status >= 0) return status;
     options.quiet = scanned.quiet;
     for (const ScannedOption& option : scanned.options) {
@@ -156,6 +152,10 @@ int ParseExport(const Arguments& arguments, ExportOptions& options) {
     }
     if (!HasFileCount(scanned, 2, "export-psd", "an input picture and an output file", "IN OUT.psd"))
         return kExitUsage;
+    if (std::string error; !CheckSettings(options.assignments, error)) {
+        ReportError("export-psd: --set " + error);
+        return kExitUsage;
+    }
     const std::vector<std::string>& positional = scanned.files;
     options.input = positional[0];
     options.output = positional[1];

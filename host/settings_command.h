@@ -15,20 +15,13 @@ int RunSettings(const Arguments& arguments);
 
 // The pieces of the command, for its tests.
 
-// Sets one value by its dialog label (case, spaces, '-' and '_' ignored): a slider
-// ("Horizon" ... "Undulation"), "Style" (Simple, Complex, 1 or 2), "Glue" (1..69), "Seed"
-// (0..2047), "Color" and "Glitter" (#RRGGBB, or #RRRRGGGGBBBB for 16-bit channels),
-// "Light" (x,y,z, normalised), "Pick X" and "Pick Y" (0..1). False with a reason on a
-// label it does not know or a value out of range; `params` is then unchanged.
-bool SetSettingsValue(RenderParams& params, const std::string& label, const std::string& value,
-                      std::string& error);
-
 struct SettingsFacts {
     std::string file;
     bool picture = false;
     int picture_width = 0, picture_height = 0;
 };
-// Every value by its label, as text lines or as one JSON object.
+// Every value by the label --set takes for it (the parameter table's), as text lines or as
+// one JSON object.
 std::string DescribeSettings(const RenderParams& params, const SettingsFacts& facts, bool json);
 
 // An image file's picture as 8-bit planes (three, or one for grey), the form the dialog's

@@ -4,7 +4,7 @@
 // runs, so its layout is fixed: fixed-width fields only, never reordered.
 //
 // The table of parameters (label, controls, scripting keys, range, default) is said once,
-// in render_params.cpp, and serves the dialog, plain settings, clamping and scripting.
+// in parameter_table.h, and serves the dialog, plain settings, clamping and scripting.
 #pragma once
 
 #include <cstddef>
@@ -86,26 +86,11 @@ static_assert(sizeof(void*) == 8, "the host blocks are laid out for 64-bit modul
 static_assert(sizeof(RenderParams) == 2816, "RenderParams must fill the host's 2816-byte block");
 static_assert(offsetof(RenderParams, framework_ints) % 4 == 0);
 
-// One slider of the dialog: where it lives, how it is shown and scripted, its range.
-struct SliderInfo {
-    float RenderParams::*field;
-    const char* label;        // the dialog's label, also the command line's name
-    int slider_id, field_id;  // control ids in the dialog template
-    uint32_t key;             // scripting float key
-    uint32_t legacy_key;      // scripting integer key (0: none)
-    int mirror_slot;          // framework_ints slot old files kept it in (-1: none)
-    float min, max, plain;    // range and plain default
-};
-
-constexpr int kSliderCount = 12;
-extern const SliderInfo kSliders[kSliderCount];
-
-// Plain defaults of the other parameters.
+// Plain defaults of the parameters that are not sliders (the table says the sliders').
 constexpr Rgb16 kPlainColor{0x2E2E, 0x3E3E, 0x5A5A};
 constexpr Rgb16 kPlainGlitterColor{0xC2C2, 0xBFBF, 0xB4B4};
 constexpr int32_t kPlainSeed = 1841;
 constexpr int32_t kMaxSeed = 2047;
-constexpr int32_t kGlueModeCount = 69;
 constexpr float kPlainPickX = 0.5f, kPlainPickY = 0.2f;
 constexpr float kPlainLightDir[3] = {-0.408248f, -0.408248f, 0.816497f};
 
@@ -119,8 +104,5 @@ void UpgradeLegacyFields(RenderParams& p);
 void RefreshLegacyMirrors(RenderParams& p);
 // Copies `text` into a text field, cut to 259 characters plus the terminator.
 void SetText(char (&field)[kTextLength], const char* text);
-
-// Looks a slider up by its label, case-insensitively; null when unknown.
-const SliderInfo* FindSlider(const char* label);
 
 }  // namespace tw

@@ -17,7 +17,7 @@ constexpr double kPi = 3.141592653589793;
 constexpr float kSixteenBitScale = 1.5259022e-5f;  // 1 / 65535
 
 float sanitise(float value, const SliderInfo& info) {
-    if (!std::isfinite(value)) return info.plain;
+    if (!std::isfinite(value)) return info.plain[0];
     return std::clamp(value, info.min, info.max);
 }
 
@@ -269,12 +269,7 @@ void setupSlopeStatistics(WaterState& s) {
 
 SliderValues sanitisedSliders(const RenderParams& p) {
     SliderValues v{};
-    float SliderValues::*const out[kSliderCount] = {
-        &SliderValues::horizon,    &SliderValues::offset,     &SliderValues::spin,
-        &SliderValues::perspective, &SliderValues::altitude,  &SliderValues::waviness,
-        &SliderValues::complexity, &SliderValues::brilliance, &SliderValues::blur,
-        &SliderValues::size,       &SliderValues::height,     &SliderValues::undulation};
-    for (int i = 0; i < kSliderCount; ++i) v.*out[i] = sanitise(p.*kSliders[i].field, kSliders[i]);
+    for (const SliderInfo& s : kSliders) v.*s.value = sanitise(p.*s.field, s);
     return v;
 }
 

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "image/image_buffer.h"
+#include "params/parameter_table.h"
 #include "params/render_params.h"
 #include "render/noise.h"
 
@@ -25,13 +26,6 @@ struct TileRect {
 // offscreen pass. Pixel centres sit at i + 0.5.
 struct PassImage {
     int32_t width, height;
-};
-
-// The twelve sliders after clamping. Set-up derives the pass from these, never from
-// RenderParams; per-pixel code reads only what set-up derived.
-struct SliderValues {
-    float horizon, offset, spin, perspective, altitude, waviness;
-    float complexity, brilliance, blur, size, height, undulation;
 };
 
 // The footprint cache key before the first pixel: a value no pixel key is expected to take.

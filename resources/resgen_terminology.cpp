@@ -2,6 +2,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "shell/terminology.h"
+#include "resources/terminology_resource.h"
 
-std::vector<uint8_t> TerminologyResource() { return tw::TerminologyBytes(); }
+std::vector<uint8_t> TerminologyResource() { return tw::resources::TerminologyBytes(); }

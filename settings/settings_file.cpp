@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "params/parameter_table.h"
 #include "platform/big_endian.h"
 #include "platform/platform.h"
 #include "settings/jpeg_memory.h"
@@ -42,6 +43,11 @@ void PutP(BigEndianWriter& w, float v) { w.putI32(TruncateToInt(static_cast<doub
 void PutQ(BigEndianWriter& w, float v) { w.putI32(TruncateToInt(static_cast<double>(v) * 65536.0)); }
 void PutInts(BigEndianWriter& w, const int32_t* slots, std::initializer_list<int> indices) {
     for (int i : indices) w.putI32(slots[i]);
+}
+// The floats of the sliders that the block of `version` added, in the table's order.
+void PutSliders(BigEndianWriter& w, const RenderParams& p, int version) {
+    for (const SliderInfo& s : kSliders)
+        if (s.file_version == version) w.putF32(p.*s.field);
 }
 
 // The picture as the file carries it: the holder at 128 x 128, quality 80. A picture so
@@ -89,6 +95,10 @@ public:
     }
     void Ints(int32_t* slots, std::initializer_list<int> indices) {
         for (int i : indices) I(slots[i]);
+    }
+    void Sliders(RenderParams& p, int version) {
+        for (const SliderInfo& s : kSliders)
+            if (s.file_version == version) F(p.*s.field);
     }
     void SkipWord() {
         uint32_t ignored;
@@ -224,22 +234,15 @@ void ReadFields(FieldReader& in, int v, RenderParams& p, Picture* holder, bool& 
         in.Q(p.pick_y);
     }
     if (v >= kSinceJpegPicture) ReadJpegPicture(in, holder, found);
-    if (v >= kSincePlacement) {
-        in.F(p.horizon);
-        in.F(p.offset);
-    }
+    if (v >= kSincePlacement) in.Sliders(p, kSincePlacement);
     if (v >= kSinceSpin) {
-        in.F(p.spin);
+        in.Sliders(p, kSinceSpin);
         in.I(p.style);
     }
     if (v >= kSinceLight)
         for (float& f : p.light_dir) in.P(f);
     if (v >= kSinceGlitter) in.Rgb(p.glitter_color);
-    if (v >= kCurrentVersion)
-        for (float RenderParams::*f : {&RenderParams::perspective, &RenderParams::altitude, &RenderParams::waviness,
-                                       &RenderParams::complexity, &RenderParams::brilliance, &RenderParams::blur,
-                                       &RenderParams::size, &RenderParams::height, &RenderParams::undulation})
-            in.F(p.*f);
+    if (v >= kCurrentVersion) in.Sliders(p, kCurrentVersion);
 }
 
 }  // namespace
@@ -285,15 +288,12 @@ std::vector<uint8_t> EncodeSettings(RenderParams& p, const Picture* holder, bool
         w.putI32(static_cast<int32_t>(picture.size()));
         w.putBytes(picture.data(), picture.size());
     }
-    w.putF32(p.horizon);  // version 41
-    w.putF32(p.offset);
-    w.putF32(p.spin);  // version 42
+    PutSliders(w, p, kSincePlacement);  // horizon and offset
+    PutSliders(w, p, kSinceSpin);
     w.putI32(p.style);
     for (float f : p.light_dir) PutP(w, f);  // version 43
     PutRgb(w, p.glitter_color);
-    for (float f : {p.perspective, p.altitude, p.waviness, p.complexity, p.brilliance, p.blur, p.size, p.height,
-                    p.undulation})
-        w.putF32(f);
+    PutSliders(w, p, kCurrentVersion);  // the other nine
     return bytes;
 }
 

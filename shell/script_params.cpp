@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "hostapi/host_constants.h"
-#include "render/blend_modes.h"
-#include "shell/terminology.h"
+#include "params/blend_mode_names.h"
+#include "params/script_keys.h"
 
 namespace tw {
 

@@ -1,7 +1,7 @@
 // Scripting parameters: an editor that records and replays actions hands the filter a
 // descriptor of its parameters at start and takes the parameters it used back at finish.
 // Everything goes through the host's descriptor procedures; the keys are those of
-// shell/terminology.h.
+// params/script_keys.h.
 #pragma once
 
 #include <cstdint>

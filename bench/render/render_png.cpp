@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "image/image_buffer.h"
+#include "params/parameter_text.h"
 #include "params/render_params.h"
 #include "render/render_image.h"
 
@@ -138,7 +139,8 @@ void usage(FILE* out) {
                  "Renders lying water over IN.png with the plain settings changed by the options.\n"
                  "  --complex            Complex style (default Simple)\n"
                  "  --preview ZOOM       preview pass at 1/ZOOM size with the guides drawn\n"
-                 "  --set NAME=VALUE     a slider by its label, e.g. --set Horizon=30 (repeatable)\n"
+                 "  --set LABEL=VALUE    any parameter as 'tarnwell apply' takes it, e.g. --set\n"
+                 "                       Horizon=30 (repeatable)\n"
                  "  --seed N             noise seed 0..2047\n"
                  "  --pick X,Y           ripple centre as fractions of width and height\n"
                  "  --light A,B,C        light direction as stored in the settings\n"
@@ -186,14 +188,12 @@ int main(int argc, char** argv) {
             params.render_mode = tw::kRenderPreview;
             params.zoom = std::max(1, std::atoi(next()));
         } else if (a == "--set") {
-            const std::string kv = next();
-            const size_t eq = kv.find('=');
-            const tw::SliderInfo* s = eq == std::string::npos ? nullptr : tw::FindSlider(kv.substr(0, eq).c_str());
-            if (!s) {
-                std::fprintf(stderr, "render_png: unknown slider in '%s'\n", kv.c_str());
+            tw::ParameterTarget target;
+            std::string error;
+            if (!tw::SetParameterText(params, next(), target, error)) {
+                std::fprintf(stderr, "render_png: --set %s\n", error.c_str());
                 return 2;
             }
-            params.*(s->field) = std::strtof(kv.c_str() + eq + 1, nullptr);
         } else if (a == "--seed") {
             params.seed = std::atoi(next());
         } else if (a == "--pick") {

@@ -120,6 +120,8 @@ TEST(ExportPsdCommand, BadRequestsWriteNothing) {
     EXPECT_EQ(RunExportPsd({in, out, "--set", "horizon"}), kExitUsage);
     EXPECT_EQ(RunExportPsd({in, out, "--settings", folder / "none.q8r"}), kExitUsage);
     EXPECT_EQ(RunExportPsd({folder / "missing.png", out}), kExitFailure);
+    // A bad setting is a usage error found before the picture is read.
+    EXPECT_EQ(RunExportPsd({folder / "missing.png", out, "--set", "wobble=1"}), kExitUsage);
     EXPECT_EQ(RunExportPsd({in, folder / "no/such/folder/out.psd", "-q"}), kExitFailure);
     EXPECT_FALSE(std::filesystem::exists(out));
     EXPECT_EQ(RunExportPsd({"--help"}), kExitOk);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "params/parameter_table.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -111,12 +113,7 @@ TEST(RenderParams, MirrorsTruncateTowardZeroAndSkipPlacement) {
 }
 
 TEST(RenderParams, SliderTableIsConsistent) {
-    for (const SliderInfo& s : kSliders) {
-        EXPECT_LT(s.min, s.max) << s.label;
-        EXPECT_GE(s.plain, s.min) << s.label;
-        EXPECT_LE(s.plain, s.max) << s.label;
-        EXPECT_EQ(FindSlider(s.label), &s);
-    }
+    for (const SliderInfo& s : kSliders) EXPECT_EQ(FindSlider(s.label), &s);
     EXPECT_EQ(FindSlider("hORIZON"), FindSlider("Horizon"));
     EXPECT_EQ(FindSlider("nope"), nullptr);
 }

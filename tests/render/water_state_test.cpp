@@ -167,7 +167,7 @@ TEST(SetupWaterState, HostileRecordsAreSanitisedWithoutTouchingTheRecord) {
                     EXPECT_GE(got, kSliders[i].min);
                     EXPECT_LE(got, kSliders[i].max);
                 } else {
-                    EXPECT_EQ(got, kSliders[i].plain) << kSliders[i].label;
+                    EXPECT_EQ(got, kSliders[i].plain[0]) << kSliders[i].label;
                 }
                 for (int k = 0; k < 5; ++k) {
                     ASSERT_TRUE(std::isfinite(f.state.shapeScale[k]));

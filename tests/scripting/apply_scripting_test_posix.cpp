@@ -9,10 +9,11 @@
 #include <sstream>
 
 #include "host/descriptor.h"
+#include "host/descriptor_json.h"
 #include "host/picture.h"
 #include "platform/platform.h"
 #include "settings/settings_file.h"
-#include "shell/terminology.h"
+#include "params/script_keys.h"
 
 namespace tw::host {
 namespace {
@@ -121,6 +122,11 @@ TEST_F(ApplyScripting, BadSettingsAndFilesAreRefusedBeforeAnythingIsWritten) {
     ran = Apply({Path("out.png"), "--set", "wobble=3"});
     EXPECT_EQ(ran.status, 2);
     EXPECT_NE(ran.errors.find("unknown setting"), std::string::npos) << ran.errors;
+
+    // Settings are checked before anything is read: the missing replay file goes unnoticed.
+    ran = Apply({Path("out.png"), "--replay", Path("missing.json"), "--set", "wavyness=3"});
+    EXPECT_EQ(ran.status, 2);
+    EXPECT_NE(ran.errors.find("did you mean \"Waviness\""), std::string::npos) << ran.errors;
 
     ran = Apply({Path("out.png"), "--replay", Path("missing.json")});
     EXPECT_EQ(ran.status, 1);

@@ -1,6 +1,8 @@
 // The host's descriptors: the form kept in handles, the read and write procedures as a
 // plug-in calls them, JSON files for --record and --replay, and --set settings.
 #include "host/descriptor.h"
+#include "host/descriptor_json.h"
+#include "host/descriptor_settings.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +11,7 @@
 
 #include "hostapi/host_constants.h"
 #include "params/render_params.h"
-#include "shell/terminology.h"
+#include "params/script_keys.h"
 #include "tests/scripting/test_handles.h"
 
 namespace tw::host {
@@ -213,10 +215,41 @@ TEST(ScriptSettings, LabelsBecomeTheKeysAnEditorRecords) {
     EXPECT_EQ(d.Find(Code("0023"))->number, 0.0);
     EXPECT_EQ(d.Find(Code("0025"))->number, 1.0);  // made a unit vector
 
+    // A colour also travels as its full-colour keys, so what is set wins over a replayed
+    // action's 16-bit values.
+    EXPECT_EQ(d.Find(Code("WtrR"))->integer, 0xFF00);
+    EXPECT_EQ(d.Find(Code("GltB"))->integer, 0x0C00);
+
     // A later setting of the same label replaces the earlier one.
     ASSERT_TRUE(AddSetting(d, "horizon=31.5", error));
     EXPECT_EQ(d.Find(Code("0019"))->number, 31.5);
-    EXPECT_EQ(d.items.size(), 16u);
+    EXPECT_EQ(d.items.size(), 22u);
+}
+
+TEST(ScriptSettings, AliasesAndSixteenBitColoursCarryTheirOwnKeys) {
+    Descriptor d;
+    std::string error;
+    ASSERT_TRUE(AddSetting(d, "Pick Y=0.75", error)) << error;
+    ASSERT_EQ(d.items.size(), 1u) << "one component, one key";
+    EXPECT_EQ(d.Find(Code("0018"))->number, 0.75);
+
+    ASSERT_TRUE(AddSetting(d, "colour=#123456789ABC", error)) << error;
+    EXPECT_EQ(d.Find(Code("0001"))->integer, 0x12);
+    EXPECT_EQ(d.Find(Code("0003"))->integer, 0x9A);
+    EXPECT_EQ(d.Find(Code("WtrG"))->integer, 0x5678);
+    EXPECT_EQ(d.Find(Code("GltR")), nullptr);
+
+    // A replayed action's full-colour key loses to an 8-bit colour set on top of it.
+    Descriptor replayed;
+    AddParameters(replayed, [] {
+        RenderParams p{};
+        ResetParams(p);
+        return p;
+    }());
+    ASSERT_EQ(replayed.Find(Code("WtrR"))->integer, 0x2E2E);
+    ASSERT_TRUE(AddSetting(replayed, "color=46,0,0", error)) << error;
+    EXPECT_EQ(replayed.Find(Code("0001"))->integer, 46);
+    EXPECT_EQ(replayed.Find(Code("WtrR"))->integer, 0x2E00);
 }
 
 TEST(ScriptSettings, BadSettingsAreRefusedNamingTheRange) {

@@ -6,11 +6,12 @@
 #include <cstdlib>
 
 #include "host/descriptor.h"
+#include "host/descriptor_settings.h"
 #include "host/document.h"
 #include "host/host_session.h"
 #include "host/module.h"
 #include "platform/platform.h"
-#include "shell/terminology.h"
+#include "params/script_keys.h"
 
 namespace tw::host {
 namespace {

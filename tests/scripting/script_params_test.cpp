@@ -9,7 +9,7 @@
 
 #include "host/descriptor.h"
 #include "hostapi/host_constants.h"
-#include "shell/terminology.h"
+#include "params/script_keys.h"
 #include "tests/scripting/test_handles.h"
 
 namespace tw {

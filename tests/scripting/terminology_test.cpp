@@ -1,13 +1,14 @@
 // The scripting terminology: the AETE bytes an editor reads to learn the filter's keys,
 // parsed back here the way a Windows host walks them, and the key array offered to readers.
-#include "shell/terminology.h"
+#include "params/script_keys.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "render/blend_modes.h"
+#include "params/blend_mode_names.h"
+#include "resources/terminology_resource.h"
 
 namespace tw {
 namespace {
@@ -92,7 +93,7 @@ TEST(Terminology, KeyArrayIsThePublishedOrderZeroTerminated) {
 }
 
 TEST(Terminology, AeteParsesBackWithEveryKeyTypeFlagAndName) {
-    const std::vector<uint8_t> bytes = TerminologyBytes();
+    const std::vector<uint8_t> bytes = resources::TerminologyBytes();
     AeteReader r(bytes);
 
     EXPECT_EQ(r.u16(), 1);  // the Windows prefix

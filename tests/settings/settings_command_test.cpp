@@ -2,10 +2,12 @@
 #include "host/settings_command.h"
 
 #include <cstring>
+#include <sstream>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "params/parameter_text.h"
 #include "platform/platform.h"
 #include "scratch_folder.h"
 #include "settings/settings_file.h"
@@ -19,54 +21,34 @@ RenderParams Plain() {
     return p;
 }
 
-TEST(SettingsCommandValues, LabelsAndTheirForms) {
+// What show prints is what --set takes: every line's label names a parameter, and the
+// value printed for it sets that parameter to what was shown.
+TEST(SettingsCommandValues, ShowPrintsTheLabelsSetAccepts) {
     RenderParams p = Plain();
-    std::string error;
-    EXPECT_TRUE(SetSettingsValue(p, "waviness", "12.5", error));
-    EXPECT_EQ(p.waviness, 12.5f);
-    EXPECT_TRUE(SetSettingsValue(p, "Pick X", "0.75", error));
-    EXPECT_EQ(p.pick_x, 0.75f);
-    EXPECT_TRUE(SetSettingsValue(p, "pick_y", "0", error));
-    EXPECT_EQ(p.pick_y, 0.0f);
-    EXPECT_TRUE(SetSettingsValue(p, "Spin", "-90", error));
-    EXPECT_TRUE(SetSettingsValue(p, "STYLE", "simple", error));
-    EXPECT_EQ(p.style, kStyleSimple);
-    EXPECT_TRUE(SetSettingsValue(p, "Glue", "69", error));
-    EXPECT_EQ(p.glue_mode, 69);
-    EXPECT_TRUE(SetSettingsValue(p, "Color", "#FF0080", error));
-    EXPECT_EQ(p.color.r, 0xFF00);
-    EXPECT_EQ(p.color.b, 0x8000);
-    EXPECT_TRUE(SetSettingsValue(p, "Glitter", "#123456789ABC", error));
-    EXPECT_EQ(p.glitter_color.g, 0x5678);
-    EXPECT_TRUE(SetSettingsValue(p, "Light", "0,0,-3", error));
-    EXPECT_EQ(p.light_dir[2], -1.0f);
-    // The forms apply's --set takes are understood here too.
-    EXPECT_TRUE(SetSettingsValue(p, "Glue", "screen dim", error)) << error;
-    EXPECT_EQ(p.glue_mode, 62);
-    EXPECT_TRUE(SetSettingsValue(p, "Color", "255,0,128", error));
-    EXPECT_EQ(p.color.r, 0xFF00);
-    EXPECT_EQ(p.color.b, 0x8000);
-    EXPECT_TRUE(SetSettingsValue(p, "Center", "0.25,1", error));
-    EXPECT_EQ(p.pick_x, 0.25f);
-    EXPECT_EQ(p.pick_y, 1.0f);
-}
-
-TEST(SettingsCommandValues, BadValuesAreRefusedAndChangeNothing) {
-    const struct {
-        const char *label, *value;
-    } bad[] = {{"Horizon", "100.5"}, {"Spin", "-91"},   {"Blur", "abc"},      {"Blur", ""},
-               {"Seed", "2048"},     {"Seed", "3.5"},   {"Glue", "0"},        {"Style", "3"},
-               {"Color", "#12345"},  {"Color", "red"},  {"Light", "0,0,0"},   {"Light", "1,2"},
-               {"Pick X", "1.01"},   {"Height", "nan"}, {"Depth", "4"},       {"Light", "1,2,3,4"},
-               {"Glue", "wobble"},   {"Color", "256,0,0"}, {"Center", "0.5"}, {"Center", "2,0"}};
-    for (const auto& b : bad) {
-        RenderParams p = Plain();
-        const RenderParams before = p;
-        std::string error;
-        EXPECT_FALSE(SetSettingsValue(p, b.label, b.value, error)) << b.label << "=" << b.value;
-        EXPECT_FALSE(error.empty());
-        EXPECT_EQ(std::memcmp(&p, &before, sizeof p), 0) << b.label << "=" << b.value;
+    p.waviness = 12.5f;
+    p.pick_x = 0.25f;
+    const std::string text = DescribeSettings(p, SettingsFacts{}, false);
+    std::istringstream lines(text);
+    size_t count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        const size_t gap = line.find("  ");
+        ASSERT_NE(gap, std::string::npos) << line;
+        const std::string label = line.substr(0, gap);
+        const ParameterTarget target = FindParameter(label);
+        ASSERT_NE(target.parameter, nullptr) << line;
+        EXPECT_EQ(target.parameter->label, label);
     }
+    EXPECT_EQ(count, size_t(kParameterCount));
+    EXPECT_NE(text.find("Center       0.25, 0.2\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Glue         1 (normal)\n"), std::string::npos) << text;
+
+    const std::string json = DescribeSettings(p, SettingsFacts{"x.q8r"}, true);
+    for (const ParameterInfo& row : kParameters) {
+        std::string key = "\"";
+        key += row.label;
+        EXPECT_NE(json.find(key + "\": "), std::string::npos) << row.label;
+    }
+    EXPECT_NE(json.find("\"Center\": [0.25, 0.200000003]"), std::string::npos) << json;
 }
 
 TEST(SettingsCommandValues, DescriptionNamesEveryValue) {
@@ -74,7 +56,7 @@ TEST(SettingsCommandValues, DescriptionNamesEveryValue) {
     p.waviness = 12.5f;
     SettingsFacts facts{"a.q8r", true, 128, 128};
     const std::string text = DescribeSettings(p, facts, false);
-    for (const SliderInfo& s : kSliders) EXPECT_NE(text.find(s.label), std::string::npos) << s.label;
+    for (const ParameterInfo& row : kParameters) EXPECT_NE(text.find(row.label), std::string::npos) << row.label;
     EXPECT_NE(text.find("Waviness     12.5\n"), std::string::npos);
     EXPECT_NE(text.find("#2E3E5A"), std::string::npos);
     EXPECT_NE(text.find("128 x 128"), std::string::npos);

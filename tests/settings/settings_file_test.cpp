@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "params/parameter_table.h"
 #include "platform/big_endian.h"
 #include "scratch_folder.h"
 #include "settings/jpeg_memory.h"

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "hostapi/four_cc.h"
-#include "render/blend_modes.h"
+#include "params/blend_mode_names.h"
 
 namespace tw {
 namespace {

@@ -1,16 +1,17 @@
-// The filter's scripting terminology: every key a recorded action carries, with its type,
-// name and flags, and the one enumeration (the glue modes). It is said once here and serves
-// three readers: the plug-in's descriptor reader and writer, the AETE resource that tells an
-// editor what the keys mean, and the command line that builds descriptors from labels.
+// The filter's scripting keys: every key a recorded action carries, with its type, name and
+// flags, and the one enumeration (the glue modes). It is said once here and serves three
+// readers: the plug-in's descriptor reader and writer (shell/script_params.h), the AETE
+// resource that tells an editor what the keys mean (resources/terminology_resource.h), and
+// the command line that builds descriptors from labels.
 //
-// The slider keys are not repeated here: their codes come from kSliders next to RenderParams.
+// The slider keys are not repeated here: their codes are columns of the parameter table.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
 #include "hostapi/four_cc.h"
-#include "params/render_params.h"
+#include "params/parameter_table.h"
 
 namespace tw {
 
@@ -69,6 +70,11 @@ const ScriptKey* FindScriptKey(uint32_t code);
 const char* RecordedKeyName(uint32_t code);
 // The slider a slider key stands for (never null for kSliderLegacy / kSliderFloat).
 const SliderInfo* ScriptKeySlider(const ScriptKey& key);
+// Whether the key `code` carries component `component` of the parameter `row` (any of its
+// components when -1): the float key of a slider, the three colour keys and the three
+// full-colour keys of a colour, 'GLUE' for the glue. Legacy slider integers carry old
+// framework slots, not the parameter, and the version key carries nothing.
+bool ScriptKeyCarries(uint32_t code, const ParameterInfo& row, int component);
 
 // Where a key's value lives in the record: the colour component a colour key carries (its
 // 8-bit form is the high byte), the float of a double key, the integer of an integer key;
@@ -101,10 +107,6 @@ using ScriptKeyArray = uint32_t[kScriptKeyCount + 1];
 void FillScriptKeyArray(ScriptKeyArray& keys);
 
 // The glue modes' codes ('GLnn', '<NO>') and names come from the blend-mode table in
-// render/blend_modes.h, so the terminology, the dialog and settings files cannot drift.
-
-// The AETE resource (id 16000) in the Windows layout: a leading word 1, little-endian
-// integers and codes, Pascal strings without alignment bytes.
-std::vector<uint8_t> TerminologyBytes();
+// params/blend_mode_names.h, so the terminology, the dialog and settings files cannot drift.
 
 }  // namespace tw

@@ -1,10 +1,9 @@
-#include "shell/terminology.h"
+#include "params/script_keys.h"
 
 #include <cstring>
 
 #include "hostapi/host_constants.h"
-#include "hostapi/resource_bytes.h"
-#include "render/blend_modes.h"
+#include "params/blend_mode_names.h"
 
 namespace tw {
 
@@ -118,7 +117,6 @@ void FillScriptKeyArray(ScriptKeyArray& keys) {
     keys[kScriptKeyCount] = 0;
 }
 
-
 uint16_t* ScriptColourField(RenderParams& p, ScriptValue v) {
     switch (v) {
     case ScriptValue::kColorRed: return &p.color.r;
@@ -161,6 +159,31 @@ int FullColourIndex(uint32_t code) {
     return -1;
 }
 
+namespace {
+
+// The field of `p` a key's value goes to, or null for a key that carries none.
+const void* KeyField(RenderParams& p, uint32_t code) {
+    if (const int i = FullColourIndex(code); i >= 0) return ScriptColourField(p, kFullColourOrder[i]);
+    const ScriptKey* key = FindScriptKey(code);
+    if (!key) return nullptr;
+    if (key->value == ScriptValue::kGlue) return &p.glue_mode;
+    if (const float* f = ScriptFloatField(p, *key)) return f;
+    if (const uint16_t* c = ScriptColourField(p, key->value)) return c;
+    return ScriptIntegerField(p, *key);
+}
+
+}  // namespace
+
+bool ScriptKeyCarries(uint32_t code, const ParameterInfo& row, int component) {
+    // The two tables meet at the fields: a key carries a parameter when it writes the field
+    // the parameter's row names. Only addresses inside the probe are compared.
+    RenderParams probe{};
+    const void* field = KeyField(probe, code);
+    for (int c = 0; field && c < row.components; ++c)
+        if ((component < 0 || component == c) && ParameterComponentAddress(probe, row, c) == field) return true;
+    return false;
+}
+
 std::vector<RecordedItem> RecordedItems(const RenderParams& params) {
     RenderParams p = params;  // the accessors hand out writable fields; nothing is written
     std::vector<RecordedItem> items;
@@ -182,66 +205,6 @@ std::vector<RecordedItem> RecordedItems(const RenderParams& params) {
     for (int i = 0; i < 6; ++i)
         items.push_back({RecordedItem::kInteger, kFullColourKeys[i], *ScriptColourField(p, kFullColourOrder[i]), 0, 0});
     return items;
-}
-
-std::vector<uint8_t> TerminologyBytes() {
-    std::vector<uint8_t> bytes;
-    ResourceBytes w{bytes};
-    w.u16(1);  // the leading word every Windows host expects before the header
-
-    // Header: format version, language and script, one suite.
-    w.u8(1);
-    w.u8(1);
-    w.u16(0);
-    w.u16(0);
-    w.u16(1);
-
-    // The suite, with its one event.
-    w.pascal("Quillmoth");
-    w.pascal("Tarnwell 2");
-    w.u32(kScriptEventCode);
-    w.u16(1);  // level
-    w.u16(1);  // version
-    w.u16(1);  // events
-
-    w.pascal("Tarnwell 2");
-    w.pascal("Draws lying water");
-    w.u32(kScriptEventCode);  // class
-    w.u32(kScriptEventCode);  // id
-    // No reply, and the image as direct parameter; hosts read both descriptions as empty.
-    w.u32(noReply);
-    w.pascal("");
-    w.u16(0);
-    w.u32(typeImageReference);
-    w.pascal("");
-    w.u16(0xB000);
-    w.u16(kScriptKeyCount);
-    for (const ScriptKey& k : kScriptKeys) {
-        w.pascal(k.name);
-        w.u32(ScriptKeyCode(k));
-        w.u32(ScriptKeyType(k));
-        w.pascal(k.name);
-        w.u16(ScriptKeyFlags(k));
-    }
-
-    w.u16(0);  // classes
-    w.u16(0);  // comparison operators
-    w.u16(1);  // enumerations
-
-    // Modes 60 and 61 came after the terminology was published and are not listed; their
-    // codes still read and write.
-    const BlendModeInfo* modes = blendModeTable();
-    int listed = 0;
-    for (int i = 0; i < kBlendModeCount; ++i) listed += modes[i].in_terminology;
-    w.u32(kGlueEnumType);
-    w.u16(uint16_t(listed));
-    for (int i = 0; i < kBlendModeCount; ++i) {
-        if (!modes[i].in_terminology) continue;
-        w.pascal(modes[i].script_name);
-        w.u32(modes[i].script_code);
-        w.pascal(modes[i].script_name);
-    }
-    return bytes;
 }
 
 }  // namespace tw

@@ -1,12 +1,13 @@
 // The names of the blend modes and the ways to find a mode from text or from a scripting
 // code. One table serves the dialog's list, the scripting terminology and the command line.
-#include "render/blend_modes.h"
+#include "params/blend_mode_names.h"
 
 #include <algorithm>
 #include <array>
 #include <cctype>
 
 #include "hostapi/four_cc.h"
+#include "params/name_matching.h"
 
 namespace tw {
 namespace {
@@ -103,40 +104,6 @@ constexpr bool RowsInOrder() {
 static_assert(RowsInOrder(), "the mode table must be in mode order");
 static_assert(ScriptCodeOf(1) == FourCC("GL01") && ScriptCodeOf(69) == FourCC("GL69"));
 
-bool IsWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
-
-// Lower case without spaces and underscores. A hyphen between two letters or digits only
-// joins words ("hard-light"); elsewhere it is part of the name ("procedural -").
-std::string Normalise(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (std::isspace(static_cast<unsigned char>(c)) || c == '_') continue;
-        if (c == '-' && i > 0 && i + 1 < text.size() && IsWordChar(text[i - 1]) &&
-            IsWordChar(text[i + 1]))
-            continue;
-        out.push_back(char(std::tolower(static_cast<unsigned char>(c))));
-    }
-    return out;
-}
-
-size_t EditDistance(std::string_view a, std::string_view b) {
-    std::vector<size_t> row(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
-    for (size_t i = 1; i <= a.size(); ++i) {
-        size_t diagonal = row[0];
-        row[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            size_t above = row[j];
-            size_t substitute = diagonal + (a[i - 1] == b[j - 1] ? 0 : 1);
-            row[j] = std::min({above + 1, row[j - 1] + 1, substitute});
-            diagonal = above;
-        }
-    }
-    return row[b.size()];
-}
-
 }  // namespace
 
 const BlendModeInfo* blendModeTable() { return kModes.data(); }
@@ -158,7 +125,7 @@ int blendModeFromScriptCode(uint32_t code) {
 }
 
 std::optional<int> parseBlendMode(std::string_view text) {
-    std::string key = Normalise(text);
+    std::string key = NormaliseName(text);
     if (key.empty()) return std::nullopt;
     if (key.size() <= 3 && std::all_of(key.begin(), key.end(), [](char c) {
             return std::isdigit(static_cast<unsigned char>(c)) != 0;
@@ -168,28 +135,22 @@ std::optional<int> parseBlendMode(std::string_view text) {
         return std::nullopt;
     }
     for (const BlendModeInfo& row : kModes)
-        if (Normalise(row.name) == key || Normalise(row.script_name) == key) return row.mode;
+        if (NormaliseName(row.name) == key || NormaliseName(row.script_name) == key) return row.mode;
     return std::nullopt;
 }
 
 std::vector<std::string> closeBlendModeNames(std::string_view text, size_t max_count) {
-    std::string key = Normalise(text);
+    std::string key = NormaliseName(text);
     struct Candidate {
         size_t distance;
         int mode;
     };
     std::vector<Candidate> found;
     if (key.empty()) return {};
-    // Allow about one slip per three letters typed, and at least two.
-    size_t limit = std::max<size_t>(2, (key.size() + 2) / 3);
     for (const BlendModeInfo& row : kModes) {
-        std::string name = Normalise(row.name);
-        size_t distance = std::min(EditDistance(key, name),
-                                   EditDistance(key, Normalise(row.script_name)));
-        // A typed beginning of a longer name ("proc", "contrast") is a close match too.
-        bool prefix = key.size() >= 3 && name.compare(0, key.size(), key) == 0;
-        if (prefix) distance = std::min<size_t>(distance, 1);
-        if (distance <= limit) found.push_back({distance, row.mode});
+        const size_t distance =
+            std::min(NameDistance(key, NormaliseName(row.name)), NameDistance(key, NormaliseName(row.script_name)));
+        if (CloseEnough(distance, key.size())) found.push_back({distance, row.mode});
     }
     std::stable_sort(found.begin(), found.end(),
                      [](const Candidate& a, const Candidate& b) { return a.distance < b.distance; });

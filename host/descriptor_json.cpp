@@ -1,16 +1,15 @@
-// The user's side of scripting descriptors: "label=value" settings from the command line,
-// and descriptor files in JSON for recording and replaying actions.
+// Descriptor files in JSON: what `tarnwell apply --record` writes and `--replay` reads. One
+// object per item with its key, the name the filter's terminology gives it, its type and
+// value, so a recorded action can be read, edited and replayed.
+#include "host/descriptor_json.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
-#include <strings.h>
 
-#include "host/descriptor.h"
+#include "params/script_keys.h"
 #include "platform/platform.h"
-#include "render/blend_modes.h"
-#include "shell/terminology.h"
 
 namespace tw::host {
 
@@ -19,59 +18,11 @@ namespace {
 // Nested objects deeper than this are refused, so a hostile file cannot exhaust the stack.
 constexpr int kMaxDepth = 32;
 
-}  // namespace
-
-// ---- The command line ------------------------------------------------------------------------
-
-namespace {
-
-std::string Trim(const std::string& s) {
-    const size_t a = s.find_first_not_of(" \t");
-    if (a == std::string::npos) return "";
-    const size_t b = s.find_last_not_of(" \t");
-    return s.substr(a, b - a + 1);
-}
-
 // A four-character code from its text ("0001"); the text must have four characters.
 uint32_t CodeOf(const std::string& text) {
     uint32_t code = 0;
     for (size_t i = 0; i < 4; ++i) code = (code << 8) | uint8_t(i < text.size() ? text[i] : ' ');
     return code;
-}
-
-bool SameLabel(const std::string& a, const char* b) { return ::strcasecmp(a.c_str(), b) == 0; }
-
-// A whole, finite decimal number; nothing else may follow it.
-bool ParseNumber(const std::string& text, double& value) {
-    const std::string t = Trim(text);
-    if (t.empty()) return false;
-    char* end = nullptr;
-    value = std::strtod(t.c_str(), &end);
-    return end && *end == '\0' && std::isfinite(value);
-}
-
-bool ParseInteger(const std::string& text, long min, long max, int32_t& value) {
-    double v = 0;
-    if (!ParseNumber(text, v) || v != std::floor(v) || v < double(min) || v > double(max)) return false;
-    value = int32_t(v);
-    return true;
-}
-
-std::vector<std::string> SplitCommas(const std::string& text) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = text.find(',', start);
-        parts.push_back(Trim(text.substr(start, comma - start)));
-        if (comma == std::string::npos) return parts;
-        start = comma + 1;
-    }
-}
-
-std::string FormatRange(double min, double max) {
-    char text[64];
-    std::snprintf(text, sizeof text, "from %g to %g", min, max);
-    return text;
 }
 
 int HexDigit(char c) {
@@ -80,188 +31,6 @@ int HexDigit(char c) {
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
-
-// "r,g,b" with components 0..255, or "#rrggbb".
-bool ParseColour(const std::string& text, int32_t rgb[3]) {
-    const std::string t = Trim(text);
-    if (!t.empty() && t[0] == '#') {
-        if (t.size() != 7) return false;
-        for (int i = 0; i < 3; ++i) {
-            const int hi = HexDigit(t[1 + 2 * i]), lo = HexDigit(t[2 + 2 * i]);
-            if (hi < 0 || lo < 0) return false;
-            rgb[i] = hi * 16 + lo;
-        }
-        return true;
-    }
-    const std::vector<std::string> parts = SplitCommas(t);
-    if (parts.size() != 3) return false;
-    for (int i = 0; i < 3; ++i)
-        if (!ParseInteger(parts[i], 0, 255, rgb[i])) return false;
-    return true;
-}
-
-void PutIntegerItem(Descriptor& d, uint32_t key, int32_t value) {
-    DescriptorItem item;
-    item.key = key;
-    item.kind = DescriptorKind::Integer;
-    item.integer = value;
-    d.Put(item);
-}
-
-void PutFloatItem(Descriptor& d, uint32_t key, double value) {
-    DescriptorItem item;
-    item.key = key;
-    item.kind = DescriptorKind::Float;
-    item.number = value;
-    d.Put(item);
-}
-
-bool SetColour(Descriptor& d, const std::string& label, const std::string& value, const char* first_key,
-               std::string& error) {
-    int32_t rgb[3];
-    if (!ParseColour(value, rgb)) {
-        error = label + " must be r,g,b with each component from 0 to 255, or #rrggbb, not \"" + value + "\"";
-        return false;
-    }
-    const uint32_t key = CodeOf(first_key);
-    // The three keys of a colour are consecutive decimal codes ('0001'..'0003').
-    for (int i = 0; i < 3; ++i) PutIntegerItem(d, key + uint32_t(i), rgb[i]);
-    return true;
-}
-
-bool SetGlue(Descriptor& d, const std::string& value, std::string& error) {
-    const std::optional<int> mode = parseBlendMode(value);
-    if (!mode) {
-        error = "Glue must be a mode name or a number from 1 to " + std::to_string(kLastBlendMode) + ", not \"" +
-                value + "\"";
-        const std::vector<std::string> close = closeBlendModeNames(value);
-        for (size_t i = 0; i < close.size(); ++i) error += (i == 0 ? "; did you mean \"" : ", \"") + close[i] + "\"";
-        if (!close.empty()) error += "?";
-        return false;
-    }
-    DescriptorItem item;
-    item.key = kGlueKey;
-    item.kind = DescriptorKind::Enumerated;
-    item.type = kGlueEnumType;
-    item.value = blendModeScriptCode(*mode);
-    d.Put(item);
-    return true;
-}
-
-bool SetStyle(Descriptor& d, const std::string& value, std::string& error) {
-    const std::string t = Trim(value);
-    int32_t style = 0;
-    if (SameLabel(t, "simple") || t == "1") style = kStyleSimple;
-    if (SameLabel(t, "complex") || t == "2") style = kStyleComplex;
-    if (style == 0) {
-        error = "Style must be simple (1) or complex (2), not \"" + value + "\"";
-        return false;
-    }
-    PutIntegerItem(d, FourCC("0022"), style);
-    return true;
-}
-
-bool SetCenter(Descriptor& d, const std::string& value, std::string& error) {
-    const std::vector<std::string> parts = SplitCommas(value);
-    double xy[2];
-    if (parts.size() != 2 || !ParseNumber(parts[0], xy[0]) || !ParseNumber(parts[1], xy[1]) || xy[0] < 0 ||
-        xy[0] > 1 || xy[1] < 0 || xy[1] > 1) {
-        error = "Center must be x,y with each a fraction of the picture from 0 to 1, not \"" + value + "\"";
-        return false;
-    }
-    PutFloatItem(d, FourCC("0017"), xy[0]);
-    PutFloatItem(d, FourCC("0018"), xy[1]);
-    return true;
-}
-
-bool SetLight(Descriptor& d, const std::string& value, std::string& error) {
-    const std::vector<std::string> parts = SplitCommas(value);
-    double v[3];
-    bool ok = parts.size() == 3;
-    for (size_t i = 0; ok && i < 3; ++i) ok = ParseNumber(parts[i], v[i]) && std::fabs(v[i]) <= 1e6;
-    const double length = ok ? std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]) : 0.0;
-    if (!ok || !(length > 1e-9)) {
-        error = "Light must be a direction x,y,z of three numbers, not all zero, not \"" + value + "\"";
-        return false;
-    }
-    // The renderer expects a unit vector, as the dialog's direction pad makes.
-    const char* keys[3] = {"0023", "0024", "0025"};
-    for (int i = 0; i < 3; ++i)
-        PutFloatItem(d, CodeOf(keys[i]), double(float(v[i] / length)));
-    return true;
-}
-
-}  // namespace
-
-void AddParameters(Descriptor& descriptor, const RenderParams& params) {
-    RenderParams p = params;
-    RefreshLegacyMirrors(p);  // the legacy integers must agree with their sliders
-    for (const RecordedItem& r : RecordedItems(p)) {
-        DescriptorItem item;
-        item.key = r.key;
-        if (r.kind == RecordedItem::kFloat) {
-            item.kind = DescriptorKind::Float;
-            item.number = r.number;
-        } else if (r.kind == RecordedItem::kEnumerated) {
-            item.kind = DescriptorKind::Enumerated;
-            item.type = kGlueEnumType;
-            item.value = r.enum_value;
-        } else {
-            item.kind = DescriptorKind::Integer;
-            item.integer = r.integer;
-        }
-        descriptor.Put(item);
-    }
-}
-
-std::string SettingLabels() {
-    std::string labels;
-    for (const SliderInfo& s : kSliders) labels += std::string(s.label) + ", ";
-    return labels + "Color, Glitter, Style, Glue, Seed, Center, Light";
-}
-
-bool AddSetting(Descriptor& descriptor, const std::string& assignment, std::string& error) {
-    const size_t eq = assignment.find('=');
-    if (eq == std::string::npos) {
-        error = "a setting is written label=value, not \"" + assignment + "\"";
-        return false;
-    }
-    const std::string label = Trim(assignment.substr(0, eq));
-    const std::string value = Trim(assignment.substr(eq + 1));
-
-    if (const SliderInfo* s = FindSlider(label.c_str())) {
-        double v = 0;
-        if (!ParseNumber(value, v) || v < s->min || v > s->max) {
-            error = std::string(s->label) + " must be a number " + FormatRange(s->min, s->max) + ", not \"" + value + "\"";
-            return false;
-        }
-        // Sliders travel as their float key, as a recorded action carries them.
-        PutFloatItem(descriptor, s->key, double(float(v)));
-        return true;
-    }
-    if (SameLabel(label, "Color")) return SetColour(descriptor, "Color", value, "0001", error);
-    if (SameLabel(label, "Glitter")) return SetColour(descriptor, "Glitter", value, "0026", error);
-    if (SameLabel(label, "Glue")) return SetGlue(descriptor, value, error);
-    if (SameLabel(label, "Style")) return SetStyle(descriptor, value, error);
-    if (SameLabel(label, "Center")) return SetCenter(descriptor, value, error);
-    if (SameLabel(label, "Light")) return SetLight(descriptor, value, error);
-    if (SameLabel(label, "Seed")) {
-        int32_t seed = 0;
-        if (!ParseInteger(value, 0, kMaxSeed, seed)) {
-            error = "Seed must be a whole number from 0 to " + std::to_string(kMaxSeed) + ", not \"" + value + "\"";
-            return false;
-        }
-        PutIntegerItem(descriptor, FourCC("0016"), seed);
-        return true;
-    }
-    error = "unknown setting \"" + label + "\"; the labels are " + SettingLabels();
-    return false;
-}
-
-
-// ---- JSON -------------------------------------------------------------------------------------
-
-namespace {
 
 const char* KindName(DescriptorKind kind) {
     switch (kind) {
