@@ -66,29 +66,7 @@ const std::vector<PictureExpectation> kJpegs = {
 struct CursorExpectation { uint16_t id; int hot_x, hot_y; };
 const std::vector<CursorExpectation> kCursors = {{107, 16, 16}, {108, 16, 16}, {109, 12, 1}};
 
-std::vector<uint8_t> ModuleBytes() {
-    std::vector<uint8_t> bytes;
-    if (std::FILE* f = std::fopen(TARNWELL_PLUGIN_PATH, "rb")) {
-        uint8_t buffer[65536];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-        std::fclose(f);
-    }
-    return bytes;
-}
-
-const PeImage& Module() {
-    static PeImage image;
-    static bool read = false;
-    if (!read) {
-        read = true;
-        std::string error;
-        const auto bytes = ModuleBytes();
-        EXPECT_FALSE(bytes.empty()) << "cannot read " << TARNWELL_PLUGIN_PATH;
-        EXPECT_TRUE(ReadPeImage(bytes, image, error)) << error;
-    }
-    return image;
-}
+const PeImage& Module() { return ModuleImage(TARNWELL_PLUGIN_PATH); }
 
 uint16_t Word(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
 uint32_t Long(const std::vector<uint8_t>& b, size_t at) { return uint32_t(Word(b, at)) | uint32_t(Word(b, at + 2)) << 16; }

@@ -23,29 +23,8 @@ namespace {
 
 constexpr uint16_t kStringType = 6, kVersionType = 16, kManifestType = 24;
 
-std::vector<uint8_t> ModuleBytes() {
-    std::vector<uint8_t> bytes;
-    if (std::FILE* f = std::fopen(TARNWELL_PLUGIN_PATH, "rb")) {
-        uint8_t buffer[65536];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-        std::fclose(f);
-    }
-    return bytes;
-}
-
-const PeImage& Module() {
-    static PeImage image;
-    static bool read = false;
-    if (!read) {
-        read = true;
-        std::string error;
-        const auto bytes = ModuleBytes();
-        EXPECT_FALSE(bytes.empty()) << "cannot read " << TARNWELL_PLUGIN_PATH;
-        EXPECT_TRUE(ReadPeImage(bytes, image, error)) << error;
-    }
-    return image;
-}
+std::vector<uint8_t> ModuleBytes() { return ReadFileBytes(TARNWELL_PLUGIN_PATH); }
+const PeImage& Module() { return ModuleImage(TARNWELL_PLUGIN_PATH); }
 
 std::string Lower(std::string s) {
     std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });

@@ -3,7 +3,11 @@
 #include "tests/windows/pe_image.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <map>
+
+#include <gtest/gtest.h>
 
 namespace tw::testing {
 
@@ -215,6 +219,29 @@ bool ReadPeImage(const std::vector<uint8_t>& bytes, PeImage& image, std::string&
     if (directory(1, rva, size) && !ReadImports(r, rva, image)) return false;
     if (directory(2, rva, size) && !ReadResources(r, rva, size, image)) return false;
     return true;
+}
+
+std::vector<uint8_t> ReadFileBytes(const char* path) {
+    std::vector<uint8_t> bytes;
+    if (std::FILE* f = std::fopen(path, "rb")) {
+        uint8_t buffer[65536];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+const PeImage& ModuleImage(const char* path) {
+    static std::map<std::string, PeImage> images;
+    auto [it, inserted] = images.try_emplace(path);
+    if (inserted) {
+        std::string error;
+        const auto bytes = ReadFileBytes(path);
+        EXPECT_FALSE(bytes.empty()) << "cannot read " << path;
+        EXPECT_TRUE(ReadPeImage(bytes, it->second, error)) << error;
+    }
+    return it->second;
 }
 
 }  // namespace tw::testing

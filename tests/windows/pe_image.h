@@ -41,6 +41,12 @@ struct PeImage {
 // Parses `bytes`; false with a reason when they are not a well-formed PE32+ image.
 bool ReadPeImage(const std::vector<uint8_t>& bytes, PeImage& image, std::string& error);
 
+// The whole file at `path`; empty when it cannot be read.
+std::vector<uint8_t> ReadFileBytes(const char* path);
+// The module at `path`, read and parsed once per test program; a file that cannot be read
+// or parsed fails the test that first asks and gives an empty image.
+const PeImage& ModuleImage(const char* path);
+
 ResourceName NumberedResource(uint16_t number);
 ResourceName NamedResource(const std::string& text);
 
