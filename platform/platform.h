@@ -44,8 +44,18 @@ bool RemoveFile(const std::string& path);
 bool RenameFile(const std::string& from, const std::string& to);  // replaces `to`
 bool CreateFolder(const std::string& path);                      // true if it exists after
 // Names (not paths) of the plain files in `folder` whose names end with `suffix`
-// (case-insensitive), sorted.
+// (case-insensitive), sorted. A folder that cannot be listed gives no names.
 std::vector<std::string> ListFolder(const std::string& folder, const std::string& suffix);
+
+// One entry of a folder listing.
+struct FolderEntry {
+    std::string name;        // within the folder
+    bool is_file = false;    // a plain file: not a folder, device or pipe
+    bool read_only = false;  // a plain file this process may not change
+};
+// Every entry of `folder` except "." and "..", sorted by name. False when the folder
+// cannot be listed (missing, not a folder, no permission), which is not the same as empty.
+bool ListFolderEntries(const std::string& folder, std::vector<FolderEntry>& entries);
 
 // The system's temporary folder with a trailing separator, at most 259 characters. The
 // TARNWELL_TEMP environment variable overrides it, so tests and users can keep the

@@ -1,6 +1,7 @@
 // The parts of the platform layer that are the same on every system.
 #include "platform/platform.h"
 
+#include <cctype>
 #include <cstdlib>
 
 namespace tw::platform {
@@ -21,6 +22,24 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     char last = folder.back();
     if (last == '/' || last == PathSeparator()) return folder + name;
     return folder + PathSeparator() + name;
+}
+
+std::vector<std::string> ListFolder(const std::string& folder, const std::string& suffix) {
+    auto ends_with = [&suffix](const std::string& name) {
+        if (name.size() < suffix.size()) return false;
+        const size_t start = name.size() - suffix.size();
+        for (size_t i = 0; i < suffix.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(name[start + i])) !=
+                std::tolower(static_cast<unsigned char>(suffix[i])))
+                return false;
+        return true;
+    };
+    std::vector<FolderEntry> entries;
+    std::vector<std::string> names;
+    ListFolderEntries(folder, entries);
+    for (const FolderEntry& entry : entries)
+        if (entry.is_file && ends_with(entry.name)) names.push_back(entry.name);
+    return names;
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {

@@ -4,7 +4,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
-#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,19 +95,27 @@ bool CreateFolder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::vector<std::string> ListFolder(const std::string& folder, const std::string& suffix) {
-    std::vector<std::string> names;
+bool ListFolderEntries(const std::string& folder, std::vector<FolderEntry>& entries) {
+    entries.clear();
     DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return names;
+    if (!dir) return false;
     while (dirent* entry = ::readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name.size() < suffix.size()) continue;
-        if (::strcasecmp(name.c_str() + name.size() - suffix.size(), suffix.c_str()) != 0) continue;
-        if (FileExists(JoinPath(folder, name))) names.push_back(name);
+        FolderEntry found;
+        found.name = entry->d_name;
+        if (found.name == "." || found.name == "..") continue;
+        const std::string path = JoinPath(folder, found.name);
+        struct stat st {};
+        found.is_file = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+        // No write bit at all is read-only even for the superuser, who passes every
+        // access check; otherwise ask whether this process may write it.
+        if (found.is_file)
+            found.read_only = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
+        entries.push_back(std::move(found));
     }
     ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return true;
 }
 
 std::string TempFolder() {

@@ -20,11 +20,6 @@ namespace tw::platform {
 
 namespace {
 HANDLE AsHandle(const File& file) { return reinterpret_cast<HANDLE>(file.handle); }
-
-bool EndsWithNoCase(const std::string& name, const std::string& suffix) {
-    if (name.size() < suffix.size()) return false;
-    return _stricmp(name.c_str() + name.size() - suffix.size(), suffix.c_str()) == 0;
-}
 }  // namespace
 
 // ---- Files -----------------------------------------------------------------------------
@@ -117,19 +112,25 @@ bool CreateFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::vector<std::string> ListFolder(const std::string& folder, const std::string& suffix) {
-    std::vector<std::string> names;
+bool ListFolderEntries(const std::string& folder, std::vector<FolderEntry>& entries) {
+    entries.clear();
     WIN32_FIND_DATAA found;
     HANDLE search = ::FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
+    // A drive's root may hold no entry at all, not even "."; that is an empty listing.
+    if (search == INVALID_HANDLE_VALUE) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
     do {
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-        std::string name = found.cFileName;
-        if (EndsWithNoCase(name, suffix)) names.push_back(name);
+        FolderEntry entry;
+        entry.name = found.cFileName;
+        if (entry.name == "." || entry.name == "..") continue;
+        const DWORD attributes = found.dwFileAttributes;
+        entry.is_file = !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+        entry.read_only = entry.is_file && (attributes & FILE_ATTRIBUTE_READONLY);
+        entries.push_back(std::move(entry));
     } while (::FindNextFileA(search, &found));
     ::FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return true;
 }
 
 std::string TempFolder() {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 namespace tw::platform {
@@ -56,6 +57,34 @@ TEST(PlatformFiles, ListFolderFiltersBySuffixCaseInsensitively) {
     ASSERT_EQ(names.size(), 2u);
     EXPECT_EQ(names[0], "a.Q8R");
     EXPECT_EQ(names[1], "b.q8r");
+}
+
+TEST(PlatformFiles, FolderEntriesTellFilesFoldersAndReadOnlyFilesApart) {
+    std::string folder = ScratchFolder("entries");
+    for (const char* name : {"b.q9q", "a.q5q", "locked.q9q"}) WriteFileAtomically(JoinPath(folder, name), "x", 1);
+    CreateFolder(JoinPath(folder, "sub.q9q"));
+    namespace fs = std::filesystem;
+    const fs::perms writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+    fs::permissions(JoinPath(folder, "locked.q9q"), writable, fs::perm_options::remove);
+
+    std::vector<FolderEntry> entries;
+    ASSERT_TRUE(ListFolderEntries(folder, entries));
+    ASSERT_EQ(entries.size(), 4u) << "every entry but . and ..";
+    EXPECT_EQ(entries[0].name, "a.q5q");
+    EXPECT_TRUE(entries[0].is_file);
+    EXPECT_FALSE(entries[0].read_only);
+    EXPECT_EQ(entries[2].name, "locked.q9q");
+    EXPECT_TRUE(entries[2].read_only);
+    EXPECT_EQ(entries[3].name, "sub.q9q");
+    EXPECT_FALSE(entries[3].is_file);
+    EXPECT_FALSE(entries[3].read_only);
+    fs::permissions(JoinPath(folder, "locked.q9q"), fs::perms::owner_write, fs::perm_options::add);
+
+    // An empty folder lists; a missing one or a file does not.
+    ASSERT_TRUE(ListFolderEntries(ScratchFolder("entries-empty"), entries));
+    EXPECT_TRUE(entries.empty());
+    EXPECT_FALSE(ListFolderEntries(JoinPath(folder, "absent"), entries));
+    EXPECT_FALSE(ListFolderEntries(JoinPath(folder, "a.q5q"), entries));
 }
 
 TEST(PlatformFiles, TempFolderHonoursOverrideAndEndsWithSeparator) {
