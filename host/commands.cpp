@@ -2,6 +2,7 @@
 #include "host/commands.h"
 #include "host/blend_command.h"
 #include "host/export_command.h"
+#include "host/memory_commands.h"
 #include "host/settings_command.h"
 
 #include <algorithm>
@@ -19,6 +20,8 @@ const Command kCommands[] = {
     {"blend", RunBlend, "lay one picture over another with a glue (blend) mode"},
     {"export-psd", RunExportPsd, "render over a picture at any size and save a layered PSD file"},
     {"gallery", RunGallery, "write an HTML page of the presets in a folder or of the memory dots"},
+    {"presets", RunPresets, "re-render the pictures of a folder of presets over a picture"},
+    {"dots", RunDots, "list, show or clear the dialog's memory dots"},
 };
 const size_t kCommandCount = sizeof kCommands / sizeof kCommands[0];
 
