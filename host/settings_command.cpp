@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "host/water_picture.h"
 #include "params/blend_mode_names.h"
 #include "params/parameter_text.h"
 #include "platform/big_endian.h"
@@ -17,7 +18,8 @@ namespace {
 
 std::string SettingsHelp() {
     return "Usage: tarnwell settings show FILE [--json]\n"
-           "       tarnwell settings save FILE [--from FILE] [--set LABEL=VALUE ...] [--picture IMAGE]\n"
+           "       tarnwell settings save FILE [--from FILE] [--set LABEL=VALUE ...]\n"
+           "                              [--picture IMAGE | --picture-as-is IMAGE]\n"
            "\n"
            "Reads or writes a Tarnwell settings file (*.q8r), the files the dialog's Load and\n"
            "Save buttons use.\n"
@@ -25,9 +27,13 @@ std::string SettingsHelp() {
            "show  prints every value of FILE by its label, as the plug-in would load it (older\n"
            "      files are brought up to date). --json prints one JSON object instead.\n"
            "save  writes FILE from the plain settings, or from the file given with --from (its\n"
-           "      picture too), then applies each --set in order. --picture IMAGE makes the file's\n"
-           "      picture from the centred square of IMAGE (PNG, JPEG or TIFF), as the dialog\n"
-           "      makes it from its preview. FILE is written complete or not at all.\n"
+           "      picture too), then applies each --set in order. --picture IMAGE gives the file a\n"
+           "      picture of the water, as the dialog's Save does: the settings are rendered over\n"
+           "      IMAGE (PNG, JPEG or TIFF) as the dialog's preview shows them (IMAGE divided by\n"
+           "      the smallest whole factor that fits the 647 x 492-pixel preview pane) and the\n"
+           "      centred square of that becomes the 128 x 128 picture. --picture-as-is IMAGE\n"
+           "      takes the centred square of IMAGE unchanged, for a picture already rendered.\n"
+           "      FILE is written complete or not at all.\n"
            "\n"
            "Labels for --set (case, spaces, '-' and '_' do not matter), the same as show prints:\n" +
            ParameterHelp("  ") +
@@ -140,7 +146,7 @@ int Show(const std::vector<std::string>& files, bool json) {
 // ---- save ---------------------------------------------------------------------------------
 
 int Save(const std::vector<std::string>& files, const std::string& from, const std::vector<std::string>& sets,
-         const std::string& picture_file) {
+         const std::string& picture_file, bool picture_as_is) {
     if (files.size() != 1) {
         ReportError("settings save: needs exactly one file to write (see 'tarnwell settings --help')");
         return kExitUsage;
@@ -160,20 +166,10 @@ int Save(const std::vector<std::string>& files, const std::string& from, const s
             return kExitUsage;
         }
     }
-    if (!picture_file.empty()) {
-        Picture image;
-        std::string error;
-        std::vector<uint8_t> planes;
-        int plane_count = 0;
-        if (!ReadPicture(picture_file, image, error)) {
-            ReportError(error);
-            return kExitFailure;
-        }
-        if (!PlanesFromPicture(image, planes, plane_count) ||
-            !CapturePicture(PlanarView{planes.data(), image.width, image.height, plane_count}, holder)) {
-            ReportError("cannot make a picture from '" + picture_file + "'");
-            return kExitFailure;
-        }
+    std::string error;
+    if (!picture_file.empty() && !SavedSettingsPicture(picture_file, !picture_as_is, params, holder, error)) {
+        ReportError("settings save: " + error);
+        return kExitFailure;
     }
     if (!WriteSettings(files[0], params, holder.empty() ? nullptr : &holder, !holder.empty())) {
         ReportError("cannot write '" + files[0] + "'");
@@ -242,7 +238,7 @@ int RunSettings(const Arguments& arguments) {
     }
     std::vector<std::string> files, sets;
     std::string from, picture;
-    bool json = false;
+    bool json = false, picture_as_is = false;
     const std::string action = arguments[0];
     const std::string help = SettingsHelp();
     if (action == "-h" || action == "--help") {
@@ -256,7 +252,7 @@ int RunSettings(const Arguments& arguments) {
     const bool show = action == "show";
     const OptionTable table{show ? "settings show" : "settings save", help.c_str(),
                             show ? std::vector<std::string>{"--json"} : std::vector<std::string>{},
-                            show ? std::vector<std::string>{} : std::vector<std::string>{"--from", "--set", "--picture"}};
+                            show ? std::vector<std::string>{} : std::vector<std::string>{"--from", "--set", "--picture", "--picture-as-is"}};
     ScannedArguments scanned;
     if (int status = ScanArguments(Arguments(arguments.begin() + 1, arguments.end()), table, scanned); status >= 0)
         return status;
@@ -264,10 +260,16 @@ int RunSettings(const Arguments& arguments) {
     for (const ScannedOption& option : scanned.options) {
         if (option.name == "--json") json = true;
         if (option.name == "--from") from = option.value;
-        if (option.name == "--picture") picture = option.value;
         if (option.name == "--set") sets.push_back(option.value);
+        if (option.name != "--picture" && option.name != "--picture-as-is") continue;
+        if (!picture.empty() && picture_as_is != (option.name == "--picture-as-is")) {
+            ReportError("settings save: give --picture or --picture-as-is, not both");
+            return kExitUsage;
+        }
+        picture = option.value;
+        picture_as_is = option.name == "--picture-as-is";
     }
-    return action == "show" ? Show(files, json) : Save(files, from, sets, picture);
+    return action == "show" ? Show(files, json) : Save(files, from, sets, picture, picture_as_is);
 }
 
 }  // namespace tw::host

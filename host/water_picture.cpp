@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "host/picture.h"
+#include "host/settings_command.h"
 #include "settings/settings_file.h"
 
 namespace tw::host {
@@ -59,6 +60,21 @@ bool CaptureWaterPicture(const std::string& image_path, const RenderParams& para
     PreviewPlanes preview;
     if (!plugin.Open(document, error) || !RenderPreview(plugin, document, params, preview, error)) return false;
     if (!CapturePicture(preview.view, holder)) {
+        error = "cannot make a picture from '" + image_path + "'";
+        return false;
+    }
+    return true;
+}
+
+bool SavedSettingsPicture(const std::string& image_path, bool render_water, const RenderParams& params,
+                          tw::Picture& holder, std::string& error) {
+    if (render_water) return CaptureWaterPicture(image_path, params, holder, error);
+    Picture image;
+    std::vector<uint8_t> planes;
+    int plane_count = 0;
+    if (!ReadPicture(image_path, image, error)) return false;
+    if (!PlanesFromPicture(image, planes, plane_count) ||
+        !CapturePicture(PlanarView{planes.data(), image.width, image.height, plane_count}, holder)) {
         error = "cannot make a picture from '" + image_path + "'";
         return false;
     }

@@ -47,4 +47,10 @@ bool RenderPreview(InProcessPlugin& plugin, const Document& document, const Rend
 bool CaptureWaterPicture(const std::string& image_path, const RenderParams& params, tw::Picture& holder,
                          std::string& error);
 
+// The picture `settings save` stores: with `render_water`, CaptureWaterPicture; without it,
+// the centred square of IMAGE as it is (a picture that is already rendered). False with a
+// one-line reason.
+bool SavedSettingsPicture(const std::string& image_path, bool render_water, const RenderParams& params,
+                          tw::Picture& holder, std::string& error);
+
 }  // namespace tw::host
