@@ -94,7 +94,7 @@ FileStep RefreshOne(const std::string& folder, const std::string& name, RenderPa
     if (StopRequested(services)) return FileStep::kStop;
 
     PlanarView preview;
-    const bool rendered = services.render_preview(params, preview);
+    const bool rendered = services.render_preview && services.render_preview(params, preview);
     if (StopRequested(services)) return FileStep::kStop;
     if (!rendered || !CapturePicture(preview, holder)) {
         report.not_rendered.push_back(name);

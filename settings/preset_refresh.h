@@ -59,7 +59,7 @@ std::string SourceFolderOf(const std::string& chosen_file);
 // ---- The batch ------------------------------------------------------------------------------
 
 // What the batch asks of whoever runs it (the dialog, or the command line). Every member may
-// be left empty except render_preview.
+// be left empty; without render_preview no file can be rendered, so none is rewritten.
 struct PresetRefreshServices {
     // The open dialog titled "Choose any file in the source folder"; false when cancelled.
     std::function<bool(std::string& chosen_file)> choose_file;
