@@ -3,8 +3,8 @@
 
 #include "host/memory_commands.h"
 #include "host/settings_command.h"
+#include "params/blend_mode_names.h"
 #include "platform/platform.h"
-#include "render/blend_modes.h"
 #include "settings/memory_dots.h"
 #include "settings/settings_file.h"
 
