@@ -1,11 +1,10 @@
 #include "settings/settings_file.h"
 
 #include <algorithm>
-#include <climits>
-#include <cmath>
 #include <cstring>
 
 #include "params/parameter_table.h"
+#include "params/settings_precision.h"
 #include "platform/big_endian.h"
 #include "platform/platform.h"
 #include "settings/jpeg_memory.h"
@@ -23,14 +22,6 @@ constexpr int kSinceGlitter = 44;
 
 constexpr int kMaxPictureSide = 128;  // picture sizes in a file are capped to this
 
-// Truncation toward zero that saturates instead of overflowing (NaN becomes 0).
-int32_t TruncateToInt(double v) {
-    if (std::isnan(v)) return 0;
-    if (v >= 2147483647.0) return INT32_MAX;
-    if (v <= -2147483648.0) return INT32_MIN;
-    return static_cast<int32_t>(v);
-}
-
 // ---- Writing -------------------------------------------------------------------------------
 
 void PutW(BigEndianWriter& w, uint16_t v) { w.put32(v); }
@@ -39,8 +30,9 @@ void PutRgb(BigEndianWriter& w, const Rgb16& c) {
     PutW(w, c.g);
     PutW(w, c.b);
 }
-void PutP(BigEndianWriter& w, float v) { w.putI32(TruncateToInt(static_cast<double>(v) * 100.0)); }
-void PutQ(BigEndianWriter& w, float v) { w.putI32(TruncateToInt(static_cast<double>(v) * 65536.0)); }
+// P and Q fields: the encodings live beside the rounding that brings a record to them.
+void PutP(BigEndianWriter& w, float v) { w.putI32(EncodeHundredths(v)); }
+void PutQ(BigEndianWriter& w, float v) { w.putI32(EncodeFixed16(v)); }
 void PutInts(BigEndianWriter& w, const int32_t* slots, std::initializer_list<int> indices) {
     for (int i : indices) w.putI32(slots[i]);
 }
@@ -87,11 +79,11 @@ public:
     void F(float& v) { in_.getF32(v); }
     void P(float& v) {
         int32_t i;
-        if (I(i)) v = static_cast<float>(i * 0.01);
+        if (I(i)) v = DecodeHundredths(i);
     }
     void Q(float& v) {
         int32_t i;
-        if (I(i)) v = static_cast<float>(i * (1.0 / 65536.0));
+        if (I(i)) v = DecodeFixed16(i);
     }
     void Ints(int32_t* slots, std::initializer_list<int> indices) {
         for (int i : indices) I(slots[i]);
@@ -185,7 +177,7 @@ void FixFrameworkSlots(RenderParams& p, int v, const SlotsRead& read) {
     if (v < 21) s[19] = 50;
     if (v < 24) {
         s[23] = 0;
-        if (read.slot0) s[0] = TruncateToInt(s[0] / 0.3);
+        if (read.slot0) s[0] = TruncateToInt32(s[0] / 0.3);
     }
 }
 
