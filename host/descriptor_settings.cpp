@@ -1,6 +1,7 @@
 #include "host/descriptor_settings.h"
 
 #include "params/parameter_text.h"
+#include "params/settings_precision.h"
 #include "params/script_keys.h"
 
 namespace tw::host {
@@ -40,6 +41,7 @@ bool AddSetting(Descriptor& descriptor, const std::string& assignment, std::stri
 void AddParameters(Descriptor& descriptor, const RenderParams& params) {
     RenderParams p = params;
     RefreshLegacyMirrors(p);  // the legacy integers must agree with their sliders
+    RoundToSettingsPrecision(p);  // the action carries what a settings file would keep
     for (const RecordedItem& r : RecordedItems(p)) descriptor.Put(ItemOf(r));
 }
 

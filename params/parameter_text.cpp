@@ -10,6 +10,7 @@
 
 #include "params/blend_mode_names.h"
 #include "params/name_matching.h"
+#include "params/settings_precision.h"
 
 namespace tw {
 namespace {
@@ -191,6 +192,7 @@ bool SetParameterValue(RenderParams& params, const ParameterTarget& target, std:
     }
     for (int c = 0; c < row.components; ++c)
         if (target.component < 0 || target.component == c) SetParameterComponent(params, row, c, values[c]);
+    RoundToSettingsPrecision(params);  // what renders is what a saved file keeps
     return true;
 }
 

@@ -21,8 +21,9 @@ struct ParameterTarget {
 // The parameter a label or alias names.
 ParameterTarget FindParameter(std::string_view label);
 
-// Sets one parameter from "LABEL=VALUE". On success `params` holds the new value and
-// `target` says what was set. On failure `params` is unchanged and `error` is one line: the
+// Sets one parameter from "LABEL=VALUE". On success `params` holds the new value, in the
+// precision a settings file keeps it (params/settings_precision.h), and `target` says what
+// was set. On failure `params` is unchanged and `error` is one line: the
 // form and range the label takes, or for an unknown label the close ones and all of them.
 bool SetParameterText(RenderParams& params, std::string_view assignment, ParameterTarget& target,
                       std::string& error);

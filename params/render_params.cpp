@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "params/parameter_table.h"
+#include "params/settings_precision.h"
 
 namespace tw {
 
@@ -19,6 +20,7 @@ void SetPlainSettings(RenderParams& p) {
     std::memcpy(p.framework_vectors, vectors, sizeof vectors);
     p.framework_ints[13] = 0;
     p.framework_ints[29] = 0;
+    RoundToSettingsPrecision(p);  // the vectors, as a file keeps them
 }
 
 void ResetParams(RenderParams& p) {

@@ -91,10 +91,14 @@ constexpr Rgb16 kPlainColor{0x2E2E, 0x3E3E, 0x5A5A};
 constexpr Rgb16 kPlainGlitterColor{0xC2C2, 0xBFBF, 0xB4B4};
 constexpr int32_t kPlainSeed = 1841;
 constexpr int32_t kMaxSeed = 2047;
-constexpr float kPlainPickX = 0.5f, kPlainPickY = 0.2f;
-constexpr float kPlainLightDir[3] = {-0.408248f, -0.408248f, 0.816497f};
+// The centre (0.5, 0.2) and the light (-0.5, -0.5, 1) made a unit vector, each in the
+// precision a settings file keeps them (1/65536 of the picture, hundredths), so that the
+// plain settings render what a file saved from them renders.
+constexpr float kPlainPickX = 0.5f, kPlainPickY = 13107.0f / 65536.0f;
+constexpr float kPlainLightDir[3] = {-0.40f, -0.40f, 0.81f};
 
-// Sets exactly the plain look; leaves `settings_name` and other working fields alone.
+// Sets exactly the plain look, in the precision a settings file keeps; leaves
+// `settings_name` and other working fields alone.
 void SetPlainSettings(RenderParams& p);
 // The record part of the reset done at every prepare: working fields, name, plain look.
 void ResetParams(RenderParams& p);

@@ -23,6 +23,10 @@ void RgbToHsl(const RgbFraction& rgb, double& h, double& s, double& l);
 // A channel fraction as a 16-bit colour value; below 0 is 0 and above 1 is 65535.
 uint16_t ChannelToWord(double c);
 
+// Every value drawn is one a settings file keeps exactly (whole-number sliders, a blur that
+// is a float, the seed, 16-bit colours), and nothing else changes, so random settings drawn
+// over a record in the file's precision (params/settings_precision.h) stay in it: saved and
+// loaded, they render the same look.
 void RandomizeSettings(RenderParams& params);
 
 }  // namespace tw

@@ -9,6 +9,7 @@
 #include "hostapi/host_constants.h"
 #include "hostapi/host_procs.h"
 #include "image/image_buffer.h"
+#include "params/settings_precision.h"
 #include "platform/platform.h"
 #include "settings/cached_settings.h"
 #include "settings/dot_map.h"
@@ -292,6 +293,9 @@ void DoStart() {
     g.show_dialog = 0;
 
     if (*gResult == 0 && accepted) {
+        // The dialog rounds its edits as they land; this makes sure the run renders exactly
+        // what its cached settings will keep, whatever the dialog left.
+        RoundToSettingsPrecision(p);
         RenderToHost(shell, kRenderFinal);
         SaveCachedSettings(p);
     } else if (*gResult == 0) {

@@ -4,6 +4,7 @@
 
 #include "hostapi/host_constants.h"
 #include "params/blend_mode_names.h"
+#include "params/settings_precision.h"
 #include "params/script_keys.h"
 
 namespace tw {
@@ -113,6 +114,8 @@ void ReadScriptParams(FilterRecord& record, RenderParams& params, uint8_t& show_
             if (full_colour[i] >= 0 && (full_colour[i] >> 8) == (component >> 8)) component = uint16_t(full_colour[i]);
         }
         if (DisposeDescriptor(record, dp.descriptor)) dp.descriptor = nullptr;
+        // An action may carry any double; the run renders what its cached settings keep.
+        RoundToSettingsPrecision(params);
     }
     UpgradeLegacyFields(params);
     show_dialog = dp.playInfo == plugInDialogDisplay ? 1 : 0;

@@ -18,6 +18,7 @@
 #include "image/image_buffer.h"
 #include "params/parameter_text.h"
 #include "params/render_params.h"
+#include "params/settings_precision.h"
 #include "render/render_image.h"
 
 namespace {
@@ -225,6 +226,7 @@ int main(int argc, char** argv) {
         usage(stderr);
         return 2;
     }
+    tw::RoundToSettingsPrecision(params);  // as the plug-in renders them
     Picture in;
     if (!readPng(files[0], in)) return 1;
     if (shrinkTo > 0 && shrinkTo < in.width) in = shrink(in, shrinkTo);

@@ -79,13 +79,19 @@ TEST(ParameterText, EveryValueForm) {
     EXPECT_EQ(p.pick_y, 1.0f) << "an alias of one component leaves the other alone";
     ASSERT_TRUE(Set(p, "Light=0,0,-3"));
     EXPECT_EQ(p.light_dir[2], -1.0f);
-    // A direction is made a unit vector with the same arithmetic as always: float(v / length)
-    // with the length in double, so recorded actions and settings files render as before.
+    // A direction is made a unit vector (float(v / length), the length in double) and kept
+    // in the hundredths a settings file keeps, truncated toward zero: (0.267, 0.534, 0.801).
     ASSERT_TRUE(Set(p, "light=1,2,3"));
-    const double length = std::sqrt(1.0 + 4.0 + 9.0);
-    EXPECT_EQ(p.light_dir[0], float(1 / length));
-    EXPECT_EQ(p.light_dir[1], float(2 / length));
-    EXPECT_EQ(p.light_dir[2], float(3 / length));
+    EXPECT_EQ(p.light_dir[0], float(0.26));
+    EXPECT_EQ(p.light_dir[1], float(0.53));
+    EXPECT_EQ(p.light_dir[2], float(0.80));
+    ASSERT_TRUE(Set(p, "light=-1,-2,-3"));
+    EXPECT_EQ(p.light_dir[0], float(-0.26));
+    EXPECT_EQ(p.light_dir[2], float(-0.80));
+    // The centre in the file's 1/65536 steps: 0.3 is 19660.8 of them, kept as 19660.
+    ASSERT_TRUE(Set(p, "Pick Y=0.3"));
+    EXPECT_EQ(p.pick_y, float(19660 / 65536.0));
+    EXPECT_EQ(p.pick_x, 0.75f);
 }
 
 TEST(ParameterText, RefusalsNameTheFormAndChangeNothing) {

@@ -38,13 +38,18 @@ TEST(RenderParams, ResetGivesPlainDefaultsWithNameModeAndVersion) {
     EXPECT_EQ(p.glitter_color.b, 0xB4B4);
     EXPECT_EQ(p.seed, 1841);
     EXPECT_EQ(p.style, kStyleComplex);
-    EXPECT_FLOAT_EQ(p.pick_x, 0.5f);
-    EXPECT_FLOAT_EQ(p.pick_y, 0.2f);
-    const float len = std::sqrt(p.light_dir[0] * p.light_dir[0] + p.light_dir[1] * p.light_dir[1] +
-                                p.light_dir[2] * p.light_dir[2]);
-    EXPECT_NEAR(len, 1.0f, 1e-5f);
-    EXPECT_NEAR(p.light_dir[0], -0.5 / std::sqrt(1.5), 1e-6);
-    EXPECT_NEAR(p.framework_vectors[2], 0.274226f, 1e-6f);
+    // The centre (0.5, 0.2), the light (-0.5, -0.5, 1) made a unit vector and the framework
+    // vector (-0.68, -0.68, sqrt(0.0752)), each as a settings file keeps it: in 1/65536 of
+    // the picture and in hundredths truncated toward zero.
+    EXPECT_EQ(p.pick_x, 0.5f);
+    EXPECT_EQ(p.pick_y, float(13107 / 65536.0));
+    const double unit = 0.5 / std::sqrt(1.5);
+    EXPECT_EQ(p.light_dir[0], float(std::trunc(-unit * 100) * 0.01));
+    EXPECT_EQ(p.light_dir[1], float(-0.40));
+    EXPECT_EQ(p.light_dir[2], float(std::trunc(2 * unit * 100) * 0.01));
+    EXPECT_EQ(p.light_dir[2], float(0.81));
+    EXPECT_EQ(p.framework_vectors[0], float(-0.68));
+    EXPECT_EQ(p.framework_vectors[2], float(std::trunc(std::sqrt(0.0752) * 100) * 0.01));
     EXPECT_EQ(p.framework_ints[13], 0);
     EXPECT_EQ(p.framework_ints[29], 0);
 }

@@ -10,6 +10,7 @@
 #include "host/descriptor.h"
 #include "hostapi/host_constants.h"
 #include "params/script_keys.h"
+#include "params/settings_precision.h"
 #include "tests/scripting/test_handles.h"
 
 namespace tw {
@@ -253,6 +254,23 @@ TEST_F(ScriptingTest, RecordThenReplayRoundTripsEveryKey) {
     EXPECT_EQ(replayed.pick_y, 0.875f);
     EXPECT_EQ(replayed.style, kStyleSimple);
     EXPECT_EQ(std::memcmp(replayed.light_dir, original.light_dir, sizeof original.light_dir), 0);
+}
+
+// An action can carry any double (an editor's scripting, an edited file). The run renders
+// what its cached settings will keep: the light in hundredths, the centre in 1/65536.
+TEST_F(ScriptingTest, ValuesBetweenTheFilesStepsAreRoundedAsTheyArrive) {
+    Offer({Float("0023", 0.4123), Float("0024", -0.5699), Float("0025", 0.71), Float("0017", 0.3),
+           Float("0018", 0.61234), Float("0031", 12.345)});
+    ReadScriptParams(record_, params_, show_dialog_);
+    EXPECT_EQ(params_.light_dir[0], float(0.41));
+    EXPECT_EQ(params_.light_dir[1], float(-0.56));
+    EXPECT_EQ(params_.light_dir[2], float(0.71));  // a hundredth already, just short of it as a float
+    EXPECT_EQ(params_.pick_x, float(19660 / 65536.0));
+    EXPECT_EQ(params_.pick_y, float(40130 / 65536.0));
+    EXPECT_EQ(params_.waviness, 12.345f) << "sliders are kept as floats";
+    RenderParams kept = params_;
+    RoundToSettingsPrecision(kept);
+    EXPECT_EQ(std::memcmp(&kept, &params_, sizeof kept), 0);
 }
 
 TEST_F(ScriptingTest, PaintShopProReadsNothingButStillRecords) {

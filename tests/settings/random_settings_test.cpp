@@ -6,10 +6,14 @@
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "params/parameter_table.h"
+#include "params/settings_precision.h"
 #include "platform/platform.h"
+#include "settings/settings_file.h"
 
 namespace tw {
 namespace {
@@ -106,6 +110,30 @@ TEST(RandomSettings, SameSeedSameSettings) {
     platform::SeedRandom(77);
     RandomizeSettings(b);
     EXPECT_EQ(std::memcmp(&a, &b, sizeof a), 0);
+}
+
+// Random settings are saved with every run that uses them (the cached settings) and may be
+// saved by the user: what they render must be what the file gives back.
+TEST(RandomSettings, DrawsAreKeptExactlyBySettingsFiles) {
+    platform::SeedRandom(99);
+    for (int i = 0; i < 3000; ++i) {
+        RenderParams drawn = Plain(i % 2 ? kStyleComplex : kStyleSimple);
+        RoundToSettingsPrecision(drawn);  // as every record that reaches the dice is
+        RandomizeSettings(drawn);
+        RenderParams saved = drawn;
+        const std::vector<uint8_t> file = EncodeSettings(saved, nullptr, false);
+        RenderParams read{};
+        ResetParams(read);
+        DecodeSettings(file.data(), file.size(), read, ReadMode::Full, nullptr);
+        for (const ParameterInfo& row : kParameters)
+            for (int c = 0; c < row.components; ++c) {
+                const size_t width = row.kind == ParameterKind::kColour ? 2 : 4;
+                ASSERT_EQ(std::memcmp(ParameterComponentAddress(read, row, c), ParameterComponentAddress(drawn, row, c),
+                                      width),
+                          0)
+                    << row.label << " " << c << ", draw " << i;
+            }
+    }
 }
 
 TEST(ColourConversions, KnownColours) {
