@@ -35,6 +35,19 @@ void markDry(const WaterState& s, PixelRecord& rec, double x, double y, int32_t 
     setSource(rec, planeToImage(s, x, y));
 }
 
+// Complex land and sky: the view ray goes through the same camera as the reflections, so
+// that near the picture's sides, where the camera bends steep rays, land and reflection
+// bend alike and still meet at the waterline. Where the camera maps a ray back to its own
+// plane point (d.z >= 0.5) the pixel's own position is taken as it is, rounding and all.
+void markComplexDry(const WaterState& s, PixelRecord& rec, const Vec3& d, double x, double y) {
+    if (d.z >= 0.5) {
+        markDry(s, rec, x, y, kKindComplexDry);
+        return;
+    }
+    const Plane2 a = projectDirection(s, d);
+    markDry(s, rec, a.x, s.horizonY + a.y, kKindComplexDry);
+}
+
 // ---- Simple style --------------------------------------------------------------------------
 
 void simpleGeometry(const WaterState& s, PixelRecord& rec, double x, double y) {
@@ -331,8 +344,8 @@ void finishComplexGroup(const WaterState& s, GeometryTask* const* rays, int coun
             hits[wetCount] = rayPoint(s, d, search[i].t);
             wet[wetCount++] = &task;
         } else {
-            // Water beyond the waterline: the picture shows through unchanged.
-            markDry(s, *task.record, task.planeX, task.planeY, kKindComplexDry);
+            // Water beyond the waterline: the picture shows through, as land does.
+            markComplexDry(s, *task.record, d, task.planeX, task.planeY);
             finishRecord(*task.record);
         }
     }
@@ -413,8 +426,8 @@ void beginPlane(WaterState& s, GeometryTask& task, PixelRecord& rec, double x, d
             task.done = false;
             return;
         }
-        // Sky, or water beyond the waterline: the picture shows through unchanged.
-        markDry(s, rec, x, y, kKindComplexDry);
+        // Sky, or water beyond the waterline: the picture shows through, as land does.
+        markComplexDry(s, rec, task.direction, x, y);
     }
     finishRecord(rec);
 }

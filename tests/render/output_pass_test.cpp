@@ -110,6 +110,94 @@ TEST(RenderImage, CalmComplexWaterIsASharpMirror) {
     EXPECT_GT(hi, 1.3f);
 }
 
+// Where each row of `out` crosses halfway between its least and most blue columns: the
+// x positions of the picture's vertical edges, to a fraction of a pixel.
+std::vector<double> blueEdges(const std::vector<float>& out, int w, int y) {
+    std::vector<double> ratio(static_cast<size_t>(w)), edges;
+    double lo = 1e9, hi = -1e9;
+    for (int x = 0; x < w; ++x) {
+        const float* q = &out[(size_t(y) * w + x) * 4];
+        ratio[size_t(x)] = q[2] / std::max(q[0], 1e-6f);
+        lo = std::min(lo, ratio[size_t(x)]);
+        hi = std::max(hi, ratio[size_t(x)]);
+    }
+    const double mid = 0.5 * (lo + hi);
+    for (size_t x = 1; x < ratio.size(); ++x) {
+        const double a = ratio[x - 1] - mid, b = ratio[x] - mid;
+        if ((a < 0) != (b < 0)) edges.push_back(double(x - 1) + a / (a - b) + 0.5);
+    }
+    return edges;
+}
+
+// Calm Complex water is a flat mirror even where the camera bends steep rays, near the
+// sides at high Perspective: land and its reflection go through the same projection, so
+// every vertical edge meets its reflection at the waterline, right out to both sides.
+TEST(RenderImage, CalmMirrorMeetsItsObjectAtTheWaterlineAcrossTheWidth) {
+    const int w = 200, h = 120;
+    Buffer src(createImageBuffer(w, h, kRgbaFloat));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) writePixel(*src, 0, x, y, {0.5f, 0.5f, (x / 9) % 2 ? 0.8f : 0.1f, 1.0f});
+    buildMipChain(*src);
+    auto p = plainParams(kStyleComplex);
+    p.perspective = 100;
+    p.waviness = 0;
+    p.height = 0;
+    p.brilliance = 100;
+    p.light_dir[0] = 0;  // no sun, sheen or glint in view
+    p.light_dir[1] = 1;
+    p.light_dir[2] = 0;
+    p.glitter_color = {0, 0, 0};
+    const auto out = render(*src, p, 1);
+    // The horizon lies 0.495 of the way down (59.4 rows): rows 57 and 61 straddle it
+    // evenly, so an edge and its mirror image lie at the same x.
+    const std::vector<double> land = blueEdges(out, w, 57), water = blueEdges(out, w, 61);
+    ASSERT_GE(land.size(), size_t(20));
+    EXPECT_EQ(land.size(), water.size());
+    for (double x : land) {
+        double nearest = 1e9;
+        for (double y : water) nearest = std::fabs(y - x) < std::fabs(nearest - x) ? y : nearest;
+        EXPECT_NEAR(nearest, x, 0.25) << "the edge at x = " << x << " is reflected at " << nearest;
+    }
+    // The edges nearest the sides, where the projection bends most, are among them.
+    EXPECT_LT(land.front(), 12);
+    EXPECT_GT(land.back(), w - 12);
+}
+
+// Where the camera maps a ray to its own plane point (everywhere at the plain Perspective of
+// 48) land shows exactly its own pixel; at Perspective 100 it still does in the middle.
+TEST(RenderImage, LandIsUnbentWhereTheCameraIsTheIdentity) {
+    for (float perspective : {48.0f, 100.0f}) {
+        auto p = plainParams(kStyleComplex);
+        p.perspective = perspective;
+        p.offset = 30;  // water beyond the waterline distance shows through as land does
+        testing::StateFixture f;
+        f.setup(p, 160, 120);
+        int identity = 0, bent = 0, inward = 0;
+        for (int row = -1; row < 120; row += 3)
+            for (int column = -1; column < 160; column += 3) {
+                PixelRecord r{};
+                pixelGeometry(f.state, r, float(column), float(row), pixelKey(column, row));
+                if (r.kind != kKindComplexDry) continue;
+                const Vec3 d = viewDirection(f.state, r.planeX, r.planeY - f.state.horizonY);
+                const Plane2 own = planeToImage(f.state, r.planeX, r.planeY);
+                if (d.z >= 0.5) {
+                    ++identity;
+                    ASSERT_EQ(r.sourceU, float(own.x)) << column << "," << row;
+                    ASSERT_EQ(r.sourceV, float(own.y)) << column << "," << row;
+                } else {
+                    ++bent;
+                    // Bent towards the middle, never away from it.
+                    const float from_middle = std::fabs(r.sourceU - 0.5f), own_from_middle = std::fabs(float(own.x) - 0.5f);
+                    ASSERT_LT(from_middle, own_from_middle + 1e-6f) << column << "," << row;
+                    inward += from_middle < own_from_middle - 1e-3f;
+                }
+            }
+        EXPECT_GT(identity, 100) << perspective;
+        if (perspective == 48.0f) EXPECT_EQ(bent, 0);
+        else EXPECT_GT(inward, 100);
+    }
+}
+
 // Builds the record grid of one job as the scheduler would.
 struct JobFixture {
     NoiseTables noise;
