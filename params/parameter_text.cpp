@@ -227,8 +227,9 @@ std::string ValueForm(const ParameterTarget& target) {
     }
     case ParameterKind::kGlue: return "a mode name (see 'tarnwell blend --list') or a number " + range;
     case ParameterKind::kColour: return "r,g,b with each component from 0 to 255, #rrggbb, or #rrrrggggbbbb";
-    case ParameterKind::kPoint: return "x,y with each a fraction of the picture " + range;
-    case ParameterKind::kDirection: return "a direction x,y,z of three numbers, not all zero";
+    case ParameterKind::kPoint:
+        return "x,y with each a fraction of the picture " + range + " (kept in steps of 1/65536)";
+    case ParameterKind::kDirection: return "a direction x,y,z of three numbers, not all zero (kept in hundredths)";
     }
     return "";
 }

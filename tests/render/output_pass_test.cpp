@@ -187,7 +187,8 @@ TEST(RenderImage, LandIsUnbentWhereTheCameraIsTheIdentity) {
                 } else {
                     ++bent;
                     // Bent towards the middle, never away from it.
-                    const float from_middle = std::fabs(r.sourceU - 0.5f), own_from_middle = std::fabs(float(own.x) - 0.5f);
+                    const float from_middle = std::fabs(r.sourceU - 0.5f);
+                    const float own_from_middle = std::fabs(float(own.x) - 0.5f);
                     ASSERT_LT(from_middle, own_from_middle + 1e-6f) << column << "," << row;
                     inward += from_middle < own_from_middle - 1e-3f;
                 }
