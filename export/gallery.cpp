@@ -246,17 +246,24 @@ bool WritePresetsPage(const std::string& source_folder, const std::string& page_
 bool WriteMemoryDotsPage(const std::string& page_path, const DotRenderer& render,
                          const std::function<void(int dot_number)>& on_dot,
                          GalleryReport& report) {
+    DotKeepFlags keep{};
+    LoadDotMap(keep);  // no map yet: no dot is kept
+    bool shown[kMemoryDotCount];
+    for (int i = 0; i < kMemoryDotCount; ++i) shown[i] = keep[i] != 0;
+    return WriteMemoryDotsPage(page_path, shown, render, on_dot, report);
+}
+
+bool WriteMemoryDotsPage(const std::string& page_path, const bool (&shown)[kMemoryDotCount],
+                         const DotRenderer& render, const std::function<void(int dot_number)>& on_dot,
+                         GalleryReport& report) {
     report = GalleryReport{};
     std::string image_folder;
     if (!PrepareImageFolder(page_path, image_folder, report)) return false;
 
-    DotKeepFlags keep{};
-    LoadDotMap(keep);  // no map yet: no dot is kept
-
     GalleryPage page;
     BeginGalleryPage(page, kGalleryMemoryDots, kDotColumns, "");
     for (int i = 0; i < kMemoryDotCount; ++i) {
-        if (keep[i] == 0) continue;
+        if (!shown[i]) continue;
         RenderParams params{};
         if (!LoadSettings(MemoryDotPath(i), params, nullptr)) {
             ++report.unreadable;

@@ -12,6 +12,7 @@
 
 #include "image/image_buffer.h"
 #include "params/render_params.h"
+#include "settings/dot_map.h"
 
 namespace tw {
 
@@ -87,6 +88,11 @@ using DotRenderer = std::function<ImageBuffer*(const RenderParams& params, std::
 // web_images/dot N.jpg. `on_dot` (may be null) hears each dot's number before its render.
 bool WriteMemoryDotsPage(const std::string& page_path, const DotRenderer& render,
                          const std::function<void(int dot_number)>& on_dot,
+                         GalleryReport& report);
+// The same for the dots `shown` marks, as the dialog's ring shows them filled (a dot stored
+// in this run shows filled without being kept).
+bool WriteMemoryDotsPage(const std::string& page_path, const bool (&shown)[kMemoryDotCount],
+                         const DotRenderer& render, const std::function<void(int dot_number)>& on_dot,
                          GalleryReport& report);
 
 // The JPEG file of a gallery picture: quality 50, with the Exif and IPTC blocks the PSD
