@@ -96,6 +96,7 @@ struct GlobalStateFields {
     void* last_memory_dot;
     void* dialog_handles[8];
     int32_t dot_keep[25];  // memory dots to show filled at the next start (the map file)
+    uint8_t control_enabled[200];  // the dialog's controls, by id: 0 shows one greyed out
 };
 
 struct GlobalState : GlobalStateFields {

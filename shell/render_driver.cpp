@@ -20,6 +20,7 @@
 #include "shell/host_pixels.h"
 #include "shell/dialog_bridge.h"
 #include "shell/tile_scheduler.h"
+#include "ui/preview_zoom.h"
 
 namespace tw {
 
@@ -501,11 +502,9 @@ void SetZoom(const ShellContext& shell) {
     else p.zoom = 1;
 
     const HostRect filter = GetFilterRect(rec);
-    HostRect preview{filter.top / b, filter.left / b, filter.bottom / b, filter.right / b};
-    if (g.preview_pane_width > 0 && preview.width() > g.preview_pane_width)
-        preview.right = preview.left + g.preview_pane_width;
-    if (g.preview_pane_height > 0 && preview.height() > g.preview_pane_height)
-        preview.bottom = preview.top + g.preview_pane_height;
+    const PixelRect shown = ShownRegion({filter.top, filter.left, filter.bottom, filter.right}, b,
+                                   g.preview_pane_width, g.preview_pane_height);
+    const HostRect preview{shown.top, shown.left, shown.bottom, shown.right};
     g.preview_rect = preview;
     const HostRect in = GetInRect(rec), out = GetOutRect(rec);
     g.preview_in_offset_x = (in.left - filter.left) / b;
@@ -519,16 +518,6 @@ void SetZoom(const ShellContext& shell) {
     g.preview_width = std::max(preview.width(), 0);
     g.preview_height = std::max(preview.height(), 0);
     g.preview_plane_size = g.preview_width * g.preview_height;
-}
-
-int32_t FitZoom(int32_t width, int32_t height, int32_t pane_width, int32_t pane_height,
-                bool can_sample) {
-    if (!can_sample || width < 1 || height < 1) return 1;
-    const int32_t shown_w = pane_width > 0 ? std::min(width, pane_width) : width;
-    const int32_t shown_h = pane_height > 0 ? std::min(height, pane_height) : height;
-    const int32_t bw = (width + shown_w - 1) / shown_w;
-    const int32_t bh = (height + shown_h - 1) / shown_h;
-    return std::max(bw, bh);
 }
 
 void PreviewRender(const ShellContext& shell) {

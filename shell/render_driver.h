@@ -36,14 +36,11 @@ struct OffscreenProgress {
 void RenderOffscreen(const ShellContext& shell, ImageBuffer& target,
                      const OffscreenProgress& progress = {});
 
-// The preview's set-up (before every preview render and when the pane changes). `pane_*`
-// is the preview pane's size in pixels (0: no limit).
+// The preview's set-up before every preview render: the region RenderParams' zoom shows
+// (ui/preview_zoom.h's ShownRegion), cut to GlobalState's preview_pane_* (the dialog's
+// frame in pixels; 0: no limit), and the renderer's output window for it. The dialog's
+// model does the zoom arithmetic; this is what the host and the renderer need of it.
 void SetZoom(const ShellContext& shell);
-
-// The zoom that fits a width x height picture into a pane_width x pane_height pane; 1 when
-// the host cannot sample.
-int32_t FitZoom(int32_t width, int32_t height, int32_t pane_width, int32_t pane_height,
-                bool can_sample);
 
 // True when the host can deliver subsampled pictures for the preview.
 bool HostCanSample(const FilterRecord& record);

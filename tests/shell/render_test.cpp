@@ -295,12 +295,5 @@ TEST(Offscreen, RendersIntoTheExportPictureAndLeavesTheHostAlone) {
     destroyImageBuffer(target);
 }
 
-TEST(Preview, FitZoomShowsTheWholePicture) {
-    EXPECT_EQ(FitZoom(1000, 500, 400, 400, true), 3);
-    EXPECT_EQ(FitZoom(300, 200, 400, 400, true), 1);
-    EXPECT_EQ(FitZoom(401, 100, 400, 400, true), 2);
-    EXPECT_EQ(FitZoom(1000, 500, 400, 400, false), 1);
-}
-
 }  // namespace
 }  // namespace tw
