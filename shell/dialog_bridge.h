@@ -4,7 +4,10 @@
 //   dialog_bridge_headless.cpp  no windows at all: the run goes ahead with the settings it
 //                               has, and the refusal is printed on stderr;
 //   dialog_bridge_win32.cpp     the Windows dialogs (brought by the dialog itself), chosen in
-//                               shell/CMakeLists.txt for the Windows module.
+//                               shell/CMakeLists.txt for the Windows module: it binds a dialog
+//                               model (ui/dialog_model.h) to ShellDialogServices and the Win32
+//                               view (BindDialogToShell, shell/dialog_services.h) and runs the
+//                               window, which ends with the model's OK or Cancel id.
 // Progress of an offscreen render is not part of the seam: whoever starts the render passes
 // its own progress callback (offscreen_session.h).
 #pragma once
