@@ -143,6 +143,24 @@ TEST_F(Dragging, ThePadPointsAtTheViewerWithControlAndLiesOnTheRimOutsideTheCirc
     EXPECT_GT(l[2], 0.8f);
 }
 
+TEST_F(Dragging, OnlyEnabledCapturableControlsAreHitAndRectanglesAreHalfOpen) {
+    Open();
+    const PixelRect track = view.ControlRect(kHorizonSlider);
+    EXPECT_EQ(hit_test_controls(dialog, {track.left, track.top}), kHorizonSlider);
+    EXPECT_EQ(hit_test_controls(dialog, {track.right - 1, track.bottom - 1}), kHorizonSlider);
+    EXPECT_EQ(hit_test_controls(dialog, {track.right, track.top}), -1);
+    EXPECT_EQ(hit_test_controls(dialog, {track.left, track.bottom}), -1);
+    EXPECT_EQ(hit_test_controls(dialog, view.CentreOf(36)), -1) << "a label takes no press";
+    EXPECT_EQ(hit_test_controls(dialog, view.CentreOf(kIdPreview)), kIdPreview);
+    EXPECT_EQ(hit_test_controls(dialog, view.CentreOf(kIdAbout)), kIdAbout);
+
+    SetControlEnabled(dialog, kHorizonSlider, false);
+    EXPECT_EQ(hit_test_controls(dialog, view.CentreOf(kHorizonSlider)), -1);
+    Press(view.CentreOf(kHorizonSlider));
+    EXPECT_FALSE(view.captured);
+    EXPECT_GT(view.repaints[kHorizonSlider], 0) << "drawn flat, without its knob";
+}
+
 using Lists = DialogSession;
 
 TEST_F(Lists, ASelectionAppliesAtOnceAsIndexPlusOne) {
