@@ -2,9 +2,6 @@
 // selections, typing in a number field, and the settle timer. A click runs the handlers in
 // a fixed order, each looking only at its own ids; then the values are read back, the undo
 // state the command calls for is recorded and the preview rendered when something changed.
-#include <algorithm>
-#include <cmath>
-
 #include "params/blend_mode_names.h"
 #include "settings/random_settings.h"
 #include "settings/settings_file.h"
@@ -215,12 +212,9 @@ CommandOutcome RunHandlers(Dialog& d, int id) {
 // of quiet.
 void NumericFieldEdited(Dialog& d, int id) {
     if (d.writing) return;  // the dialog's own write, not typing
-    const ControlDescriptor& desc = Descriptor(id);
+    const ControlDescriptor desc = describe_control(id);
     ControlSlot& slot = d.controls[desc.main_id];
-    double v = ParseFieldNumber(d.view().FieldText(id));
-    if (std::isnan(v)) v = 0;
-    v = std::clamp(v, static_cast<double>(slot.min), static_cast<double>(slot.max));
-    slot.value = static_cast<int32_t>(v);
+    slot.value = static_cast<int32_t>(ClampToSlider(slot, ParseFieldNumber(d.view().FieldText(id))));
     redraw_control(d, desc.main_id);
     ArmSettleTimer(d);
 }
@@ -250,7 +244,7 @@ void RunClickCommand(Dialog& d, int id) {
 
 void DialogCommand(Dialog& d, int id, int code) {
     if (d.state.window == 0) return;  // ended: late messages change nothing
-    const int32_t kind = Descriptor(id).kind;
+    const int32_t kind = describe_control(id).kind;
     if (code == kSelectionChange && kind == kKindComboBox) {
         if (!d.state.busy) ComboSelected(d, id);
         return;

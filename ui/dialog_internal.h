@@ -24,7 +24,9 @@ void RecordUndo(Dialog& d, UndoKind kind, bool keeps_current_dot = false);
 void ShowSettingsName(Dialog& d, const char* name);
 // Writes a field without the edit step arming the settle timer.
 void WriteField(Dialog& d, int field_id, const std::string& text);
-const ControlDescriptor& Descriptor(int id);
+// A slider's number clamped to its range; a number that is none (NaN) counts as 0, as
+// letters do.
+double ClampToSlider(const ControlSlot& slot, double v);
 // Runs one of the system's file dialogs (never two at once); true when a file was chosen.
 bool AskForFile(Dialog& d, FileRequest& request, bool save);
 // OK and Cancel.

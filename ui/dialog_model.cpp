@@ -3,7 +3,6 @@
 #include "ui/dialog_model.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -19,16 +18,6 @@ namespace {
 
 constexpr size_t kFieldTextLimit = 255;  // a field is read up to this many characters
 
-// The descriptions of every id, made once: describe_control scans tables.
-const std::array<ControlDescriptor, kControlCount>& Descriptors() {
-    static const std::array<ControlDescriptor, kControlCount> table = [] {
-        std::array<ControlDescriptor, kControlCount> t;
-        for (int id = 0; id < kControlCount; ++id) t[id] = describe_control(id);
-        return t;
-    }();
-    return table;
-}
-
 bool InStore(int id) { return id >= 0 && id < kControlCount; }
 
 int32_t Saturate(double v) {
@@ -38,18 +27,11 @@ int32_t Saturate(double v) {
 
 int ComboEntryCount(int id) { return id == kIdGlue ? kBlendModeCount : id == kIdStyle ? 2 : 0; }
 
-// A slider's field number, clamped to its range; a number that is none (NaN) reads as 0,
-// as letters do.
+}  // namespace
+
 double ClampToSlider(const ControlSlot& slot, double v) {
     if (std::isnan(v)) v = 0;
     return std::clamp(v, static_cast<double>(slot.min), static_cast<double>(slot.max));
-}
-
-}  // namespace
-
-const ControlDescriptor& Descriptor(int id) {
-    static const ControlDescriptor kDefaults{};
-    return InStore(id) ? Descriptors()[id] : kDefaults;
 }
 
 // ---- Numbers in fields ------------------------------------------------------------------------
@@ -125,7 +107,7 @@ void SetControlEnabled(Dialog& d, int id, bool enabled) {
 
 double read_control(Dialog& d, int id) {
     if (!InStore(id)) return 0;
-    const ControlDescriptor& desc = Descriptor(id);
+    const ControlDescriptor desc = describe_control(id);
     switch (desc.kind) {
     case kKindSlider:
     case kKindNumericField: {
@@ -152,7 +134,7 @@ double read_control(Dialog& d, int id) {
 
 void write_control(Dialog& d, int id, double value) {
     if (!InStore(id)) return;
-    const ControlDescriptor& desc = Descriptor(id);
+    const ControlDescriptor desc = describe_control(id);
     switch (desc.kind) {
     case kKindSlider:
     case kKindNumericField:
@@ -185,7 +167,7 @@ void redraw_control(Dialog& d, int id) {
 }
 
 void apply_enabled(Dialog& d, int id) {
-    if (IsWindowKind(Descriptor(id).kind)) d.view().EnableWindow(id, ControlEnabled(d, id));
+    if (IsWindowKind(describe_control(id).kind)) d.view().EnableWindow(id, ControlEnabled(d, id));
     else redraw_control(d, id);
 }
 
@@ -243,7 +225,7 @@ namespace {
 
 void FillStore(Dialog& d) {
     for (int id = 0; id < kControlCount; ++id) {
-        const ControlDescriptor& desc = Descriptor(id);
+        const ControlDescriptor desc = describe_control(id);
         ControlSlot& slot = d.controls[id];
         slot = ControlSlot{};
         slot.min = desc.min;

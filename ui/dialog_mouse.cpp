@@ -11,7 +11,7 @@ namespace {
 
 int16_t Short(int32_t v) { return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)); }
 
-int32_t CapturedKind(const Dialog& d) { return Descriptor(d.state.captured).kind; }
+int32_t CapturedKind(const Dialog& d) { return describe_control(d.state.captured).kind; }
 
 void DragSlider(Dialog& d, PixelPoint p) {
     const int id = d.state.captured;
@@ -20,7 +20,7 @@ void DragSlider(Dialog& d, PixelPoint p) {
     ControlSlot& slot = d.controls[id];
     slot.value = SliderValueAt(d.view().ControlRect(id), x, slot.min, slot.max);
     redraw_control(d, id);
-    WriteField(d, Descriptor(id).field_id, FormatFieldNumber(slot.value));
+    WriteField(d, describe_control(id).field_id, FormatFieldNumber(slot.value));
     d.state.last_x = Short(x);
     d.state.last_y = Short(p.y);
 }
@@ -53,7 +53,7 @@ void TrackDot(Dialog& d, PixelPoint p) {
 int hit_test_controls(Dialog& d, PixelPoint p) {
     for (int id = 0; id < kControlCount; ++id) {
         if (!ControlEnabled(d, id)) continue;
-        if (id != kIdPreview && !IsCapturableKind(Descriptor(id).kind)) continue;
+        if (id != kIdPreview && !IsCapturableKind(describe_control(id).kind)) continue;
         if (d.view().ControlRect(id).contains(p)) return id;
     }
     return -1;
@@ -106,7 +106,7 @@ void MouseRelease(Dialog& d, PixelPoint p) {
         PreviewRelease(d, p);
         return;
     }
-    const int32_t kind = Descriptor(id).kind;
+    const int32_t kind = describe_control(id).kind;
     if (kind == kKindMemoryDot && (d.controls[id].value & kDotPressedBit) != 0) {
         d.controls[id].value &= ~kDotPressedBit;
         redraw_control(d, id);
