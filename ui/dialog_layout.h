@@ -1,8 +1,7 @@
 // Where every control of the plug-in's dialogs sits: one table per dialog template with
 // each control's window class, rectangle (dialog units), style and caption, said once. The
-// Windows resource script's dialog templates are generated from these tables, and the
-// model reads the main dialog's rectangles from them where it needs the layout (tests,
-// and a view that has no window rectangles of its own).
+// Windows build is to generate the resource script's dialog templates from these tables;
+// the tests' fake window takes its control rectangles from them too.
 //
 // Also the two drawing fonts of the main dialog.
 #pragma once
