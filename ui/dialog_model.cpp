@@ -9,6 +9,7 @@
 
 #include "params/blend_mode_names.h"
 #include "params/parameter_table.h"
+#include "params/settings_precision.h"
 #include "ui/dialog_dots.h"
 #include "ui/dialog_internal.h"
 
@@ -209,6 +210,8 @@ void dialog_to_params(Dialog& d) {
         case ParameterKind::kPoint: break;
         }
     }
+    // What the preview renders must be what a save keeps, so that a saved look renders again.
+    RoundToSettingsPrecision(p);
 }
 
 // ---- Opening and the dialog's life -----------------------------------------------------------------

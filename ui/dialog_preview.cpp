@@ -3,6 +3,7 @@
 // and setting the ripple centre with a click.
 #include <algorithm>
 
+#include "params/settings_precision.h"
 #include "ui/dialog_internal.h"
 
 namespace tw {
@@ -39,6 +40,7 @@ void SetRippleCentre(Dialog& d, PixelPoint p) {
     params.preview_centre_y = c.y;
     params.pick_x = c.pick_x;
     params.pick_y = c.pick_y;
+    RoundToSettingsPrecision(params);  // the centre a save keeps is the centre that renders
 }
 
 int16_t Short(int32_t v) { return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)); }
