@@ -6,6 +6,7 @@
 #include "host/picture.h"
 #include "host/settings_command.h"
 #include "settings/settings_file.h"
+#include "ui/preview_zoom.h"
 
 namespace tw::host {
 
@@ -33,9 +34,8 @@ void ToPlanes(const ImageBuffer& image, int plane_count, PreviewPlanes& preview)
 PreviewSize FittedPreviewSize(int32_t width, int32_t height) {
     width = std::max(width, 1);
     height = std::max(height, 1);
-    const int32_t across = (width + kPreviewPaneWidth - 1) / kPreviewPaneWidth;
-    const int32_t down = (height + kPreviewPaneHeight - 1) / kPreviewPaneHeight;
-    const int32_t factor = std::max({across, down, 1});
+    // The dialog draws the picture inside its pane less a 2-pixel frame on every side.
+    const int32_t factor = FitZoom(width, height, kPreviewPaneWidth - 4, kPreviewPaneHeight - 4, true);
     return {std::max(width / factor, 1), std::max(height / factor, 1)};
 }
 
