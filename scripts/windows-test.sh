@@ -39,11 +39,12 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 # ---- 1. Packages ---------------------------------------------------------------------------
 # librsvg2-bin, imagemagick, fontconfig and fonts-liberation2 draw the dialog's pictures
-# (resources/art/).
+# (resources/art/); xvfb gives the dialog tests a screen (scripts/wine-dialog.sh), and
+# ImageMagick's `import` keeps a picture of it when one hangs.
 packages=(cmake make g++ dpkg-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
           binutils-mingw-w64-x86-64 mingw-w64-tools googletest wine64
           libgtest-dev libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev
-          librsvg2-bin imagemagick fontconfig fonts-liberation2)
+          librsvg2-bin imagemagick fontconfig fonts-liberation2 xvfb)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -52,10 +53,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   if [ $install -eq 1 ]; then
     say "installing ${missing[*]}"
     as_root apt-get update -qq
-    # Wine is wanted but not required: without it the build still happens.
+    # Wine and Xvfb are wanted but not required: without them the build still happens.
     DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq "${missing[@]}" >/dev/null ||
       DEBIAN_FRONTEND=noninteractive as_root apt-get install -y -qq \
-        $(printf '%s\n' "${missing[@]}" | grep -vx wine64) >/dev/null
+        $(printf '%s\n' "${missing[@]}" | grep -vx -e wine64 -e xvfb) >/dev/null
   else
     say "not installing (--no-install): ${missing[*]}"
   fi
