@@ -1,6 +1,8 @@
 // `tarnwell apply IN OUT`: loads the plug-in module and runs it over a picture file the
 // way an editor runs a filter without its dialog, then writes the result.
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "host/commands.h"
 #include "host/descriptor.h"
@@ -8,6 +10,7 @@
 #include "host/descriptor_settings.h"
 #include "host/document.h"
 #include "host/host_session.h"
+#include "host/host_window.h"
 #include "host/module.h"
 #include "host/picture.h"
 #include "host/settings_command.h"
@@ -28,6 +31,13 @@ std::string ApplyHelp() {
            "(grey or RGB), transparency and bit depth of IN; its format follows its extension.\n"
            "\n"
            "Options:\n"
+           "  --dialog        run the filter as a person does from an editor's menu: IN opens\n"
+           "                  in a window and the plug-in shows its dialog over it, starting\n"
+           "                  from the settings of the last run (or those of --settings, --set,\n"
+           "                  --dice or --replay). OK renders and writes OUT; Cancel writes\n"
+           "                  nothing. Needs the Windows build (tarnwell.exe), on Windows or\n"
+           "                  under Wine: scripts/windows-run.sh build/windows/bin/tarnwell.exe\n"
+           "                  apply --dialog IN OUT\n"
            "  --mask FILE     a greyscale picture the size of IN used as the selection:\n"
            "                  white is filtered, black left alone, grey blends\n"
            "  --plugin PATH   the plug-in module to load (default: the Tarnwell module beside\n"
@@ -74,6 +84,7 @@ std::string ApplyHelp() {
 
 struct ApplyOptions {
     std::string input, output, mask, plugin;
+    bool dialog = false;
     long quality = 95;
     long threads = 0;  // 0: leave the plug-in's own choice
     bool quiet = false;
@@ -87,7 +98,7 @@ struct ApplyOptions {
 int ParseApply(const Arguments& arguments, ApplyOptions& options) {
     ScannedArguments scanned;
     const std::string help = ApplyHelp();
-    const OptionTable table{"apply", help.c_str(), {"--dice", "--last"},
+    const OptionTable table{"apply", help.c_str(), {"--dice", "--last", "--dialog"},
                             {"--mask", "--plugin", "--quality", "--threads", "--set", "--record", "--replay",
                              "--settings", "--random-seed"}};
     if (int status = ScanArguments(arguments, table, scanned); status >= 0) return status;
@@ -98,6 +109,7 @@ int ParseApply(const Arguments& arguments, ApplyOptions& options) {
         std::string error;
         if (name == "--dice") options.dice = true;
         if (name == "--last") options.last = true;
+        if (name == "--dialog") options.dialog = true;
         if (name == "--mask") options.mask = value;
         if (name == "--plugin") options.plugin = value;
         if (name == "--set") options.settings.push_back(value);
@@ -110,6 +122,13 @@ int ParseApply(const Arguments& arguments, ApplyOptions& options) {
             ReportError("apply: " + error);
             return kExitUsage;
         }
+    }
+    if (options.dialog && !HostHasWindows()) {
+        ReportError("apply: --dialog needs the Windows build (this one has no windows): build it with "
+                    "scripts/windows-test.sh --build-only, then run "
+                    "scripts/windows-run.sh build/windows/bin/tarnwell.exe apply --dialog IN OUT "
+                    "(under Wine the dialog opens on this display)");
+        return kExitUsage;
     }
     if (!HasFileCount(scanned, 2, "apply", "an input and an output file", "IN OUT")) return kExitUsage;
     if (std::string error; !CheckSettings(options.settings, error)) {
@@ -135,8 +154,16 @@ int ParseApply(const Arguments& arguments, ApplyOptions& options) {
     return -1;
 }
 
+struct ApplyProgress {
+    ProgressBar* bar;
+    HostWindow* window;  // null without the dialog
+};
+
 void OnProgress(void* context, int32_t done, int32_t total) {
-    ShowProgress(*static_cast<ProgressBar*>(context), done, total);
+    auto* progress = static_cast<ApplyProgress*>(context);
+    ShowProgress(*progress->bar, done, total);
+    // The document window keeps answering while the plug-in renders after its dialog.
+    if (progress->window) progress->window->Pump();
 }
 
 bool OnAbort(void*) { return Interrupted(); }
@@ -227,8 +254,12 @@ int RunApply(const Arguments& arguments) {
         }
     }
     // Every run but --last hands over an action, if only an empty one: the plug-in then
-    // starts from the plain settings instead of the cached ones.
-    const bool replaying = !options.last;
+    // starts from the plain settings instead of the cached ones. A run with the dialog is
+    // a person's run from the menu: it hands over an action only when settings were
+    // chosen here, and otherwise the dialog opens with the last run's settings.
+    const bool chosen = !options.replay.empty() || !options.settings_file.empty() || options.dice ||
+                        !options.settings.empty();
+    const bool replaying = options.dialog ? chosen : !options.last;
     if (options.threads > 0) SetEnvironmentValue("TARNWELL_THREADS", std::to_string(options.threads));
 
     PluginModule module;
@@ -238,13 +269,26 @@ int RunApply(const Arguments& arguments) {
         return kExitFailure;
     }
 
+    // The editor's document window, parent of the plug-in's dialog.
+    HostWindow window;
+    if (options.dialog &&
+        !window.Open("Tarnwell - " + std::filesystem::path(options.input).filename().string(), document, error)) {
+        ReportError("apply: " + error);
+        return kExitFailure;
+    }
+
     ProgressBar bar;
     StartProgress(bar, "rendering", options.quiet);
+    ApplyProgress progress{&bar, options.dialog ? &window : nullptr};
     HostEvents events;
     events.progress = OnProgress;
     events.abort = OnAbort;
-    events.context = &bar;
+    events.context = &progress;
     InstallInterruptHandler();
+    // OUT may be a relative name; a plug-in's file dialogs could move the process's
+    // current folder under it, so the folder is put back after the run.
+    std::error_code folder_error;
+    const std::filesystem::path folder = std::filesystem::current_path(folder_error);
     RunOutcome outcome;
     Descriptor recorded;
     bool have_recorded = false;
@@ -253,7 +297,10 @@ int RunApply(const Arguments& arguments) {
         HostSession session;
         ScriptedRun scripted;
         scripted.replay = replaying ? &replay : nullptr;
+        scripted.play_info = options.dialog ? plugInDialogDisplay : plugInDialogDontDisplay;
         RunOptions run;
+        run.interactive = options.dialog;
+        run.parent_window = window.handle();
         run.prepare_record = PrepareScriptedRun;
         run.prepare_context = &scripted;
         outcome = session.Apply(module.entry, document, events, run);
@@ -263,11 +310,13 @@ int RunApply(const Arguments& arguments) {
     }
     EndProgress(bar);
     UnloadPluginModule(module);
+    if (!folder_error) std::filesystem::current_path(folder, folder_error);
 
     // The handler stays in place through the write below: a Ctrl-C that comes after the
     // check only sets the flag, so the short atomic write is never cut off half-way.
     if (Interrupted() || outcome.result == userCanceledErr) {
-        ReportError("cancelled; nothing written");
+        ReportError(options.dialog && !Interrupted() ? "the dialog was cancelled; nothing written"
+                                                     : "cancelled; nothing written");
         return kExitCancelled;
     }
     if (!offered) {

@@ -654,7 +654,8 @@ void PrepareScriptedRun(FilterRecord& record, void* context) {
     ScriptedRun& run = *static_cast<ScriptedRun*>(context);
     InitScriptingHost(run.host, record.handleProcs);
     record.descriptorParameters = &run.host.parameters;
-    if (run.replay) run.offered = OfferDescriptor(run.host, *run.replay, plugInDialogDontDisplay);
+    run.host.parameters.playInfo = run.play_info;
+    if (run.replay) run.offered = OfferDescriptor(run.host, *run.replay, run.play_info);
 }
 
 }  // namespace tw::host

@@ -85,11 +85,13 @@ bool HeldDescriptor(const ScriptingHost& host, Descriptor& descriptor);
 void ReleaseScriptingHost(ScriptingHost& host);
 
 // One run of the filter as an editor replaying or recording an action: the procedures are
-// always offered, so the plug-in records what it used; `replay`, when set, is handed over
-// with playInfo 0 (do not show the dialog).
+// always offered, so the plug-in records what it used; `replay`, when set, is handed over.
+// `play_info` says whether the plug-in is to show its dialog: plugInDialogDontDisplay (0)
+// for a replayed action, plugInDialogDisplay (1) for a run a person makes from the menu.
 struct ScriptedRun {
     ScriptingHost host;
     const Descriptor* replay = nullptr;
+    int16_t play_info = 0;
     bool offered = true;  // false when the replayed descriptor could not be handed over
 };
 // For RunOptions::prepare_record: serves `run` (a ScriptedRun) through the filled record,

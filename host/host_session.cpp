@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "host/host_window.h"
 #include "host/session_impl.h"
 
 namespace tw::host {
@@ -40,12 +41,13 @@ void ProgressProc(int32_t done, int32_t total) {
     if (gCurrent->events.progress) gCurrent->events.progress(gCurrent->events.context, done, total);
 }
 
-// There is no screen to draw on; the call is counted so tests can see it was made.
-OSErr DisplayPixelsProc(const PSPixelMap* source, const VRect* rect, int32_t, int32_t, void*) {
+// Draws into the device context the plug-in passes (its dialog's, on Windows); counted so
+// tests can see the calls.
+OSErr DisplayPixelsProc(const PSPixelMap* source, const VRect* rect, int32_t row, int32_t column, void* device) {
     if (!gCurrent) return paramErr;
     if (!source || !rect) return paramErr;
     ++gCurrent->stats.display_calls;
-    return noErr;
+    return DrawPixelMap(*source, *rect, row, column, device);
 }
 
 OSErr Fetch(HostSession::Impl& s);
@@ -255,6 +257,7 @@ RunOutcome HostSession::Apply(PluginEntryProc entry, Document& document, const H
         outcome.selector = selector;
         if (result == errReportString) outcome.message = ErrorStringText(s.error_string);
     };
+    s.platform_data.hwnd = options.parent_window;
     BeginRun(document, events);
     if (options.prepare_record) options.prepare_record(s.record, options.prepare_context);
     OSErr result = noErr;

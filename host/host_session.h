@@ -24,6 +24,9 @@ struct HostEvents {
 
 struct RunOptions {
     bool interactive = false;  // send the parameters selector first, as a menu invocation does
+    // The editor's window the plug-in's dialogs belong to (platformData's first word: an
+    // HWND on Windows); 0 for none.
+    intptr_t parent_window = 0;
     // Called once the record is filled, before the first selector: where a front end adds
     // what the session does not serve itself (the scripting descriptors of host/descriptor.h).
     void (*prepare_record)(FilterRecord& record, void* context) = nullptr;

@@ -21,5 +21,14 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot --init >/dev/null 2>&1 || true
   wineserver -w || true
 fi
+# Wine's own MS Sans Serif, Tahoma and Marlett, which Debian's Wine does not find by itself:
+# without them the plug-in's dialog (apply --dialog) comes out a third too large in a
+# stand-in font, and caption buttons show letters.
+fonts="$WINEPREFIX/drive_c/windows/Fonts"
+for font in sserife.fon ms_sans_serif.ttf tahoma.ttf marlett.ttf; do
+  if [ -d "$fonts" ] && [ ! -f "$fonts/$font" ] && [ -f "/usr/share/wine/fonts/$font" ]; then
+    cp "/usr/share/wine/fonts/$font" "$fonts/" || true
+  fi
+done
 
 exec wine "$@"

@@ -7,10 +7,10 @@
 #   wine-dialog.sh run PREFIX [--dpi N] PROGRAM ARGS  run PROGRAM in it on a fresh Xvfb screen
 #   wine-dialog.sh check                             say whether Wine and Xvfb are here
 #
-# The prefix gets Wine's own MS Sans Serif and Tahoma (Debian's Wine does not find them by
-# itself, and dialogs then come out a third too large), unmanaged windows (no window
-# manager means a 2-second wait on every hide without it) and, with --dpi 120, large
-# fonts. Every run has its own Xvfb and Wine server, which is stopped afterwards, so one
+# The prefix gets Wine's own MS Sans Serif, Tahoma and Marlett (Debian's Wine does not find
+# them by itself: dialogs then come out a third too large, and caption buttons show
+# letters), unmanaged windows (no window manager means a 2-second wait on every hide
+# without it) and, with --dpi 120, large fonts. Every run has its own Xvfb and Wine server, which is stopped afterwards, so one
 # test's windows never meet another's. A run that outlives TARNWELL_DIALOG_TIMEOUT seconds
 # (default 300) is stopped after a screenshot of the X screen is kept beside the prefix
 # (ImageMagick's `import`), so a hung dialog can be looked at.
@@ -56,7 +56,8 @@ wine_env() {
 
 prepare() {
   local stamp="$prefix/tarnwell-dialog-prefix"
-  local want="dpi=$dpi wine=$(wine --version 2>/dev/null)"
+  # The stamp names what the prefix was made with; a prefix made otherwise is made again.
+  local want="dpi=$dpi wine=$(wine --version 2>/dev/null) fonts=4"
   if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$want" ]; then
     echo "dialog prefix $prefix is ready ($want)"
     return 0
@@ -72,7 +73,7 @@ prepare() {
   local fonts="$prefix/drive_c/windows/Fonts"
   mkdir -p "$fonts"
   local font
-  for font in sserife.fon ms_sans_serif.ttf tahoma.ttf; do
+  for font in sserife.fon ms_sans_serif.ttf tahoma.ttf marlett.ttf; do
     if [ -f "/usr/share/wine/fonts/$font" ]; then
       cp "/usr/share/wine/fonts/$font" "$fonts/"
     else

@@ -93,6 +93,53 @@ TEST_F(AdvanceState, SubsamplesByTheInputRate) {
     EXPECT_EQ(session.AdvanceState(), paramErr);
 }
 
+// The dialog's zoomed preview asks for the picture at 1/2, 1/3 ... in reduced coordinates,
+// one plane at a time, panned by a reduced offset, with the selection at the same rate.
+TEST(SampledAdvanceState, ServesEveryNthPixelOfAPannedWindowAtRatesTwoAndThree) {
+    Document doc;
+    doc.width = 23;
+    doc.height = 17;
+    doc.colour_planes = 3;
+    doc.pixels.resize(doc.RowBytes() * size_t(doc.height));
+    auto value = [](int x, int y, int p) { return uint8_t((7 * x + 13 * y + 60 * p) & 0xFF); };
+    for (int y = 0; y < doc.height; ++y)
+        for (int x = 0; x < doc.width; ++x)
+            for (int p = 0; p < 3; ++p) doc.pixels[size_t((y * doc.width + x) * 3 + p)] = value(x, y, p);
+    doc.mask.resize(size_t(doc.width * doc.height));
+    for (int i = 0; i < doc.width * doc.height; ++i) doc.mask[size_t(i)] = uint8_t(i);
+    HostSession session;
+    session.BeginRun(doc, {});
+    FilterRecord& r = session.record();
+    r.bigDocumentData->PluginUsing32BitCoordinates = 1;
+    for (int rate : {2, 3}) {
+        // The reduced window starts one reduced pixel in and runs to the last whole one.
+        const VRect window{1, 2, (doc.height - 1) / rate + 1, (doc.width - 1) / rate + 1};
+        session.big_document().inRect32 = session.big_document().maskRect32 = window;
+        r.inputRate = r.maskRate = Fixed(rate << 16);
+        r.inputPadding = r.maskPadding = plugInWantsEdgeReplication;
+        for (int plane = 0; plane < 3; ++plane) {
+            r.inLoPlane = r.inHiPlane = int16_t(plane);
+            ASSERT_EQ(session.AdvanceState(), noErr) << "rate " << rate;
+            ASSERT_TRUE(r.inData != nullptr);
+            EXPECT_EQ(r.inColumnBytes, 1);
+            for (int row = 0; row < window.bottom - window.top; ++row) {
+                for (int col = 0; col < window.right - window.left; ++col) {
+                    const int x = (window.left + col) * rate, y = (window.top + row) * rate;
+                    ASSERT_LT(x, doc.width);
+                    ASSERT_LT(y, doc.height);
+                    EXPECT_EQ(InSample(r, row, col, 0, 1), value(x, y, plane))
+                        << "rate " << rate << ", plane " << plane << " at " << col << "," << row;
+                }
+            }
+        }
+        ASSERT_TRUE(r.maskData != nullptr);
+        const auto* mask = static_cast<const uint8_t*>(r.maskData);
+        EXPECT_EQ(mask[0], doc.mask[size_t(window.top * rate * doc.width + window.left * rate)]) << "rate " << rate;
+        EXPECT_EQ(mask[r.maskRowBytes + 1],
+                  doc.mask[size_t((window.top + 1) * rate * doc.width + (window.left + 1) * rate)]) << "rate " << rate;
+    }
+}
+
 TEST_F(AdvanceState, ServesOnlyTheRequestedPlanes) {
     FilterRecord& r = session.record();
     Request({1, 1, 2, 4}, 1, 1);

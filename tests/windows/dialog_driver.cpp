@@ -75,11 +75,11 @@ HWND FindProcessWindow(const WindowQuery& query) {
     return search.found;
 }
 
-HWND WaitForWindow(const WindowQuery& query, int timeout_ms) {
+HWND WaitForWindow(const WindowQuery& query, int timeout_ms, const std::atomic<bool>* stop) {
     const ULONGLONG end = GetTickCount64() + ULONGLONG(timeout_ms);
     for (;;) {
         if (HWND found = FindProcessWindow(query)) return found;
-        if (GetTickCount64() >= end) return nullptr;
+        if (GetTickCount64() >= end || (stop && *stop)) return nullptr;
         Sleep(20);
     }
 }
@@ -395,7 +395,7 @@ DWORD UserObjectCount() { return GetGuiResources(GetCurrentProcess(), GR_USEROBJ
 
 ModalActor::ModalActor(WindowQuery query, std::function<void(HWND)> act, int timeout_ms) {
     thread_ = std::thread([this, query = std::move(query), act = std::move(act), timeout_ms] {
-        HWND window = WaitForWindow(query, timeout_ms);
+        HWND window = WaitForWindow(query, timeout_ms, &stop_);
         if (!window) return;
         window_ = window;
         found_ = true;
@@ -407,6 +407,11 @@ ModalActor::~ModalActor() { Join(); }
 
 void ModalActor::Join() {
     if (thread_.joinable()) thread_.join();
+}
+
+void ModalActor::StopWaiting() {
+    stop_ = true;
+    Join();
 }
 
 // ---- DialogTemplate ---------------------------------------------------------------------------

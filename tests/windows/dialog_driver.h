@@ -39,8 +39,9 @@ struct WindowQuery {
 
 // The first matching top-level window of this process, or null.
 HWND FindProcessWindow(const WindowQuery& query);
-// Waits up to `timeout_ms` for a matching window; null when none came.
-HWND WaitForWindow(const WindowQuery& query, int timeout_ms = 10000);
+// Waits up to `timeout_ms` for a matching window; null when none came (or when `stop`
+// was set while waiting).
+HWND WaitForWindow(const WindowQuery& query, int timeout_ms = 10000, const std::atomic<bool>* stop = nullptr);
 // Waits until `window` is gone (destroyed); false after `timeout_ms`.
 bool WaitForWindowGone(HWND window, int timeout_ms = 10000);
 // A child window (any depth) of the given class, or null.
@@ -159,11 +160,15 @@ public:
     ModalActor(const ModalActor&) = delete;
     ModalActor& operator=(const ModalActor&) = delete;
     void Join();
+    // Stops waiting for a window that has not come (for calls that may or may not show
+    // one), then joins.
+    void StopWaiting();
     bool found() const { return found_.load(); }
     HWND window() const { return window_.load(); }
 
 private:
     std::atomic<bool> found_{false};
+    std::atomic<bool> stop_{false};
     std::atomic<HWND> window_{nullptr};
     std::thread thread_;
 };
