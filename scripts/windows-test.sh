@@ -5,7 +5,8 @@
 #   1. installs what is missing (mingw-w64, Wine, Debian's source entries);
 #   2. cross-compiles zlib, libjpeg, libpng, libtiff and GoogleTest (first run only);
 #   3. configures and builds the `windows` preset (build/windows);
-#   4. runs the Windows tests under Wine (ctest --preset windows);
+#   4. runs the Windows tests under Wine (ctest --preset windows), the dialog tests on a
+#      virtual X screen (scripts/wine-dialog.sh; skipped without Xvfb);
 #   5. renders a sample picture with tarnwell.exe and Tarnwell.8bf under Wine and with the
 #      Linux build (build/windows-native), and reports the largest per-sample difference.
 #
@@ -27,7 +28,7 @@ while [ $# -gt 0 ]; do
     --build-only) build_only=1 ;;
     --max-difference) max_difference="${2:?--max-difference needs a number}"; shift ;;
     --sample) sample="${2:?--sample needs a picture file}"; shift ;;
-    -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "windows-test.sh: unknown option '$1' (see --help)" >&2; exit 2 ;;
   esac
   shift

@@ -92,22 +92,30 @@ prepare() {
 }
 
 # Inside xvfb-run: stop a Wine server left by an earlier run (it would keep that run's
-# screen), run the program with a time limit, keep a screenshot when it hangs, and stop
-# this run's server.
+# screen), run the program with a time limit, keep a screenshot when it hangs (taken
+# before it is stopped, while its windows are still up), and stop this run's server.
 run_inside() {
   local limit="$1" shot="$2"
   shift 2
   wineserver -k >/dev/null 2>&1
-  timeout --kill-after=10 "$limit" wine "$@" &
-  local child=$!
+  wine "$@" &
+  local child=$! ticks=0
+  while kill -0 $child 2>/dev/null; do
+    if [ $ticks -ge $(( limit * 5 )) ]; then
+      echo "wine-dialog.sh: $1 did not finish within $limit s and was stopped" >&2
+      if command -v import >/dev/null 2>&1 && import -window root "$shot" 2>/dev/null; then
+        echo "wine-dialog.sh: the screen as it was: $shot" >&2
+      fi
+      kill $child 2>/dev/null
+      wineserver -k >/dev/null 2>&1
+      wait $child 2>/dev/null
+      return 124
+    fi
+    sleep 0.2
+    ticks=$(( ticks + 1 ))
+  done
   wait $child
   local status=$?
-  if [ $status -eq 124 ] || [ $status -eq 137 ]; then
-    echo "wine-dialog.sh: $1 did not finish within $limit s and was stopped" >&2
-    if command -v import >/dev/null 2>&1 && import -window root "$shot" 2>/dev/null; then
-      echo "wine-dialog.sh: the screen as it was: $shot" >&2
-    fi
-  fi
   wineserver -k >/dev/null 2>&1
   return $status
 }
@@ -139,7 +147,8 @@ case "$command" in
   *) say "unknown command '$command'"; usage ;;
 esac
 [ $# -ge 1 ] || usage
-prefix="$1"
+# Wine wants an absolute prefix.
+prefix="$(realpath -m "$1")"
 shift
 dpi=96
 while [ $# -gt 0 ]; do
