@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "render/water_state.h"
+#include "render/noise_batch_wide.h"
 #include "render/wave_lanes_wide.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
@@ -139,26 +140,73 @@ float gradientNoiseCubic(const NoiseTables& t, float x, float y) {
     return gradientNoise(t, x, y, [](float s) { return (3.0f - 2.0f * s) * s * s; });
 }
 
-Displacement flatDisplacement(const NoiseTables& t, float x, float z, float octaves) {
-    // The sliders give 1.01..7.01; anything else comes from a damaged record.
-    if (!(octaves >= 1.0f)) octaves = 1.0f;
-    if (octaves > 8.0f) octaves = 8.0f;
+namespace {
+
+// The noise points of the displacement's octaves, in the order the sums take them: each
+// whole octave's x then z point, then the fractional octave's two. The domain walk depends
+// only on the position, so all the points are known before any noise is taken.
+int displacementPoints(float x, float z, float octaves, float (&px)[kNoiseBatch], float (&pz)[kNoiseBatch],
+                       float& fraction) {
     constexpr float c = 0.7771459f, s = 0.6293203f;
-    float dx = 0, dz = 0, a = x, b = z;
+    float a = x, b = z;
+    int n = 0;
     for (int i = 1; static_cast<float>(i) < octaves; ++i) {
-        dx += gradientNoiseQuintic(t, c * a - s * b, s * a + c * b);
+        px[n] = c * a - s * b;
+        pz[n++] = s * a + c * b;
         a += 25.0764f;
         b += 723.453f;
-        dz += gradientNoiseQuintic(t, c * a - s * b, s * a + c * b);
+        px[n] = c * a - s * b;
+        pz[n++] = s * a + c * b;
         b = (b + 65.81998f) * 1.7134f;
         a = (a + 44.8452f) * 1.7134f;
     }
-    const float f = octaves - std::floor(octaves);
-    if (f > 0) {
-        dx += gradientNoiseQuintic(t, a, b) * f;
-        dz += gradientNoiseQuintic(t, a + 13.0764f, b + 623.453f) * f;
+    fraction = octaves - std::floor(octaves);
+    if (fraction > 0) {
+        px[n] = a;
+        pz[n++] = b;
+        px[n] = a + 13.0764f;
+        pz[n++] = b + 623.453f;
+    }
+    return n;
+}
+
+Displacement sumDisplacement(const float (&noise)[kNoiseBatch], int count, float fraction) {
+    float dx = 0, dz = 0;
+    const int whole = fraction > 0 ? count - 2 : count;
+    for (int k = 0; k < whole; k += 2) {
+        dx += noise[k];
+        dz += noise[k + 1];
+    }
+    if (fraction > 0) {
+        dx += noise[whole] * fraction;
+        dz += noise[whole + 1] * fraction;
     }
     return {dx, dz};
+}
+
+// The sliders give 1.01..7.01; anything else comes from a damaged record. Seven whole
+// octaves and a fraction make the 16 points of one batch.
+float displacementOctaves(float octaves) {
+    if (!(octaves >= 1.0f)) octaves = 1.0f;
+    if (octaves > 8.0f) octaves = 8.0f;
+    return octaves;
+}
+static_assert(kNoiseBatch >= 2 * 7 + 2, "a batch holds every noise point of the displacement");
+
+}  // namespace
+
+Displacement flatDisplacementOn(WaveLanesPath path, const NoiseTables& t, float x, float z, float octaves) {
+    float px[kNoiseBatch], pz[kNoiseBatch], noise[kNoiseBatch], fraction;
+    const int n = displacementPoints(x, z, displacementOctaves(octaves), px, pz, fraction);
+    quinticNoiseBatchOn(path, t, px, pz, n, noise);
+    return sumDisplacement(noise, n, fraction);
+}
+
+Displacement flatDisplacement(const NoiseTables& t, float x, float z, float octaves) {
+    float px[kNoiseBatch], pz[kNoiseBatch], noise[kNoiseBatch], fraction;
+    const int n = displacementPoints(x, z, displacementOctaves(octaves), px, pz, fraction);
+    quinticNoiseBatch(t, px, pz, n, noise);
+    return sumDisplacement(noise, n, fraction);
 }
 
 namespace {
@@ -487,6 +535,23 @@ void waveHeightLanes(const WaterState& s, const WaveLanes& lanes, int octaves, d
                                         : waveLanesPathSupported(WaveLanesPath::kAvx2)   ? WaveLanesPath::kAvx2
                                                                                          : WaveLanesPath::kPlain;
     waveHeightLanesOn(widest, s, lanes, octaves, out);
+}
+
+void quinticNoiseBatchOn(WaveLanesPath path, const NoiseTables& t, const float* x, const float* y, int count,
+                         float* out) {
+    if (count > kNoiseBatch) count = kNoiseBatch;
+#if defined(TW_WAVE_WIDE_LANES)
+    if (path == WaveLanesPath::kAvx512) return wave_detail::quinticNoiseAvx512(t, x, y, count, out);
+    if (path == WaveLanesPath::kAvx2) return wave_detail::quinticNoiseAvx2(t, x, y, count, out);
+#endif
+    for (int i = 0; i < count; ++i) out[i] = gradientNoiseQuintic(t, x[i], y[i]);
+}
+
+void quinticNoiseBatch(const NoiseTables& t, const float* x, const float* y, int count, float* out) {
+    static const WaveLanesPath widest = waveLanesPathSupported(WaveLanesPath::kAvx512) ? WaveLanesPath::kAvx512
+                                        : waveLanesPathSupported(WaveLanesPath::kAvx2)   ? WaveLanesPath::kAvx2
+                                                                                         : WaveLanesPath::kPlain;
+    quinticNoiseBatchOn(widest, t, x, y, count, out);
 }
 
 Vec3 normalFromHeights(double y, double atPoint, double stepX, double stepBackZ) {

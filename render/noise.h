@@ -87,6 +87,17 @@ bool waveLanesPathSupported(WaveLanesPath path);
 void waveHeightLanesOn(WaveLanesPath path, const WaterState& s, const WaveLanes& lanes, int octaves,
                        double (&out)[kWaveLanes]);
 
+// Quintic gradient noise of up to kNoiseBatch points at once: out[i] is bit for bit
+// gradientNoiseQuintic(t, x[i], y[i]) for i below `count`; out beyond it is left alone.
+// The Simple style's displacement takes all its octaves' noise in one batch.
+constexpr int kNoiseBatch = 16;
+void quinticNoiseBatch(const NoiseTables& t, const float* x, const float* y, int count, float* out);
+// The same on a chosen kernel (one waveLanesPathSupported reports), for the tests.
+void quinticNoiseBatchOn(WaveLanesPath path, const NoiseTables& t, const float* x, const float* y, int count,
+                         float* out);
+// flatDisplacement with its noise taken on a chosen kernel, for the tests.
+Displacement flatDisplacementOn(WaveLanesPath path, const NoiseTables& t, float x, float z, float octaves);
+
 struct Vec3 {
     double x, y, z;
 };
