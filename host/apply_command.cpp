@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "host/commands.h"
 #include "host/descriptor.h"
@@ -205,8 +206,7 @@ int RunApply(const Arguments& arguments) {
     std::string error;
     Picture picture;
     Document document;
-    if (!ReadPicture(options.input, picture, error) ||
-        !DocumentFromPicture(picture, document, error)) {
+    if (!ReadPicture(options.input, picture, error)) {
         ReportError(error);
         return kExitFailure;
     }
@@ -214,7 +214,11 @@ int RunApply(const Arguments& arguments) {
         ReportError("cannot write '" + options.output + "': " + why);
         return kExitFailure;
     }
-    picture = Picture();  // the document holds the pixels from here on
+    // The document takes the pixels over from here on.
+    if (!DocumentFromPicture(std::move(picture), document, error)) {
+        ReportError(error);
+        return kExitFailure;
+    }
     if (!options.mask.empty()) {
         Picture mask;
         if (!ReadPicture(options.mask, mask, error) ||
@@ -333,7 +337,7 @@ int RunApply(const Arguments& arguments) {
 
     WriteOptions write;
     write.jpeg_quality = int(options.quality);
-    if (!WritePicture(options.output, PictureFromDocument(document), write, error)) {
+    if (!WritePicture(options.output, PictureFromDocument(std::move(document)), write, error)) {
         ReportError(error);
         return kExitFailure;
     }

@@ -29,44 +29,80 @@ uint16_t HostToFile16(uint16_t host_value) {
     return uint16_t((uint32_t(host_value) * 65535u + 16384u) / 32768u);
 }
 
-bool DocumentFromPicture(const Picture& picture, Document& document, std::string& error) {
+namespace {
+
+void ToHost16(std::vector<uint8_t>& pixels) {
+    size_t count = pixels.size() / 2;
+    auto* samples = reinterpret_cast<uint16_t*>(pixels.data());
+    for (size_t i = 0; i < count; ++i) samples[i] = FileToHost16(samples[i]);
+}
+
+void ToFile16(std::vector<uint8_t>& pixels) {
+    size_t count = pixels.size() / 2;
+    auto* samples = reinterpret_cast<uint16_t*>(pixels.data());
+    for (size_t i = 0; i < count; ++i) samples[i] = HostToFile16(samples[i]);
+}
+
+bool DocumentShape(const Picture& picture, Document& result, std::string& error) {
     if (picture.width < 1 || picture.height < 1 || picture.channels < 1 || picture.channels > 4) {
         error = "the picture is empty";
         return false;
     }
-    Document result;
     result.width = picture.width;
     result.height = picture.height;
     result.colour_planes = picture.ColourChannels();
     result.transparency = picture.HasAlpha();
     result.depth = picture.bits;
+    return true;
+}
+
+Picture PictureShape(const Document& document) {
+    Picture picture;
+    picture.width = document.width;
+    picture.height = document.height;
+    picture.channels = document.Planes();
+    picture.bits = document.depth;
+    return picture;
+}
+
+}  // namespace
+
+bool DocumentFromPicture(const Picture& picture, Document& document, std::string& error) {
+    Document result;
+    if (!DocumentShape(picture, result, error)) return false;
     try {
         result.pixels = picture.data;
     } catch (const std::bad_alloc&) {
         error = "out of memory";
         return false;
     }
-    if (result.depth == 16) {
-        size_t count = result.pixels.size() / 2;
-        auto* samples = reinterpret_cast<uint16_t*>(result.pixels.data());
-        for (size_t i = 0; i < count; ++i) samples[i] = FileToHost16(samples[i]);
-    }
+    if (result.depth == 16) ToHost16(result.pixels);
+    document = std::move(result);
+    return true;
+}
+
+bool DocumentFromPicture(Picture&& picture, Document& document, std::string& error) {
+    Document result;
+    if (!DocumentShape(picture, result, error)) return false;
+    result.pixels = std::move(picture.data);
+    picture = Picture();
+    if (result.depth == 16) ToHost16(result.pixels);
     document = std::move(result);
     return true;
 }
 
 Picture PictureFromDocument(const Document& document) {
-    Picture picture;
-    picture.width = document.width;
-    picture.height = document.height;
-    picture.channels = document.Planes();
-    picture.bits = document.depth;
+    Picture picture = PictureShape(document);
     picture.data = document.pixels;
-    if (picture.bits == 16) {
-        size_t count = picture.data.size() / 2;
-        auto* samples = reinterpret_cast<uint16_t*>(picture.data.data());
-        for (size_t i = 0; i < count; ++i) samples[i] = HostToFile16(samples[i]);
-    }
+    if (picture.bits == 16) ToFile16(picture.data);
+    return picture;
+}
+
+Picture PictureFromDocument(Document&& document) {
+    Picture picture = PictureShape(document);
+    picture.data = std::move(document.pixels);
+    document = Document();
+    if (picture.bits == 16) ToFile16(picture.data);
     return picture;
 }
 

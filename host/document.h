@@ -39,10 +39,14 @@ struct Document {
 uint16_t FileToHost16(uint16_t file_value);
 uint16_t HostToFile16(uint16_t host_value);
 
-// Builds a document from a file's picture (alpha becomes editable transparency).
+// Builds a document from a file's picture (alpha becomes editable transparency). The
+// second form takes the picture's samples over instead of copying them, leaving it empty.
 bool DocumentFromPicture(const Picture& picture, Document& document, std::string& error);
-// The picture to store: same size, planes and depth as the document.
+bool DocumentFromPicture(Picture&& picture, Document& document, std::string& error);
+// The picture to store: same size, planes and depth as the document. The second form
+// takes the document's samples over, leaving it empty.
 Picture PictureFromDocument(const Document& document);
+Picture PictureFromDocument(Document&& document);
 
 // Turns a greyscale picture into a selection of the document's size (any depth; 16-bit
 // and float values are rounded to 0..255). Colour pictures and other sizes are refused.
