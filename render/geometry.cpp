@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "render/noise.h"
 #include "render/shading.h"
@@ -50,31 +51,58 @@ void markComplexDry(const WaterState& s, PixelRecord& rec, const Vec3& d, double
 
 // ---- Simple style --------------------------------------------------------------------------
 
-void simpleGeometry(const WaterState& s, PixelRecord& rec, double x, double y) {
+// Everything up to the displacement: where on the water the pixel lies. False for a dry
+// pixel, whose record is then complete.
+bool beginSimple(const WaterState& s, GeometryTask& task, PixelRecord& rec, double x, double y) {
     if (y <= s.waterlineY) {
         markDry(s, rec, x, y, kKindDry);
-        return;
+        return false;
     }
     const double E = s.aspect;
 
     // Where this pixel lies on the water: further away the nearer it is to the horizon.
     const double m = y + 0.0001 - s.horizonY;
     const float J = static_cast<float>(m / E);
-    const float wx = static_cast<float>(s.flatSlopeX * x * 2 / J);
-    const float wz = s.altitudeScale / J;
+    task.flatJ = J;
+    task.flatX = static_cast<float>(s.flatSlopeX * x * 2 / J);
+    task.flatZ = s.altitudeScale / J;
+    return true;
+}
 
-    // Fractal displacement of the reflection.
-    const Displacement d = flatDisplacement(*s.noise, wx, wz, s.displacementOctaves);
+// The rest, given the fractal displacement of the reflection at (flatX, flatZ).
+void finishSimple(const WaterState& s, const GeometryTask& task, const Displacement& d) {
+    PixelRecord& rec = *task.record;
+    const double x = task.planeX, y = task.planeY;
+    const double E = s.aspect;
+    const float J = task.flatJ, wx = task.flatX, wz = task.flatZ;
     const float dx = d.dx * s.wavinessFraction, dz = d.dz * s.wavinessFraction;
 
-    // Ripples round the marker.
+    // Ripples round the marker. Most pixels lie outside all nine, so their distances are
+    // measured four at a time first (the same float steps as one at a time).
     float sx = 0, sz = 0;
     if (s.rippleSpread > 0) {
-        for (int k = 0; k < 9; ++k) {
-            const float a = (wz - (s.rippleY[k] + s.flatRippleCentreZ)) * s.rippleSpreadInv;
-            const float b = (wx - (s.rippleX[k] + s.flatRippleCentreX)) * s.rippleSpreadInv;
-            const float d2 = a * a + b * b;
-            if (!(d2 < 1)) continue;
+        typedef float f32x4 __attribute__((vector_size(16)));
+        typedef int32_t i32x4 __attribute__((vector_size(16)));
+        const float nan = std::numeric_limits<float>::quiet_NaN();  // a ripple nothing lies inside
+        const f32x4 rippleX[3] = {{s.rippleX[0], s.rippleX[1], s.rippleX[2], s.rippleX[3]},
+                                  {s.rippleX[4], s.rippleX[5], s.rippleX[6], s.rippleX[7]},
+                                  {s.rippleX[8], nan, nan, nan}};
+        const f32x4 rippleY[3] = {{s.rippleY[0], s.rippleY[1], s.rippleY[2], s.rippleY[3]},
+                                  {s.rippleY[4], s.rippleY[5], s.rippleY[6], s.rippleY[7]},
+                                  {s.rippleY[8], nan, nan, nan}};
+        float distance[12];
+        unsigned inside = 0;  // bit k: the pixel lies inside ripple k
+        for (int q = 0; q < 3; ++q) {
+            const f32x4 a = (wz - (rippleY[q] + s.flatRippleCentreZ)) * s.rippleSpreadInv;
+            const f32x4 b = (wx - (rippleX[q] + s.flatRippleCentreX)) * s.rippleSpreadInv;
+            const f32x4 d2 = a * a + b * b;
+            const i32x4 near = d2 < 1.0f;  // false for NaN, as the one-at-a-time test
+            inside |= unsigned((near[0] & 1) | (near[1] & 2) | (near[2] & 4) | (near[3] & 8)) << (4 * q);
+            std::memcpy(distance + 4 * q, &d2, sizeof d2);
+        }
+        for (int k = 0; k < 9 && inside != 0; ++k) {
+            if (!(inside >> k & 1)) continue;
+            const float d2 = distance[k];
             const float r = std::sqrt(d2);
             const double phi = r * kPi * s.rippleFrequency;
             const float f = (1 - r) * 0.7f;
@@ -356,6 +384,26 @@ void finishComplexGroup(const WaterState& s, GeometryTask* const* rays, int coun
     }
 }
 
+// Finishes up to kWaveLanes begun Simple positions, their displacements taken together.
+void finishSimpleGroup(const WaterState& s, GeometryTask* const* tasks, int count) {
+    Displacement d[kWaveLanes];
+    if (count == 1) {
+        // One position alone takes all its octaves' noise in one batch instead.
+        d[0] = flatDisplacement(*s.noise, tasks[0]->flatX, tasks[0]->flatZ, s.displacementOctaves);
+    } else {
+        float x[kWaveLanes] = {}, z[kWaveLanes] = {};
+        for (int i = 0; i < count; ++i) {
+            x[i] = tasks[i]->flatX;
+            z[i] = tasks[i]->flatZ;
+        }
+        flatDisplacementLanes(*s.noise, x, z, count, s.displacementOctaves, d);
+    }
+    for (int i = 0; i < count; ++i) {
+        finishSimple(s, *tasks[i], d[i]);
+        finishRecord(*tasks[i]->record);
+    }
+}
+
 void resetRecord(PixelRecord& rec, int32_t key) {
     rec.key = key;
     rec.kind = kKindDry;
@@ -418,8 +466,13 @@ void beginPlane(WaterState& s, GeometryTask& task, PixelRecord& rec, double x, d
     task.planeY = rec.planeY = y;
     task.usesCache = false;
     task.done = true;
+    task.flat = false;
     if (s.styleMode != 2) {
-        simpleGeometry(s, rec, x, y);
+        if (beginSimple(s, task, rec, x, y)) {
+            task.done = false;
+            task.flat = true;
+            return;
+        }
     } else {
         beginComplex(s, task, rec, x, y);
         if (task.usesCache && !beyondWaterline(s, task.direction)) {
@@ -448,10 +501,19 @@ void beginGeometry(WaterState& s, GeometryTask& task, PixelRecord& rec, float co
 
 void finishGeometry(const WaterState& s, GeometryTask* tasks, int count) {
     GeometryTask* group[kWaveLanes];
-    int n = 0;
+    GeometryTask* flat[kWaveLanes];
+    int n = 0, m = 0;
     for (int i = 0; i < count; ++i) {
         if (tasks[i].done) continue;
         tasks[i].done = true;
+        if (tasks[i].flat) {
+            flat[m++] = &tasks[i];
+            if (m == kWaveLanes) {
+                finishSimpleGroup(s, flat, m);
+                m = 0;
+            }
+            continue;
+        }
         group[n++] = &tasks[i];
         if (n == kWaveLanes) {
             finishComplexGroup(s, group, n);
@@ -459,6 +521,7 @@ void finishGeometry(const WaterState& s, GeometryTask* tasks, int count) {
         }
     }
     if (n > 0) finishComplexGroup(s, group, n);
+    if (m > 0) finishSimpleGroup(s, flat, m);
 }
 
 void planeGeometry(WaterState& s, PixelRecord& rec, double x, double y) {

@@ -42,15 +42,18 @@ bool sameFootprintCache(const FootprintCacheState& a, const FootprintCacheState&
 // beginGeometry resets the record, maps the position and updates the footprint cache
 // exactly as pixelGeometry would, keeping in the task the copy of the cache its ray will be
 // traced with; it must be called in the order the positions would be computed one by one.
-// finishGeometry then traces the begun tasks together and completes their records, each
-// bit for bit what pixelGeometry would have made; it never touches the cache.
+// finishGeometry then traces the begun tasks together (the Simple style's displacements
+// side by side) and completes their records, each bit for bit what pixelGeometry would
+// have made; it never touches the cache.
 struct GeometryTask {
     PixelRecord* record;
     FootprintCacheState cache;  // as this position left it
     bool usesCache;             // the ray reaches the water plane, so `cache` shapes its result
-    bool done;                  // nothing left to trace (the Simple style, or a sky ray)
+    bool done;                  // nothing left to trace (a dry pixel, or a sky ray)
+    bool flat;                  // Simple style water: its displacement is left to take
     Vec3 direction;
     double planeX, planeY;
+    float flatJ, flatX, flatZ;  // Simple style: the depth scale and where on the water it lies
 };
 void beginGeometry(WaterState& state, GeometryTask& task, PixelRecord& record, float column, float row,
                    int32_t key);

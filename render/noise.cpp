@@ -547,6 +547,26 @@ void quinticNoiseBatchOn(WaveLanesPath path, const NoiseTables& t, const float* 
     for (int i = 0; i < count; ++i) out[i] = gradientNoiseQuintic(t, x[i], y[i]);
 }
 
+void flatDisplacementLanesOn(WaveLanesPath path, const NoiseTables& t, const float* x, const float* z, int count,
+                             float octaves, Displacement* out) {
+    if (count > kWaveLanes) count = kWaveLanes;
+    static_assert(kWaveLanes == 8, "the wide kernels take eight positions");
+    octaves = displacementOctaves(octaves);
+#if defined(TW_WAVE_WIDE_LANES)
+    if (path == WaveLanesPath::kAvx512) return wave_detail::flatLanesAvx512(t, x, z, count, octaves, out);
+    if (path == WaveLanesPath::kAvx2) return wave_detail::flatLanesAvx2(t, x, z, count, octaves, out);
+#endif
+    for (int i = 0; i < count; ++i) out[i] = flatDisplacementOn(WaveLanesPath::kPlain, t, x[i], z[i], octaves);
+}
+
+void flatDisplacementLanes(const NoiseTables& t, const float* x, const float* z, int count, float octaves,
+                           Displacement* out) {
+    static const WaveLanesPath widest = waveLanesPathSupported(WaveLanesPath::kAvx512) ? WaveLanesPath::kAvx512
+                                        : waveLanesPathSupported(WaveLanesPath::kAvx2)   ? WaveLanesPath::kAvx2
+                                                                                         : WaveLanesPath::kPlain;
+    flatDisplacementLanesOn(widest, t, x, z, count, octaves, out);
+}
+
 void quinticNoiseBatch(const NoiseTables& t, const float* x, const float* y, int count, float* out) {
     static const WaveLanesPath widest = waveLanesPathSupported(WaveLanesPath::kAvx512) ? WaveLanesPath::kAvx512
                                         : waveLanesPathSupported(WaveLanesPath::kAvx2)   ? WaveLanesPath::kAvx2

@@ -97,6 +97,12 @@ void quinticNoiseBatchOn(WaveLanesPath path, const NoiseTables& t, const float* 
                          float* out);
 // flatDisplacement with its noise taken on a chosen kernel, for the tests.
 Displacement flatDisplacementOn(WaveLanesPath path, const NoiseTables& t, float x, float z, float octaves);
+// The displacements of up to kWaveLanes positions at once, side by side in wide lanes:
+// out[i] is bit for bit flatDisplacement(t, x[i], z[i], octaves) for i below `count`.
+void flatDisplacementLanes(const NoiseTables& t, const float* x, const float* z, int count, float octaves,
+                           Displacement* out);
+void flatDisplacementLanesOn(WaveLanesPath path, const NoiseTables& t, const float* x, const float* z, int count,
+                             float octaves, Displacement* out);
 
 struct Vec3 {
     double x, y, z;

@@ -1,5 +1,6 @@
-// The wide-lane kernels behind quinticNoiseBatch: up to 16 points of quintic gradient noise
-// at once, in 512-bit or 256-bit lanes. Each lane performs gradientNoise's operations in its
+// The wide-lane kernels behind quinticNoiseBatch and flatDisplacementLanes: up to 16 points
+// of quintic gradient noise, or the displacements of up to 8 positions, at once, in 512-bit
+// or 256-bit lanes. Each lane performs gradientNoise's operations in its
 // order and precision, so every lane gives the very bits of one point at a time; the
 // path-against-path tests hold them to it.
 #include "render/noise_batch_wide.h"
@@ -27,13 +28,8 @@ static_assert(offsetof(NoiseTables, cellCorners) + sizeof(NoiseTables::cellCorne
     return (((6.0f * s - 15.0f) * s + 10.0f) * s) * s * s;
 }
 
-}  // namespace
-
-TW_AVX512 void quinticNoiseAvx512(const NoiseTables& t, const float* xs, const float* ys, int count, float* out) {
-    if (count <= 0) return;
-    const __mmask16 used = count >= kNoiseBatch ? __mmask16(0xffff) : static_cast<__mmask16>((1u << count) - 1);
-    // Unused lanes compute the noise at (0, 0) and are never stored.
-    const __m512 x = _mm512_maskz_loadu_ps(used, xs), y = _mm512_maskz_loadu_ps(used, ys);
+// Sixteen points, lane by lane the operations of gradientNoise.
+[[gnu::always_inline]] inline TW_AVX512 __m512 quinticNoise16(const NoiseTables& t, __m512 x, __m512 y) {
     // floor, exact for every value, with a -0 result turned into +0 as fastFloor leaves it.
     const __m512 zero = _mm512_setzero_ps();
     const __m512 flx = _mm512_add_ps(_mm512_roundscale_ps(x, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC), zero);
@@ -62,7 +58,54 @@ TW_AVX512 void quinticNoiseAvx512(const NoiseTables& t, const float* xs, const f
     const __m512 sx = quinticFade16(fx), sy = quinticFade16(fy);
     const __m512 a = g00 + (g10 - g00) * sx;
     const __m512 b = g01 + (g11 - g01) * sx;
-    _mm512_mask_storeu_ps(out, used, a + (b - a) * sy);
+    return a + (b - a) * sy;
+}
+
+[[gnu::always_inline]] inline TW_AVX512 __m512 join16(__m256 low, __m256 high) {
+    return _mm512_insertf32x8(_mm512_castps256_ps512(low), high, 1);
+}
+
+}  // namespace
+
+TW_AVX512 void quinticNoiseAvx512(const NoiseTables& t, const float* xs, const float* ys, int count, float* out) {
+    if (count <= 0) return;
+    const __mmask16 used = count >= kNoiseBatch ? __mmask16(0xffff) : static_cast<__mmask16>((1u << count) - 1);
+    // Unused lanes compute the noise at (0, 0) and are never stored.
+    const __m512 x = _mm512_maskz_loadu_ps(used, xs), y = _mm512_maskz_loadu_ps(used, ys);
+    _mm512_mask_storeu_ps(out, used, quinticNoise16(t, x, y));
+}
+
+// Up to eight positions side by side: each octave's x points in the low eight lanes and its
+// z points in the high eight, the domain walk done in 256-bit lanes, lane by lane the
+// steps of flatDisplacement.
+TW_AVX512 void flatLanesAvx512(const NoiseTables& t, const float* xs, const float* zs, int count, float octaves,
+                               Displacement* out) {
+    if (count <= 0) return;
+    const __mmask8 used = count >= 8 ? __mmask8(0xff) : static_cast<__mmask8>((1u << count) - 1);
+    __m256 a = _mm256_maskz_loadu_ps(used, xs), b = _mm256_maskz_loadu_ps(used, zs);
+    const __m256 c = _mm256_set1_ps(0.7771459f), s = _mm256_set1_ps(0.6293203f);
+    __m256 dx = _mm256_setzero_ps(), dz = _mm256_setzero_ps();
+    for (int i = 1; static_cast<float>(i) < octaves; ++i) {
+        const __m256 px = c * a - s * b, pz = s * a + c * b;
+        a = a + 25.0764f;
+        b = b + 723.453f;
+        const __m256 qx = c * a - s * b, qz = s * a + c * b;
+        const __m512 n = quinticNoise16(t, join16(px, qx), join16(pz, qz));
+        dx = dx + _mm512_castps512_ps256(n);
+        dz = dz + _mm512_extractf32x8_ps(n, 1);
+        b = (b + 65.81998f) * 1.7134f;
+        a = (a + 44.8452f) * 1.7134f;
+    }
+    const float f = octaves - __builtin_floorf(octaves);
+    if (f > 0) {
+        const __m512 n = quinticNoise16(t, join16(a, a + 13.0764f), join16(b, b + 623.453f));
+        dx = dx + _mm512_castps512_ps256(n) * f;
+        dz = dz + _mm512_extractf32x8_ps(n, 1) * f;
+    }
+    alignas(32) float x[8], z[8];
+    _mm256_store_ps(x, dx);
+    _mm256_store_ps(z, dz);
+    for (int i = 0; i < count && i < 8; ++i) out[i] = {x[i], z[i]};
 }
 
 #pragma GCC diagnostic pop
@@ -130,6 +173,37 @@ TW_AVX2 void quinticNoiseAvx2(const NoiseTables& t, const float* xs, const float
         _mm256_store_ps(noise, quinticNoise8(t, _mm256_load_ps(x), _mm256_load_ps(y)));
         for (int i = 0; i < n; ++i) out[first + i] = noise[i];
     }
+}
+
+// Up to eight positions side by side, as flatLanesAvx512 with the x and z points of an
+// octave in two rows of eight.
+TW_AVX2 void flatLanesAvx2(const NoiseTables& t, const float* xs, const float* zs, int count, float octaves,
+                           Displacement* out) {
+    if (count <= 0) return;
+    alignas(32) float x[8] = {}, z[8] = {};
+    for (int i = 0; i < count && i < 8; ++i) {
+        x[i] = xs[i];
+        z[i] = zs[i];
+    }
+    __m256 a = _mm256_load_ps(x), b = _mm256_load_ps(z);
+    const __m256 c = _mm256_set1_ps(0.7771459f), s = _mm256_set1_ps(0.6293203f);
+    __m256 dx = _mm256_setzero_ps(), dz = _mm256_setzero_ps();
+    for (int i = 1; static_cast<float>(i) < octaves; ++i) {
+        dx = dx + quinticNoise8(t, c * a - s * b, s * a + c * b);
+        a = a + 25.0764f;
+        b = b + 723.453f;
+        dz = dz + quinticNoise8(t, c * a - s * b, s * a + c * b);
+        b = (b + 65.81998f) * 1.7134f;
+        a = (a + 44.8452f) * 1.7134f;
+    }
+    const float f = octaves - __builtin_floorf(octaves);
+    if (f > 0) {
+        dx = dx + quinticNoise8(t, a, b) * f;
+        dz = dz + quinticNoise8(t, a + 13.0764f, b + 623.453f) * f;
+    }
+    _mm256_store_ps(x, dx);
+    _mm256_store_ps(z, dz);
+    for (int i = 0; i < count && i < 8; ++i) out[i] = {x[i], z[i]};
 }
 
 #undef TW_AVX2

@@ -160,5 +160,45 @@ TEST(FlatFastPath, DisplacementMatchesTheOctaveByOctaveSumOnEveryPath) {
     }
 }
 
+// Several positions side by side, each lane with its own position: every kernel gives each
+// the bits of the displacement taken alone, whatever the count, and leaves the slots
+// beyond the count alone.
+TEST(FlatFastPath, DisplacementLanesMatchOnePositionAtATime) {
+    NoiseTables t;
+    buildNoiseTables(t, 77);
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    for (float octaves : {1.01f, 2.0f, 4.5f, 7.01f, 8.0f, 50.0f, -1.0f}) {
+        for (uint32_t round = 0; round < 120; ++round) {
+            const double range = round < 60 ? 80.0 : 2.0e6;
+            const int count = 1 + static_cast<int>(round % kWaveLanes);
+            float x[kWaveLanes], z[kWaveLanes];
+            for (int i = 0; i < kWaveLanes; ++i) {
+                x[i] = scatter(round * 32 + 2 * i, range);
+                z[i] = scatter(round * 32 + 2 * i + 1, range);
+            }
+            // Now and then a lane far out or not a number, next to ordinary ones.
+            if (round % 7 == 3) x[round % count] = round % 2 ? nan : 3.0e9f;
+            if (round % 11 == 5) z[(round / 2) % count] = round % 2 ? -inf : -7.0e18f;
+            for (WaveLanesPath path : runnablePaths()) {
+                Displacement out[kWaveLanes + 1];
+                for (Displacement& d : out) d = {-5.0f, -5.0f};
+                flatDisplacementLanesOn(path, t, x, z, count, octaves, out);
+                for (int i = 0; i < kWaveLanes + 1; ++i) {
+                    if (i >= count) {
+                        EXPECT_EQ(out[i].dx, -5.0f) << pathName(path) << " wrote slot " << i << " of " << count;
+                        continue;
+                    }
+                    const Displacement one = plainDisplacement(t, x[i], z[i], octaves);
+                    ASSERT_EQ(bitsOf(out[i].dx), bitsOf(one.dx))
+                        << pathName(path) << " lane " << i << " of " << count << ", octaves " << octaves;
+                    ASSERT_EQ(bitsOf(out[i].dz), bitsOf(one.dz))
+                        << pathName(path) << " lane " << i << " of " << count << ", octaves " << octaves;
+                }
+            }
+            if (::testing::Test::HasFailure()) return;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tw
