@@ -46,7 +46,8 @@ void runJobs(Shared& sh) {
     WaterState state;
     for (int index = sh.next++; index < sh.jobs; index = sh.next++) {
         const TileRect job = jobRect(sh, index);
-        grid.assign(gridRecordCount(job.right - job.left, job.bottom - job.top), PixelRecord{});
+        // Not cleared between jobs: the geometry pass writes every field a later pass reads.
+        grid.resize(gridRecordCount(job.right - job.left, job.bottom - job.top));
         setupWaterState(state, *sh.params, *sh.noise, sh.image, sh.source, job);
         geometryPass(state, grid.data());
         luminancePass(state, grid.data());

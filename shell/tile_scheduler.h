@@ -116,8 +116,8 @@ int32_t SlotCount(int32_t jobs, int32_t processors);
 
 // Grid allocation, exposed for tests: true when the host's buffer procedures are usable.
 bool HostOffersBuffers(const BufferProcs* procs);
-// With `zero` false the records are left as they come and the caller zero-fills them
-// (the scheduler lets each worker do it, off the host's thread).
+// With `zero` false the records are left as they come (the scheduler's jobs, whose
+// geometry pass writes every field before anything reads it).
 bool AllocateCells(CellBuffer& cells, int32_t job_width, int32_t job_height,
                    const BufferProcs* procs, bool zero = true);
 void ZeroCells(CellBuffer& cells);
