@@ -2,6 +2,7 @@
 // abort, pixel display) and the selector sequence of one run.
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "host/host_window.h"
 #include "host/session_impl.h"
@@ -76,7 +77,8 @@ OSErr Fetch(HostSession::Impl& s) {
     if (!IsEmpty(in) && r.inLoPlane <= r.inHiPlane) {
         if (OSErr e = CheckPlanes(r.inLoPlane, r.inHiPlane, doc.Planes())) return e;
         if (r.inputRate <= 0) return paramErr;
-        PlaneSource picture{s.source.data(), doc.width, doc.height, doc.Planes(), doc.depth};
+        const uint8_t* original = s.source_kept ? s.source.data() : doc.pixels.data();
+        PlaneSource picture{original, doc.width, doc.height, doc.Planes(), doc.depth};
         OSErr e = FillRequest(picture, in, r.inLoPlane, r.inHiPlane, r.inputRate, r.inputPadding,
                               s.in_buffer, s.column_map, row_bytes);
         if (e) return e;
@@ -89,6 +91,16 @@ OSErr Fetch(HostSession::Impl& s) {
     VRect out = Requested(s, r.outRect, s.big.outRect32);
     if (!IsEmpty(out) && r.outLoPlane <= r.outHiPlane) {
         if (OSErr e = CheckPlanes(r.outLoPlane, r.outHiPlane, doc.Planes())) return e;
+        // Output will change the document from here on: keep the picture as it was first,
+        // for the input requests and the selection's blending.
+        if (!s.source_kept) {
+            try {
+                s.source = doc.pixels;
+            } catch (const std::bad_alloc&) {
+                return memFullErr;
+            }
+            s.source_kept = true;
+        }
         PlaneSource target{doc.pixels.data(), doc.width, doc.height, doc.Planes(), doc.depth};
         OSErr e = FillRequest(target, out, r.outLoPlane, r.outHiPlane, Fixed(0x10000),
                               r.outputPadding, s.out_buffer, s.column_map, row_bytes);
@@ -196,7 +208,8 @@ size_t HostSession::live_buffers() const { return impl_->buffers.size(); }
 void HostSession::BeginRun(Document& document, const HostEvents& events) {
     Impl& s = *impl_;
     s.document = &document;
-    s.source = document.pixels;
+    std::vector<uint8_t>().swap(s.source);
+    s.source_kept = false;
     s.events = events;
     s.stats = RunStats{};
     s.out_window = BufferWindow{};
@@ -242,6 +255,7 @@ void HostSession::EndRun() {
     s.document = nullptr;
     // The picture-sized scratch is given back; the kept blocks stay.
     std::vector<uint8_t>().swap(s.source);
+    s.source_kept = false;
     std::vector<uint8_t>().swap(s.in_buffer);
     std::vector<uint8_t>().swap(s.out_buffer);
     std::vector<uint8_t>().swap(s.mask_buffer);

@@ -58,7 +58,10 @@ struct HostSession::Impl {
     int64_t buffer_bytes = 0;
 
     Document* document = nullptr;
-    std::vector<uint8_t> source;  // the picture as it was when the run began
+    // The picture as it was when the run began, copied only when the plug-in first asks for
+    // an output buffer: a run that only reads (an export's source loading) needs no copy.
+    std::vector<uint8_t> source;
+    bool source_kept = false;  // `source` holds that copy; until then the document is it
     HostEvents events;
     RunStats stats;
 
