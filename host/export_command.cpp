@@ -3,6 +3,7 @@
 #include "host/export_command.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "export/psd_export.h"
 #include "host/module.h"
@@ -191,11 +192,10 @@ int RunExportPsd(const Arguments& arguments) {
     Picture picture;
     Document document;
     if (!ReadPicture(options.input, picture, error) ||
-        !DocumentFromPicture(picture, document, error)) {
+        !DocumentFromPicture(std::move(picture), document, error)) {
         ReportError(error);
         return kExitFailure;
     }
-    picture = Picture();
 
     int32_t width = document.width, height = document.height;
     if (options.proportional) {
@@ -216,6 +216,8 @@ int RunExportPsd(const Arguments& arguments) {
         ReportError(error);
         return kExitFailure;
     }
+    // The plug-in keeps its own copy of the picture from here on.
+    std::vector<uint8_t>().swap(document.pixels);
     if (!ApplySettingsOptions(plugin.params(), options.settings, options.assignments, error)) {
         ReportError("export-psd: " + error);
         return kExitUsage;

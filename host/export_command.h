@@ -31,8 +31,9 @@ public:
     InProcessPlugin(const InProcessPlugin&) = delete;
     InProcessPlugin& operator=(const InProcessPlugin&) = delete;
 
-    // Prepares the plug-in for `document` (which must outlive this object) and loads the
-    // picture; false with a one-line reason.
+    // Prepares the plug-in for `document` and loads the picture; false with a one-line
+    // reason. The document is read only until Open returns; the renders use the plug-in's
+    // own copy of the picture.
     bool Open(Document& document, std::string& error);
     // The settings the renders use: the plain settings until changed. Only after Open.
     RenderParams& params();

@@ -66,8 +66,15 @@ bool Prepare(Plugin& p, Document& document, std::string& error) {
         return false;
     }
     const OffscreenOutcome opened = p.offscreen.Open(p.session.record(), &p.session.data_slot());
-    if (!opened.ok()) error = Reason(opened, document.width, document.height);
-    return opened.ok();
+    if (!opened.ok()) {
+        error = Reason(opened, document.width, document.height);
+        return false;
+    }
+    // The picture is in the plug-in's working image now, and renders ask the host for no
+    // more pixels: the run ends here, so the caller may let the document's pixels go.
+    p.session.EndRun();
+    p.running = false;
+    return true;
 }
 
 void* Open(Document& document, std::string& error) {

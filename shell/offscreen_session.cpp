@@ -26,8 +26,8 @@ OffscreenOutcome RenderOffscreenPicture(const ShellContext& caller, int32_t widt
         outcome.status = OffscreenStatus::kNoPictureMemory;
         return outcome;
     }
-    // The pass samples the source at the target's size; RenderOffscreen copies a source of
-    // the same size itself.
+    // The pass samples the source at the target's size; at the working image's own size it
+    // samples the working image itself.
     if ((width != work.width || height != work.height) && !resampleImage(work, *target)) {
         destroyImageBuffer(target);
         outcome.status = OffscreenStatus::kNotScaled;

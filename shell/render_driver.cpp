@@ -457,10 +457,9 @@ void RenderOffscreen(const ShellContext& shell, ImageBuffer& target,
     GlobalState& g = *shell.globals;
     const SavedView saved = SaveView(shell);
 
-    if (!g.work_image.empty() && g.work_image.width == target.width &&
-        g.work_image.height == target.height && g.work_image.format == target.format &&
-        g.work_image.top_level == target.top_level)
-        copyMips(g.work_image, target);
+    const ImageBuffer& work = g.work_image;
+    const bool same_size = !work.empty() && work.width == target.width && work.height == target.height &&
+                           work.format == target.format && work.apron == target.apron;
 
     g.render_rect = {0, 0, target.height, target.width};
     p.zoom = 1;
@@ -469,17 +468,23 @@ void RenderOffscreen(const ShellContext& shell, ImageBuffer& target,
     p.pan_x = p.pan_y = 0;
     p.render_mode = kRenderOffscreen;
 
-    // Tiles read an untouched copy, so no tile samples pixels another tile already wrote.
-    ImageBuffer* snapshot = createImageBuffer(target.width, target.height, target.format,
-                                              target.apron != 0);
-    if (snapshot == nullptr || !copyMips(target, *snapshot)) {
-        destroyImageBuffer(snapshot);
-        SetResult(shell, kOutOfMemory);
+    // Tiles read an untouched picture, so no tile samples pixels another tile already wrote:
+    // at the working image's own size that is the working image itself, which the pass
+    // only reads; otherwise a copy of the scaled picture the target holds.
+    if (same_size) {
+        RunWaterPass(shell, g.work_image, &target, &g.work_image, progress);
     } else {
-        snapshot->wrap = target.wrap;
-        snapshot->mip_state = target.mip_state;
-        RunWaterPass(shell, *snapshot, &target, snapshot, progress);
-        destroyImageBuffer(snapshot);
+        ImageBuffer* snapshot = createImageBuffer(target.width, target.height, target.format,
+                                                  target.apron != 0);
+        if (snapshot == nullptr || !copyMips(target, *snapshot)) {
+            destroyImageBuffer(snapshot);
+            SetResult(shell, kOutOfMemory);
+        } else {
+            snapshot->wrap = target.wrap;
+            snapshot->mip_state = target.mip_state;
+            RunWaterPass(shell, *snapshot, &target, snapshot, progress);
+            destroyImageBuffer(snapshot);
+        }
     }
 
     RestoreView(shell, saved, true);

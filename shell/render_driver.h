@@ -30,9 +30,10 @@ struct OffscreenProgress {
     void* context = nullptr;
 };
 
-// The offscreen pass of the exporters into `target`, over the working image scaled to the
-// target's size (offscreen_session.h does the scaling). Puts back the view and render mode
-// it found.
+// The offscreen pass of the exporters into level 0 of `target`, over the working image
+// scaled to the target's size: the target holds the scaled picture when the sizes differ
+// (offscreen_session.h does the scaling); at the working image's own size its contents do
+// not matter. Puts back the view and render mode it found.
 void RenderOffscreen(const ShellContext& shell, ImageBuffer& target,
                      const OffscreenProgress& progress = {});
 

@@ -11,6 +11,7 @@
 #include "params/render_params.h"
 #include "shell/offscreen_session.h"
 #include "shell/plugin_shell.h"
+#include "shell/render_driver.h"
 
 namespace tw {
 namespace {
@@ -216,6 +217,58 @@ TEST(OffscreenRender, OnTheCallersBlocksMatchesTheSession) {
     EXPECT_TRUE(SamePixels(Pixels(*again.image), expected));
     destroyImageBuffer(again.image);
     EXPECT_EQ(host.advance_calls, advances);
+}
+
+// At the working image's own size the pass reads the working image in place instead of a
+// copy of it. The picture must be the one the copy gives (the path every other size takes,
+// here forced by setting the working image aside), and the working image must come out of
+// the pass untouched, every level of it.
+TEST(OffscreenRender, AtTheSourcesOwnSizeReadsTheWorkingImageInPlace) {
+    for (int32_t format_depth : {8, 16, 32}) {
+        FakeHostOptions options = Picture(70, 50);
+        options.depth = format_depth;
+        FakeHost host(options);
+        host.FillPattern();
+        HeldBlocks held(host);
+        const ShellContext& shell = held.shell;
+        SetPlainSettings(*shell.params);
+        shell.params->style = kStyleComplex;
+        shell.params->glue_mode = 4;  // difference: the picture underneath shows in every pixel
+        ASSERT_TRUE(LoadSource(shell));
+        GlobalState& g = *shell.globals;
+        ImageBuffer& work = g.work_image;
+        std::vector<std::vector<PixelRgba>> levels;
+        for (int32_t level = 0; level <= work.top_level; ++level) {
+            std::vector<PixelRgba> pixels;
+            for (int32_t y = 0; y < work.levels[level].height; ++y)
+                for (int32_t x = 0; x < work.levels[level].width; ++x) pixels.push_back(readPixel(work, level, x, y));
+            levels.push_back(pixels);
+        }
+
+        // Through a copy: the target holds the picture and the working image is out of sight.
+        ImageBuffer* copied = createImageBuffer(work.width, work.height, work.format);
+        ASSERT_NE(copied, nullptr);
+        ASSERT_TRUE(copyMips(work, *copied));
+        const ImageBuffer kept = work;
+        resetImageBuffer(work);
+        RenderOffscreen(shell, *copied, {});
+        work = kept;
+        ASSERT_EQ(held.run_result, 0);
+
+        ImageBuffer* in_place = createImageBuffer(work.width, work.height, work.format);
+        ASSERT_NE(in_place, nullptr);
+        RenderOffscreen(shell, *in_place, {});
+        ASSERT_EQ(held.run_result, 0);
+        EXPECT_TRUE(SamePixels(Pixels(*in_place), Pixels(*copied))) << format_depth << "-bit";
+        for (int32_t level = 0; level <= work.top_level; ++level) {
+            std::vector<PixelRgba> pixels;
+            for (int32_t y = 0; y < work.levels[level].height; ++y)
+                for (int32_t x = 0; x < work.levels[level].width; ++x) pixels.push_back(readPixel(work, level, x, y));
+            EXPECT_TRUE(SamePixels(pixels, levels[size_t(level)])) << "level " << level << " changed";
+        }
+        destroyImageBuffer(copied);
+        destroyImageBuffer(in_place);
+    }
 }
 
 TEST(OffscreenRender, AFailedLoadIsTheCallersNotTheRunsResult) {
