@@ -224,6 +224,11 @@ __attribute__((target("avx2"), always_inline)) inline bool PlaceWindow(const Ima
     return true;
 }
 
+// Whether a window's rows 0, 1 and 2 are the same pixels, as they are for a lookup on a
+// level's first row (v = 0, where the fold edge mode puts the taps above the picture),
+// whose rows -2 and -1 are clamped to row 0.
+inline bool FirstRowsShared(const Window& w) { return w.rows[0] == w.rows[2] && w.rows[1] == w.rows[2]; }
+
 // Pixels 0..3 of row r as 16 bytes, and pixel 4 in four bytes of another 16: the low four
 // here (kFifthAt 0), the top four from a window whose pixels are all neighbours, read as
 // pixels 1..4 in one load (kFifthAt 12).
@@ -341,7 +346,9 @@ __attribute__((target("avx2"))) inline f32x8 ColumnPass8(const f32x8* rows, cons
 __attribute__((target("avx2"))) inline __m256i Halves(__m128i lo, __m128i hi) { return _mm256_set_m128i(hi, lo); }
 
 // Two levels at once: the filtered fine window in lanes 0..3, the coarse one in 4..7.
-template <class FineWindow, class CoarseWindow>
+// With kTopRow the windows' rows 0, 1 and 2 are one row (FirstRowsShared): its row pass is
+// done once and copied.
+template <bool kTopRow = false, class FineWindow, class CoarseWindow>
 __attribute__((target("avx2"))) inline f32x8 FilterTwoLevels(const FineWindow& fine, const Spot& sf,
                                                              const CoarseWindow& coarse, const Spot& sc,
                                                              const ResampleKernel& K) {
@@ -349,9 +356,10 @@ __attribute__((target("avx2"))) inline f32x8 FilterTwoLevels(const FineWindow& f
     const PairWeights pc = PairWeightsOf(K, sc.phase_x);
     const __m256i w01 = Halves(pf.w01, pc.w01), w23 = Halves(pf.w23, pc.w23), w4 = Halves(pf.w4, pc.w4);
     f32x8 rows[kTaps], wy[kTaps];
-    for (int r = 0; r < kTaps; ++r)
+    for (int r = kTopRow ? 2 : 0; r < kTaps; ++r)
         rows[r] = f32x8(RowPass<kFifthAt<FineWindow>, kFifthAt<CoarseWindow>>(
             Halves(FirstFour(fine, r), FirstFour(coarse, r)), Halves(Fifth(fine, r), Fifth(coarse, r)), w01, w23, w4));
+    if (kTopRow) rows[0] = rows[1] = rows[2];
     if (&K == kPairTable.kernel) {
         // The row weights of both phases as they stand in the table: two loads a row.
         const PairTable::Phase& tf = kPairTable.phase[sf.phase_y];
@@ -366,19 +374,22 @@ __attribute__((target("avx2"))) inline f32x8 FilterTwoLevels(const FineWindow& f
     return ColumnPass8(rows, wy);
 }
 
-// One level: rows 0 and 1, 2 and 3, then 4 in both halves.
-template <class AnyWindow>
+// One level: rows 0 and 1, 2 and 3, then 4 in both halves (with kTopRow, as above, rows 0
+// and 1 copied from row 2).
+template <bool kTopRow = false, class AnyWindow>
 __attribute__((target("avx2"))) inline f32x4 FilterOneLevel(const AnyWindow& w, const Spot& s, const ResampleKernel& K) {
     const PairWeights p = PairWeightsOf(K, s.phase_x);
     const __m256i w01 = Halves(p.w01, p.w01), w23 = Halves(p.w23, p.w23), w4 = Halves(p.w4, p.w4);
     f32x4 rows[kTaps + 1];
-    for (int r = 0; r < kTaps; r += 2) {
+    if (kTopRow) rows[0] = rows[1] = f32x4{};  // set from row 2 below
+    for (int r = kTopRow ? 2 : 0; r < kTaps; r += 2) {
         const int next = r + 1 < kTaps ? r + 1 : r;
         const __m256 both = RowPass<kFifthAt<AnyWindow>, kFifthAt<AnyWindow>>(
             Halves(FirstFour(w, r), FirstFour(w, next)), Halves(Fifth(w, r), Fifth(w, next)), w01, w23, w4);
         rows[r] = f32x4(_mm256_castps256_ps128(both));
         rows[r + 1] = f32x4(_mm256_extractf128_ps(both, 1));
     }
+    if (kTopRow) rows[0] = rows[1] = rows[2];
     return ColumnPass(rows, Weights{K.columns2048[s.phase_x], K.columns2048[s.phase_y]});
 }
 
@@ -421,6 +432,9 @@ inline LevelPair LevelPairOf(const ImageBuffer& b, float lod) {
 }
 
 // The point sampler's work once the edge mode has placed (u, v) and the level pair is known.
+// With kMayShareRows, windows whose first three rows are one row have that row filtered
+// once (the filters give the same bits either way).
+template <bool kMayShareRows = false>
 __attribute__((target("avx2"), always_inline)) inline PixelRgba SampleLevelPair(const ImageBuffer& b,
                                                                                 const LevelPair& p, float u, float v,
                                                                                 Window& fine, Window& coarse) {
@@ -432,9 +446,15 @@ __attribute__((target("avx2"), always_inline)) inline PixelRgba SampleLevelPair(
     else
         sf = Locate(b.levels[level], u, v);
     if (PlaceWindow(b, level, sf, fine)) {
-        if (!p.mix) return ToRgba(b, Rgba8ToRgba(FilterOneLevel(fine, sf, K)));
+        if (!p.mix) {
+            if (kMayShareRows && FirstRowsShared(fine))
+                return ToRgba(b, Rgba8ToRgba(FilterOneLevel<true>(fine, sf, K)));
+            return ToRgba(b, Rgba8ToRgba(FilterOneLevel(fine, sf, K)));
+        }
         if (PlaceWindow(b, level + 1, sc, coarse)) {
-            const f32x8 both = FilterTwoLevels(fine, sf, coarse, sc, K);
+            const f32x8 both = kMayShareRows && FirstRowsShared(fine) && FirstRowsShared(coarse)
+                                   ? FilterTwoLevels<true>(fine, sf, coarse, sc, K)
+                                   : FilterTwoLevels(fine, sf, coarse, sc, K);
             f32x4 c = __builtin_shufflevector(both, both, 0, 1, 2, 3);
             const f32x4 far = __builtin_shufflevector(both, both, 4, 5, 6, 7);
             c += (far - c) * p.f;
@@ -553,10 +573,9 @@ struct Rgba8Taps {
             ready = true;
         }
         if (!ApplyEdgeMode(b, u, v, lod)) return {0, 0, 0, 0};
-        // Taps above the picture, where the edge mode raised the level, go the general way.
-        if (!(lod == footprint_lod)) {
-            return SampleLevelPair(b, LevelPairOf(b, lod), u, v, fine, coarse);
-        }
+        // Taps above the picture, where the edge mode raised the level, go the general way;
+        // they all lie on a level's first row.
+        if (!(lod == footprint_lod)) return SampleLevelPair<true>(b, LevelPairOf(b, lod), u, v, fine, coarse);
         return Sample(b, u, v);
     }
 

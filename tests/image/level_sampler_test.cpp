@@ -310,6 +310,43 @@ TEST(LevelSampler, FootprintTapsGiveThePlainBitsOnEveryWrapFlagAndEdgeMode) {
     EXPECT_GT(coloured, compared / 2);
 }
 
+// Above the picture the fold edge mode puts every tap on the top row of a level raised tap
+// by tap; the 8-bit loop filters those windows with one row pass for the three rows that
+// read the first row. Footprints reaching from inside the picture far above it, upright
+// and slanted, on levels of one tile and of several, with and without the apron, and on
+// levels one or two rows high, must still give the plain loop's bits.
+TEST(LevelSampler, TapsAboveThePictureGiveThePlainBits) {
+    const PictureCase pictures[] = {{1200, 700, false}, {1030, 600, true}, {530, 67, false}, {300, 2, true},
+                                    {700, 1, false},    {64, 64, true}};
+    int compared = 0;
+    for (const PictureCase& pc : pictures) {
+        for (const int32_t wrap : {kWrapNone, kWrapHorizontal, kWrapBoth}) {
+            test::BufferPtr b = PatternWithChain(pc.width, pc.height, pc.apron, wrap);
+            ASSERT_TRUE(b);
+            b->edge_mode = kEdgeFoldBlur;
+            const float px = 1.0f / float(pc.width), py = 1.0f / float(pc.height);
+            for (int k = 0; k < 160; ++k) {
+                SamplingState state;
+                state.max_taps = 8 + k % 43;
+                state.jitter_taps = uint8_t(k % 3 == 0);
+                int32_t permutation[512];
+                for (int i = 0; i < 512; ++i) permutation[i] = (i * 73 + k) & 255;
+                state.permutation = permutation;
+                // Mostly upright footprints, tens to hundreds of rows long, so the taps climb
+                // through the top edge and on through raised levels.
+                const float angle = 1.5708f + float(k % 9 - 4) * 0.15f;
+                const float major = 20.0f + float(k % 17) * 25.0f, minor = 0.7f + float(k % 5) * 1.3f;
+                const Footprint fp{major * std::cos(angle) * px, major * std::sin(angle) * py,
+                                   -minor * std::sin(angle) * px, minor * std::cos(angle) * py};
+                const float u = 0.003f + float(k % 37) * 0.0271f, v = -0.35f + float(k % 23) * 0.02f;
+                ASSERT_TRUE(SameFootprint(*b, u, v, fp, float(k % 4) * 0.1f, 0.0f, state));
+                ++compared;
+            }
+        }
+    }
+    EXPECT_EQ(compared, 6 * 3 * 160);
+}
+
 // A buffer bound to a kernel other than the shared one takes its weights from that kernel,
 // not from the tables worked out for the shared one.
 TEST(LevelSampler, FootprintTapsReadTheBuffersOwnKernel) {
