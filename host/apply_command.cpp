@@ -1,6 +1,8 @@
 // `tarnwell apply IN OUT`: loads the plug-in module and runs it over a picture file the
 // way an editor runs a filter without its dialog, then writes the result.
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -184,6 +186,36 @@ bool ReadableSettingsFile(const std::string& path, std::string& error) {
     return true;
 }
 
+// `TARNWELL_TIMINGS` set to anything but empty or 0: how long each step of the command took.
+bool TimingsWanted() {
+    const char* value = std::getenv("TARNWELL_TIMINGS");
+    return value != nullptr && value[0] != '\0' && std::strcmp(value, "0") != 0;
+}
+
+// Clock readings of the steps, in the order they happen.
+struct ApplyClock {
+    double start = 0, read = 0, document = 0, plugin_loaded = 0, run = 0, written = 0;
+    RunStats stats;
+};
+
+void PrintTimings(const ApplyClock& c) {
+    auto line = [](const char* what, double from, double to) {
+        if (from > 0 && to >= from) std::fprintf(stderr, "  %-44s %8.3f\n", what, to - from);
+    };
+    std::fprintf(stderr, "tarnwell apply: seconds per step\n");
+    line("read and decode IN", c.start, c.read);
+    line("picture to document", c.read, c.document);
+    line("load the plug-in module", c.document, c.plugin_loaded);
+    line("plug-in start-up, until its first request", c.plugin_loaded, c.stats.first_request);
+    // The plug-in loads its working image block by block, builds its mip chain without
+    // asking the host for anything, then renders tiles and hands each back as it is done.
+    line("load the source, build the mip chain", c.stats.first_request, c.stats.first_tile);
+    line("render and hand back the tiles", c.stats.first_tile, c.stats.last_request);
+    line("plug-in finish", c.stats.last_request, c.run);
+    line("document to picture, encode and write OUT", c.run, c.written);
+    line("total", c.start, c.written);
+}
+
 std::string DefaultPluginPath() {
     std::string folder = ExecutableFolder();
     return folder.empty() ? DefaultPluginFileName() : platform::JoinPath(folder, DefaultPluginFileName());
@@ -203,6 +235,9 @@ int RunApply(const Arguments& arguments) {
     }
 
     // Everything that can be checked is checked before the render starts.
+    const bool timings = TimingsWanted();
+    ApplyClock clock;
+    clock.start = SteadySeconds();
     std::string error;
     Picture picture;
     Document document;
@@ -214,11 +249,13 @@ int RunApply(const Arguments& arguments) {
         ReportError("cannot write '" + options.output + "': " + why);
         return kExitFailure;
     }
+    clock.read = SteadySeconds();
     // The document takes the pixels over from here on.
     if (!DocumentFromPicture(std::move(picture), document, error)) {
         ReportError(error);
         return kExitFailure;
     }
+    clock.document = SteadySeconds();
     if (!options.mask.empty()) {
         Picture mask;
         if (!ReadPicture(options.mask, mask, error) ||
@@ -272,6 +309,7 @@ int RunApply(const Arguments& arguments) {
         ReportError(error);
         return kExitFailure;
     }
+    clock.plugin_loaded = SteadySeconds();
 
     // The editor's document window, parent of the plug-in's dialog.
     HostWindow window;
@@ -308,6 +346,8 @@ int RunApply(const Arguments& arguments) {
         run.prepare_record = PrepareScriptedRun;
         run.prepare_context = &scripted;
         outcome = session.Apply(module.entry, document, events, run);
+        clock.run = SteadySeconds();
+        clock.stats = session.stats();
         offered = scripted.offered;
         have_recorded = HeldDescriptor(scripted.host, recorded);
         ReleaseScriptingHost(scripted.host);
@@ -341,6 +381,8 @@ int RunApply(const Arguments& arguments) {
         ReportError(error);
         return kExitFailure;
     }
+    clock.written = SteadySeconds();
+    if (timings) PrintTimings(clock);
     if (!options.record.empty()) {
         if (!have_recorded) {
             ReportError("the plug-in recorded no parameters; '" + options.record + "' not written");

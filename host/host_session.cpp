@@ -1,6 +1,7 @@
 // The filter record, the host procedures that need the document (advanceState, progress,
 // abort, pixel display) and the selector sequence of one run.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <new>
 
@@ -10,6 +11,10 @@
 namespace tw::host {
 
 HostSession::Impl* gCurrent = nullptr;
+
+double SteadySeconds() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 namespace {
 
@@ -53,9 +58,20 @@ OSErr DisplayPixelsProc(const PSPixelMap* source, const VRect* rect, int32_t row
 
 OSErr Fetch(HostSession::Impl& s);
 
+// When the requests came, for the timings: whether this one asks for a tile of output.
+void NoteRequest(HostSession::Impl& s) {
+    const VRect out = Requested(s, s.record.outRect, s.big.outRect32);
+    const bool tile = !IsEmpty(out) && (int64_t(out.bottom) - out.top) * (int64_t(out.right) - out.left) > 1;
+    RunStats& stats = s.stats;
+    stats.last_request = SteadySeconds();
+    if (stats.first_request == 0) stats.first_request = stats.last_request;
+    if (tile && stats.first_tile == 0) stats.first_tile = stats.last_request;
+}
+
 OSErr AdvanceStateProc() {
     if (!gCurrent || !gCurrent->document) return errPlugInHostInsufficient;
     ++gCurrent->stats.advance_calls;
+    NoteRequest(*gCurrent);
     gCurrent->owner->CommitOutput();
     return Fetch(*gCurrent);
 }

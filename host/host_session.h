@@ -41,7 +41,14 @@ struct RunStats {
     int display_calls = 0;
     int32_t last_done = 0;
     int32_t last_total = 0;
+    // Steady-clock seconds (SteadySeconds) of the first advanceState, of the first that asked
+    // for more than one pixel of output (a filter's first tile, after it loaded its source),
+    // and of the last; 0 when there was none. For `TARNWELL_TIMINGS`.
+    double first_request = 0, first_tile = 0, last_request = 0;
 };
+
+// Seconds on a steady clock, for timings.
+double SteadySeconds();
 
 struct RunOutcome {
     OSErr result = noErr;      // the plug-in's result code, or the host's own failure

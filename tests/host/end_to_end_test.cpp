@@ -282,5 +282,33 @@ TEST(RealPlugin, GivesTheSameBytesWhateverTheThreadCount) {
     EXPECT_TRUE(first == second);
 }
 
+// TARNWELL_TIMINGS makes apply say how long each step took: every step of a run that
+// loads its source and renders tiles, with numbers that add up to no more than the total.
+TEST(RealPlugin, TimingsNameEveryStep) {
+    if (!platform::FileExists(kRealPlugin)) GTEST_SKIP() << "Tarnwell.so is not built in " << kBin;
+    const std::string in = Saved("timings-in.png", PatternPicture(120, 80, 3, 8));
+    setenv("TARNWELL_TIMINGS", "1", 1);
+    const Ran ran = RunTarnwell({"apply", in, ScratchPath("timings-out.png"), "--set", "style=simple"});
+    unsetenv("TARNWELL_TIMINGS");
+    ASSERT_EQ(ran.status, 0) << ran.errors;
+    double sum = 0, total = -1;
+    for (const char* step : {"read and decode IN", "picture to document", "load the plug-in module",
+                             "plug-in start-up", "load the source, build the mip chain",
+                             "render and hand back the tiles", "plug-in finish",
+                             "document to picture, encode and write OUT", "total"}) {
+        const size_t at = ran.errors.find(step);
+        ASSERT_NE(at, std::string::npos) << step << " missing from:\n" << ran.errors;
+        const size_t end = ran.errors.find('\n', at);
+        const double seconds = std::stod(ran.errors.substr(end - 8, 8));
+        EXPECT_GE(seconds, 0.0) << step;
+        if (std::string(step) == "total") total = seconds;
+        else sum += seconds;
+    }
+    EXPECT_LE(sum, total + 0.01);
+    // Without the variable nothing is said.
+    const Ran quiet = RunTarnwell({"apply", in, ScratchPath("timings-out2.png")});
+    EXPECT_EQ(quiet.errors.find("seconds per step"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace tw::host
