@@ -64,9 +64,9 @@ for size in 1920x1080 6000x4000; do
     gm=$(cut -d' ' -f3 "$work/g_$size" | median); tm=$(cut -d' ' -f3 "$work/t_$size" | median)
     echo
     echo "$w x $h, median of $runs:"
-    printf '  %-10s wall %7.2f s  user %7.2f s  peak %5d MB  PNG %6.1f MB\n' gmic "$gw" "$gu" $((gm / 1024)) \
+    printf '  %-10s wall %7.2f s  user %7.2f s  peak %5d MiB  PNG %6.1f MiB\n' gmic "$gw" "$gu" $((gm / 1024)) \
         "$(stat -c %s "$work/gmic_$size.png" | awk '{print $1 / 1048576}')"
-    printf '  %-10s wall %7.2f s  user %7.2f s  peak %5d MB  PNG %6.1f MB\n' tarnwell "$tw" "$tu" $((tm / 1024)) \
+    printf '  %-10s wall %7.2f s  user %7.2f s  peak %5d MiB  PNG %6.1f MiB\n' tarnwell "$tw" "$tu" $((tm / 1024)) \
         "$(stat -c %s "$work/tw_$size.png" | awk '{print $1 / 1048576}')"
     printf '  tarnwell / gmic: wall %.2fx, user %.2fx\n' \
         "$(echo "$tw $gw" | awk '{print $1 / $2}')" "$(echo "$tu $gu" | awk '{print $1 / $2}')"
