@@ -12,6 +12,7 @@
 #include "host/descriptor_json.h"
 #include "host/descriptor_settings.h"
 #include "host/document.h"
+#include "host/filter_run.h"
 #include "host/host_session.h"
 #include "host/host_window.h"
 #include "host/module.h"
@@ -44,7 +45,8 @@ std::string ApplyHelp() {
            "  --mask FILE     a greyscale picture the size of IN used as the selection:\n"
            "                  white is filtered, black left alone, grey blends\n"
            "  --plugin PATH   the plug-in module to load (default: the Tarnwell module beside\n"
-           "                  this program, Tarnwell.so on Linux, Tarnwell.8bf on Windows)\n"
+           "                  this program, Tarnwell.so on Linux, Tarnwell.8bf on Windows, or\n"
+           "                  where the installed package keeps it)\n"
            "  --quality N     JPEG quality of OUT, 1 to 100 (default 95)\n"
            "  --set L=V       set the filter parameter labelled L (as in the dialog) to V, as a\n"
            "                  recorded action does; repeat for more. Parameters not set take\n"
@@ -216,9 +218,14 @@ void PrintTimings(const ApplyClock& c) {
     line("total", c.start, c.written);
 }
 
+// Beside the program in a build tree or the Windows zip; where `cmake --install` puts it
+// (relative to the installed program) otherwise.
 std::string DefaultPluginPath() {
-    std::string folder = ExecutableFolder();
-    return folder.empty() ? DefaultPluginFileName() : platform::JoinPath(folder, DefaultPluginFileName());
+#ifdef TARNWELL_MODULE_DIR_FROM_BIN
+    return FindPluginModule(ExecutableFolder(), TARNWELL_MODULE_DIR_FROM_BIN);
+#else
+    return FindPluginModule(ExecutableFolder(), "");
+#endif
 }
 
 }  // namespace
@@ -331,47 +338,23 @@ int RunApply(const Arguments& arguments) {
     // current folder under it, so the folder is put back after the run.
     std::error_code folder_error;
     const std::filesystem::path folder = std::filesystem::current_path(folder_error);
-    RunOutcome outcome;
-    Descriptor recorded;
-    bool have_recorded = false;
-    bool offered = true;
-    {
-        HostSession session;
-        ScriptedRun scripted;
-        scripted.replay = replaying ? &replay : nullptr;
-        scripted.play_info = options.dialog ? plugInDialogDisplay : plugInDialogDontDisplay;
-        RunOptions run;
-        run.interactive = options.dialog;
-        run.parent_window = window.handle();
-        run.prepare_record = PrepareScriptedRun;
-        run.prepare_context = &scripted;
-        outcome = session.Apply(module.entry, document, events, run);
-        clock.run = SteadySeconds();
-        clock.stats = session.stats();
-        offered = scripted.offered;
-        have_recorded = HeldDescriptor(scripted.host, recorded);
-        ReleaseScriptingHost(scripted.host);
-    }
+    const FilterRunResult run = RunFilter(module.entry, document, replaying ? &replay : nullptr, events,
+                                          FilterRunDialog{options.dialog, window.handle()});
+    clock.run = SteadySeconds();
+    clock.stats = run.stats;
     EndProgress(bar);
     UnloadPluginModule(module);
     if (!folder_error) std::filesystem::current_path(folder, folder_error);
 
     // The handler stays in place through the write below: a Ctrl-C that comes after the
     // check only sets the flag, so the short atomic write is never cut off half-way.
-    if (Interrupted() || outcome.result == userCanceledErr) {
+    if (Interrupted() || run.outcome.result == userCanceledErr) {
         ReportError(options.dialog && !Interrupted() ? "the dialog was cancelled; nothing written"
                                                      : "cancelled; nothing written");
         return kExitCancelled;
     }
-    if (!offered) {
-        ReportError("out of memory handing the settings to the plug-in; nothing written");
-        return kExitFailure;
-    }
-    if (outcome.result != noErr) {
-        std::string what = DescribeResult(outcome.result);
-        if (!outcome.message.empty()) what += ": " + outcome.message;
-        ReportError("the plug-in failed: " + what + " (code " + std::to_string(outcome.result) +
-                    "); nothing written");
+    if (std::string failure; !FilterRunSucceeded(run, failure)) {
+        ReportError(failure + "; nothing written");
         return kExitFailure;
     }
 
@@ -384,11 +367,11 @@ int RunApply(const Arguments& arguments) {
     clock.written = SteadySeconds();
     if (timings) PrintTimings(clock);
     if (!options.record.empty()) {
-        if (!have_recorded) {
+        if (!run.have_recorded) {
             ReportError("the plug-in recorded no parameters; '" + options.record + "' not written");
             return kExitFailure;
         }
-        if (!WriteDescriptorFile(options.record, recorded, error)) {
+        if (!WriteDescriptorFile(options.record, run.recorded, error)) {
             ReportError(error);
             return kExitFailure;
         }
