@@ -308,6 +308,19 @@ host::Descriptor ActionFor(const RenderParams& params) {
     return action;
 }
 
+void CopyRenderedValues(const RenderParams& from, RenderParams& to) {
+    SetPlainSettings(to);
+    for (const SliderInfo& s : kSliders) to.*s.field = from.*s.field;
+    to.color = from.color;
+    to.glitter_color = from.glitter_color;
+    to.glue_mode = from.glue_mode;
+    to.seed = from.seed;
+    to.pick_x = from.pick_x;
+    to.pick_y = from.pick_y;
+    std::memcpy(to.light_dir, from.light_dir, sizeof to.light_dir);
+    to.style = from.style;
+}
+
 void ClampToRanges(RenderParams& p) {
     for (const SliderInfo& s : kSliders) {
         float& v = p.*s.field;

@@ -66,6 +66,9 @@ RenderParams PlainParams();
 void ResetToPlain(RenderParams& params);
 // The action that makes the plug-in render exactly `params`, as a recorded action does.
 host::Descriptor ActionFor(const RenderParams& params);
+// Sets `to` to the plain settings with exactly the values ActionFor hands over taken from
+// `from`, so a preview renders what the applied run will render.
+void CopyRenderedValues(const RenderParams& from, RenderParams& to);
 // Values the plug-in would clamp are clamped here too, so the dialog shows what renders.
 void ClampToRanges(RenderParams& params);
 

@@ -2,19 +2,16 @@
 
 #include <chrono>
 
-#include "gimp/parameters.h"
-#include "host/filter_run.h"
-
 namespace tw::gimp {
 
-PreviewRenderer::PreviewRenderer(PluginEntryProc entry, Delivery deliver)
-    : entry_(entry), deliver_(std::move(deliver)), thread_(&PreviewRenderer::Run, this) {}
+PreviewRenderer::PreviewRenderer(Delivery deliver)
+    : deliver_(std::move(deliver)), thread_(&PreviewRenderer::Run, this) {}
 
 PreviewRenderer::~PreviewRenderer() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         quitting_ = true;
-        newest_ = newest_ + 1;  // the running render sees itself abandoned
+        newest_ = newest_ + 1;
     }
     wake_.notify_all();
     thread_.join();
@@ -23,15 +20,17 @@ PreviewRenderer::~PreviewRenderer() {
 void PreviewRenderer::SetPicture(std::shared_ptr<const host::Document> picture) {
     std::lock_guard<std::mutex> lock(mutex_);
     picture_ = std::move(picture);
+    picture_changed_ = true;
 }
 
-uint64_t PreviewRenderer::Request(const RenderParams& params) {
+uint64_t PreviewRenderer::Request(const RenderParams& params, const PreviewView& view) {
     uint64_t generation;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         generation = newest_ + 1;
         newest_ = generation;
         pending_ = params;
+        pending_view_ = view;
         pending_generation_ = generation;
     }
     wake_.notify_all();
@@ -44,41 +43,34 @@ void PreviewRenderer::Stop() {
     pending_generation_ = 0;
 }
 
-bool PreviewRenderer::Abandoned(void* context) {
-    const auto* self = static_cast<const PreviewRenderer*>(context);
-    return self->running_.load() != self->newest_.load();
-}
-
 void PreviewRenderer::Run() {
+    PreviewSession session;
+    bool open = false;
+    std::string open_error = "no picture for the preview";
     for (;;) {
         RenderParams params;
+        PreviewResult result;
         std::shared_ptr<const host::Document> picture;
-        uint64_t generation = 0;
         {
             std::unique_lock<std::mutex> lock(mutex_);
             wake_.wait(lock, [&] { return quitting_ || pending_generation_ != 0; });
             if (quitting_) return;
             params = pending_;
-            generation = pending_generation_;
+            result.view = pending_view_;
+            result.generation = pending_generation_;
             pending_generation_ = 0;
-            picture = picture_;
-            running_ = generation;
+            if (picture_changed_) picture = picture_;
+            picture_changed_ = false;
         }
-        if (!picture || generation != newest_.load()) continue;
-
         const auto start = std::chrono::steady_clock::now();
-        PreviewResult result;
-        result.generation = generation;
-        result.picture = *picture;
-        const host::Descriptor action = ActionFor(params);
-        host::HostEvents events;
-        events.abort = Abandoned;
-        events.context = this;
-        const host::FilterRunResult run = host::RunFilter(entry_, result.picture, &action, events);
-        if (Abandoned(this)) continue;  // newer values are waiting; this picture is stale
-        result.ok = host::FilterRunSucceeded(run, result.error);
-        if (!result.ok && result.error.empty()) result.error = "the preview was cancelled";
+        if (picture) {
+            open_error.clear();
+            open = session.Open(*picture, open_error);
+        }
+        result.error = open_error;
+        if (open) result.ok = session.Render(params, result.view, result.image, result.error);
         result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (result.generation != newest_.load()) continue;  // newer values came meanwhile
         deliver_(std::move(result));
     }
 }

@@ -1,0 +1,770 @@
+// The dialog: building the controls, keeping them and the parameter record in step, the
+// preview's requests, deliveries, zoom and clicks, and Load, Save, dice and reset.
+#include "gimp/dialog.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <libgimp/gimp.h>
+#include <libgimp/gimpui.h>
+
+#include "gimp/drawable_pixels.h"
+#include "gimp/filter_apply.h"
+#include "gimp/light_pad_widget.h"
+#include "gimp/parameters.h"
+#include "gimp/preview_renderer.h"
+#include "gimp/preview_session.h"
+#include "platform/platform.h"
+#include "settings/picture.h"
+#include "settings/random_settings.h"
+#include "settings/settings_file.h"
+
+namespace tw::gimp {
+namespace {
+
+constexpr int kResponseReset = 1;
+// The largest preview pane; the plug-in's integer zoom fits the picture into it.
+constexpr int kPaneWidth = 560, kPaneHeight = 440;
+// How long the values must rest before a preview starts: a slider drag renders when the
+// hand pauses, typing when the typist does.
+constexpr guint kQuietMilliseconds = 120;
+using Clock = std::chrono::steady_clock;
+
+struct SliderControl {
+    GtkObject* adjustment;
+    int index;  // for SliderValue
+};
+
+struct Dialog {
+    int32_t drawable = -1;
+    RenderParams params{};
+    bool is_float = false;
+
+    GtkWidget* window = nullptr;
+    GtkWidget* status = nullptr;
+    std::vector<SliderControl> sliders;
+    GtkWidget* style = nullptr;
+    GtkWidget* glue = nullptr;
+    GtkWidget* colour = nullptr;
+    GtkWidget* glitter = nullptr;
+    GtkWidget* seed = nullptr;
+    GtkWidget* centre_x = nullptr;
+    GtkWidget* centre_y = nullptr;
+    GtkWidget* light = nullptr;
+    // Set while the dialog writes its own controls, so their change signals are not
+    // taken for the user's edits.
+    bool updating = false;
+
+    // The preview: the picture, its view, the renderer and what is shown.
+    DrawablePixels picture;
+    PreviewView view;
+    int32_t fit_zoom = 1;
+    GtkWidget* area = nullptr;
+    GtkWidget* zoom_in = nullptr;
+    GtkWidget* zoom_out = nullptr;
+    GtkWidget* zoom_label = nullptr;
+    std::unique_ptr<PreviewRenderer> renderer;
+    std::vector<uint8_t> shown;  // the newest delivered view, as the screen shows it
+    int shown_width = 0, shown_height = 0, shown_planes = 3;
+    guint quiet_timer = 0;
+    std::string render_note;
+    Clock::time_point changed_at{};
+    bool change_pending = false;
+    // A press in the preview: a click sets the ripple centre, a drag pans a zoomed view.
+    bool pressed = false, dragged = false;
+    double press_x = 0, press_y = 0;
+    int32_t press_pan_x = 0, press_pan_y = 0;
+
+    // Deliveries from the renderer's thread wait here for the user interface's thread.
+    std::mutex delivery_mutex;
+    std::unique_ptr<PreviewResult> delivered;
+    guint delivery_source = 0;
+};
+
+// ---- Controls and the record --------------------------------------------------------------
+
+GimpRGB ToGimp(const Rgb16& c) {
+    GimpRGB rgb;
+    gimp_rgb_set(&rgb, c.r / 65535.0, c.g / 65535.0, c.b / 65535.0);
+    gimp_rgb_set_alpha(&rgb, 1.0);
+    return rgb;
+}
+
+Rgb16 FromGimp(const GimpRGB& rgb) {
+    auto word = [](double v) { return uint16_t(std::lround(std::clamp(v, 0.0, 1.0) * 65535.0)); };
+    return Rgb16{word(rgb.r), word(rgb.g), word(rgb.b)};
+}
+
+void UpdateStatus(Dialog& d) {
+    std::string text = d.params.settings_name;
+    if (!d.render_note.empty()) text += "  \u2014  " + d.render_note;
+    gtk_label_set_text(GTK_LABEL(d.status), text.c_str());
+}
+
+// Writes every control from the record.
+void ShowParams(Dialog& d) {
+    d.updating = true;
+    for (const SliderControl& s : d.sliders)
+        gtk_adjustment_set_value(GTK_ADJUSTMENT(s.adjustment), SliderValue(d.params, s.index));
+    gimp_int_combo_box_set_active(GIMP_INT_COMBO_BOX(d.style), d.params.style);
+    gimp_int_combo_box_set_active(GIMP_INT_COMBO_BOX(d.glue), d.params.glue_mode);
+    const GimpRGB colour = ToGimp(d.params.color), glitter = ToGimp(d.params.glitter_color);
+    gimp_color_button_set_color(GIMP_COLOR_BUTTON(d.colour), &colour);
+    gimp_color_button_set_color(GIMP_COLOR_BUTTON(d.glitter), &glitter);
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(d.seed), d.params.seed);
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(d.centre_x), d.params.pick_x);
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(d.centre_y), d.params.pick_y);
+    LightPadSet(d.light, d.params.light_dir);
+    d.updating = false;
+    UpdateStatus(d);
+}
+
+gboolean OnQuiet(gpointer data);
+
+// The values changed: whatever renders now is stale, and a new preview starts once the
+// values have rested a moment.
+void ValuesChanged(Dialog& d) {
+    d.renderer->Stop();
+    d.changed_at = Clock::now();
+    d.change_pending = true;
+    d.render_note = "waiting";
+    UpdateStatus(d);
+    if (d.quiet_timer) g_source_remove(d.quiet_timer);
+    d.quiet_timer = g_timeout_add(kQuietMilliseconds, OnQuiet, &d);
+}
+
+void OnSlider(GtkAdjustment* adjustment, gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    if (d.updating) return;
+    for (const SliderControl& s : d.sliders)
+        if (GTK_ADJUSTMENT(s.adjustment) == adjustment)
+            SliderValue(d.params, s.index) = float(gtk_adjustment_get_value(adjustment));
+    ValuesChanged(d);
+}
+
+void OnCombo(GtkWidget*, gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    if (d.updating) return;
+    gint style = d.params.style, glue = d.params.glue_mode;
+    gimp_int_combo_box_get_active(GIMP_INT_COMBO_BOX(d.style), &style);
+    gimp_int_combo_box_get_active(GIMP_INT_COMBO_BOX(d.glue), &glue);
+    d.params.style = style;
+    d.params.glue_mode = glue;
+    ValuesChanged(d);
+}
+
+void OnColour(GtkWidget*, gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    if (d.updating) return;
+    GimpRGB rgb;
+    gimp_color_button_get_color(GIMP_COLOR_BUTTON(d.colour), &rgb);
+    d.params.color = FromGimp(rgb);
+    gimp_color_button_get_color(GIMP_COLOR_BUTTON(d.glitter), &rgb);
+    d.params.glitter_color = FromGimp(rgb);
+    ValuesChanged(d);
+}
+
+void OnSpin(GtkSpinButton*, gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    if (d.updating) return;
+    d.params.seed = gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(d.seed));
+    d.params.pick_x = float(gtk_spin_button_get_value(GTK_SPIN_BUTTON(d.centre_x)));
+    d.params.pick_y = float(gtk_spin_button_get_value(GTK_SPIN_BUTTON(d.centre_y)));
+    ValuesChanged(d);
+}
+
+void OnLight(void* data) {
+    auto& d = *static_cast<Dialog*>(data);
+    if (d.updating) return;
+    LightPadGet(d.light, d.params.light_dir);
+    ValuesChanged(d);
+}
+
+// A whole new look (dice, reset, load): every control, then one preview.
+void NewLook(Dialog& d, const char* name) {
+    if (name) SetText(d.params.settings_name, name);
+    ClampToRanges(d.params);
+    ShowParams(d);
+    ValuesChanged(d);
+}
+
+// ---- The preview ---------------------------------------------------------------------------
+
+void RequestPreview(Dialog& d) {
+    ClampPan(d.view, d.picture.document.width, d.picture.document.height);
+    d.render_note = "rendering\u2026";
+    UpdateStatus(d);
+    d.renderer->Request(d.params, d.view);
+}
+
+gboolean OnQuiet(gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    d.quiet_timer = 0;
+    RequestPreview(d);
+    return FALSE;
+}
+
+void ShowZoom(Dialog& d) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d%%", int(std::lround(100.0 / d.view.zoom)));
+    gtk_label_set_text(GTK_LABEL(d.zoom_label), text);
+    gtk_widget_set_sensitive(d.zoom_in, d.view.zoom > 1);
+    gtk_widget_set_sensitive(d.zoom_out, d.view.zoom < d.fit_zoom);
+}
+
+// Zooms by one of the plug-in's steps (every zoom-th pixel), keeping the middle in place.
+void Zoom(Dialog& d, int32_t zoom) {
+    zoom = std::clamp(zoom, 1, d.fit_zoom);
+    if (zoom == d.view.zoom) return;
+    const double middle_x = d.view.pan_x + d.view.pane_width * d.view.zoom / 2.0;
+    const double middle_y = d.view.pan_y + d.view.pane_height * d.view.zoom / 2.0;
+    d.view.zoom = zoom;
+    d.view.pan_x = int32_t(middle_x - d.view.pane_width * zoom / 2.0);
+    d.view.pan_y = int32_t(middle_y - d.view.pane_height * zoom / 2.0);
+    ShowZoom(d);
+    RequestPreview(d);
+}
+
+void OnZoomIn(GtkWidget*, gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    Zoom(d, d.view.zoom - 1);
+}
+
+void OnZoomOut(GtkWidget*, gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    Zoom(d, d.view.zoom + 1);
+}
+
+// Draws the newest render; the user interface's thread only.
+void ShowDelivery(Dialog& d, PreviewResult& result) {
+    if (result.generation != d.renderer->Newest()) return;  // newer values are on their way
+    if (!result.ok) {
+        d.render_note = result.error;
+        UpdateStatus(d);
+        return;
+    }
+    EncodeForDisplay(d.picture.layout, d.picture.format, result.image.pixels);
+    d.shown = std::move(result.image.pixels);
+    d.shown_width = result.image.width;
+    d.shown_height = result.image.height;
+    d.shown_planes = result.image.planes;
+    gimp_preview_area_fill(GIMP_PREVIEW_AREA(d.area), 0, 0, d.view.pane_width, d.view.pane_height, 128, 128, 128);
+    gimp_preview_area_draw(GIMP_PREVIEW_AREA(d.area), 0, 0, d.shown_width, d.shown_height,
+                           d.shown_planes == 1 ? GIMP_GRAY_IMAGE : GIMP_RGB_IMAGE, d.shown.data(),
+                           d.shown_width * d.shown_planes);
+    char note[64];
+    std::snprintf(note, sizeof note, "preview in %.2f s", result.seconds);
+    d.render_note = note;
+    UpdateStatus(d);
+    TraceEvent("preview-render", result.seconds);
+    if (d.change_pending) {
+        d.change_pending = false;
+        TraceEvent("preview", std::chrono::duration<double>(Clock::now() - d.changed_at).count());
+    }
+    // A checksum of what is shown lets a test see that the preview really changed.
+    uint32_t sum = 2166136261u;
+    for (uint8_t b : d.shown) sum = (sum ^ b) * 16777619u;
+    TraceEvent("preview-pixels-" + std::to_string(sum), 0);
+}
+
+gboolean TakeDelivery(gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    std::unique_ptr<PreviewResult> result;
+    {
+        std::lock_guard<std::mutex> lock(d.delivery_mutex);
+        result = std::move(d.delivered);
+        d.delivery_source = 0;
+    }
+    if (result) ShowDelivery(d, *result);
+    return FALSE;
+}
+
+// On the renderer's thread: keep the newest result and wake the user interface's thread.
+void Deliver(Dialog& d, PreviewResult&& result) {
+    std::lock_guard<std::mutex> lock(d.delivery_mutex);
+    d.delivered = std::make_unique<PreviewResult>(std::move(result));
+    if (d.delivery_source == 0) d.delivery_source = g_idle_add(TakeDelivery, &d);
+}
+
+void SetCursor(GtkWidget* area, GdkCursorType type) {
+    GdkWindow* window = gtk_widget_get_window(area);
+    if (!window) return;
+    GdkCursor* cursor = gdk_cursor_new_for_display(gtk_widget_get_display(area), type);
+    gdk_window_set_cursor(window, cursor);
+    gdk_cursor_unref(cursor);
+}
+
+gboolean OnAreaPress(GtkWidget*, GdkEventButton* event, gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    if (event->button != 1 || event->type != GDK_BUTTON_PRESS) return FALSE;
+    d.pressed = true;
+    d.dragged = false;
+    d.press_x = event->x;
+    d.press_y = event->y;
+    d.press_pan_x = d.view.pan_x;
+    d.press_pan_y = d.view.pan_y;
+    return TRUE;
+}
+
+// A zoomed-in view follows the pointer while the button is held.
+gboolean OnAreaMotion(GtkWidget* area, GdkEventMotion* event, gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    if (!d.pressed || d.view.zoom >= d.fit_zoom) return FALSE;
+    const double dx = event->x - d.press_x, dy = event->y - d.press_y;
+    if (!d.dragged && std::hypot(dx, dy) < 3) return TRUE;
+    if (!d.dragged) SetCursor(area, GDK_FLEUR);
+    d.dragged = true;
+    d.view.pan_x = d.press_pan_x - int32_t(std::lround(dx * d.view.zoom));
+    d.view.pan_y = d.press_pan_y - int32_t(std::lround(dy * d.view.zoom));
+    RequestPreview(d);
+    gdk_event_request_motions(event);
+    return TRUE;
+}
+
+// A click (no drag) puts the ripple centre where it was made.
+gboolean OnAreaRelease(GtkWidget* area, GdkEventButton* event, gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    if (event->button != 1 || !d.pressed) return FALSE;
+    d.pressed = false;
+    if (d.dragged) {
+        SetCursor(area, GDK_CROSSHAIR);
+        return TRUE;
+    }
+    const host::Document& doc = d.picture.document;
+    d.params.pick_x = float(std::clamp((d.view.pan_x + event->x * d.view.zoom) / doc.width, 0.0, 1.0));
+    d.params.pick_y = float(std::clamp((d.view.pan_y + event->y * d.view.zoom) / doc.height, 0.0, 1.0));
+    d.updating = true;
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(d.centre_x), d.params.pick_x);
+    gtk_spin_button_set_value(GTK_SPIN_BUTTON(d.centre_y), d.params.pick_y);
+    d.updating = false;
+    ValuesChanged(d);
+    return TRUE;
+}
+
+void OnAreaRealize(GtkWidget* area, gpointer) { SetCursor(area, GDK_CROSSHAIR); }
+
+// ---- Settings files, dice, seed -----------------------------------------------------------
+
+GtkWidget* SettingsChooser(Dialog& d, bool save) {
+    GtkWidget* chooser = gtk_file_chooser_dialog_new(
+        save ? "Save a Settings File" : "Open a Settings File", GTK_WINDOW(d.window),
+        save ? GTK_FILE_CHOOSER_ACTION_SAVE : GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel", GTK_RESPONSE_CANCEL,
+        save ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+    gtk_dialog_set_alternative_button_order(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT, GTK_RESPONSE_CANCEL, -1);
+    gtk_dialog_set_default_response(GTK_DIALOG(chooser), GTK_RESPONSE_ACCEPT);
+    GtkFileFilter* filter = gtk_file_filter_new();
+    gtk_file_filter_set_name(filter, "Tarnwell settings (*.q8r)");
+    gtk_file_filter_add_pattern(filter, "*.q8r");
+    gtk_file_filter_add_pattern(filter, "*.Q8R");
+    gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(chooser), filter);
+    GtkFileFilter* all = gtk_file_filter_new();
+    gtk_file_filter_set_name(all, "All files");
+    gtk_file_filter_add_pattern(all, "*");
+    gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(chooser), all);
+    return chooser;
+}
+
+std::string ChosenFile(GtkWidget* chooser) {
+    std::string path;
+    if (gtk_dialog_run(GTK_DIALOG(chooser)) == GTK_RESPONSE_ACCEPT) {
+        gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(chooser));
+        if (name) path = name;
+        g_free(name);
+    }
+    gtk_widget_destroy(chooser);
+    return path;
+}
+
+std::string BaseName(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void OnLoad(GtkWidget*, gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    const std::string path = ChosenFile(SettingsChooser(d, false));
+    if (path.empty()) return;
+    RenderParams loaded = d.params;
+    std::vector<uint8_t> bytes;
+    if (!platform::ReadWholeFile(path, bytes) || bytes.size() < 4 || !LoadSettings(path, loaded, nullptr)) {
+        g_message("Tarnwell 2: \"%s\" is not a readable settings file.", path.c_str());
+        return;
+    }
+    d.params = loaded;
+    NewLook(d, BaseName(path).c_str());
+}
+
+void OnSave(GtkWidget*, gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    GtkWidget* chooser = SettingsChooser(d, true);
+    std::string proposed = d.params.settings_name[0] ? d.params.settings_name : "Tarnwell settings";
+    if (const size_t dot = proposed.find_last_of('.'); dot != std::string::npos && dot > 0) proposed.resize(dot);
+    gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(chooser), (proposed + ".q8r").c_str());
+    gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(chooser), TRUE);
+    const std::string path = ChosenFile(chooser);
+    if (path.empty()) return;
+    // The file carries a small picture of the look: the preview as it shows now.
+    Picture holder;
+    bool with_picture = false;
+    if (!d.shown.empty()) {
+        std::vector<uint8_t> planar(size_t(d.shown_width) * size_t(d.shown_height) * 3);
+        const size_t plane = size_t(d.shown_width) * size_t(d.shown_height);
+        for (size_t i = 0; i < plane; ++i)
+            for (size_t c = 0; c < 3; ++c) planar[c * plane + i] = d.shown[i * 4 + c];
+        with_picture = CapturePicture(PlanarView{planar.data(), d.shown_width, d.shown_height, 3}, holder);
+    }
+    SetText(d.params.settings_name, BaseName(path).c_str());
+    RenderParams written = d.params;
+    if (!WriteSettings(path, written, with_picture ? &holder : nullptr, with_picture)) {
+        g_message("Tarnwell 2: cannot write the settings file \"%s\".", path.c_str());
+        return;
+    }
+    UpdateStatus(d);
+}
+
+void OnDice(GtkWidget*, gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    RandomizeSettings(d.params);
+    NewLook(d, "random settings");
+}
+
+void OnNewSeed(GtkWidget*, gpointer data) {
+    auto& d = *static_cast<Dialog*>(data);
+    d.params.seed = RandomInt(0, MaxSeed());
+    NewLook(d, "random settings");
+}
+
+void Reset(Dialog& d) {
+    ResetToPlain(d.params);
+    NewLook(d, "plain settings");
+}
+
+// ---- Building the dialog ---------------------------------------------------------------------
+
+GtkWidget* Frame(const char* title, GtkWidget* child) {
+    GtkWidget* frame = gimp_frame_new(title);
+    gtk_container_add(GTK_CONTAINER(frame), child);
+    return frame;
+}
+
+GtkWidget* NewTable(int rows, int columns) {
+    GtkWidget* table = gtk_table_new(rows, columns, FALSE);
+    gtk_table_set_col_spacings(GTK_TABLE(table), 6);
+    gtk_table_set_row_spacings(GTK_TABLE(table), 4);
+    return table;
+}
+
+GtkWidget* SliderTable(Dialog& d, const SliderGroup& group, GtkSizeGroup* labels) {
+    GtkWidget* table = NewTable(int(group.rows.size()), 3);
+    int row = 0;
+    for (const SliderRow& r : group.rows) {
+        const std::string label = std::string(r.label) + ":";
+        const double page = (r.max - r.min) / 10;
+        GtkObject* adjustment = gimp_scale_entry_new(GTK_TABLE(table), 0, row++, label.c_str(), 180, 6,
+                                                     SliderValue(d.params, r.index), r.min, r.max, 1, page, 1,
+                                                     TRUE, 0, 0, nullptr, nullptr);
+        g_signal_connect(adjustment, "value-changed", G_CALLBACK(OnSlider), &d);
+        gtk_size_group_add_widget(labels, GTK_WIDGET(GIMP_SCALE_ENTRY_LABEL(adjustment)));
+        d.sliders.push_back({adjustment, r.index});
+    }
+    return table;
+}
+
+GtkWidget* LabelFor(const char* text, GtkWidget* widget) {
+    GtkWidget* label = gtk_label_new_with_mnemonic(text);
+    gtk_misc_set_alignment(GTK_MISC(label), 0.0, 0.5);
+    gtk_label_set_mnemonic_widget(GTK_LABEL(label), widget);
+    return label;
+}
+
+GtkWidget* IconButton(const char* text, const char* icon, const char* tip, GCallback callback, Dialog& d) {
+    GtkWidget* button = gtk_button_new_with_mnemonic(text);
+    if (icon) gtk_button_set_image(GTK_BUTTON(button), gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_BUTTON));
+    gimp_help_set_help_data(button, tip, nullptr);
+    g_signal_connect(button, "clicked", callback, &d);
+    return button;
+}
+
+// Style, the light pad and the two colours: the rest of the view's look.
+GtkWidget* LookTable(Dialog& d, GtkSizeGroup* labels) {
+    GtkWidget* table = NewTable(3, 4);
+    std::vector<StyleChoice> styles = StyleChoices();
+    d.style = gimp_int_combo_box_new(styles[0].label, styles[0].value, styles[1].label, styles[1].value, nullptr);
+    gimp_help_set_help_data(d.style, "Simple: a mirror displaced by the waves. Complex: a ray-cast wave surface "
+                                     "with glitter.", nullptr);
+    GtkWidget* style_label = LabelFor("St_yle:", d.style);
+    gtk_size_group_add_widget(labels, style_label);
+    gtk_table_attach(GTK_TABLE(table), style_label, 0, 1, 0, 1, GTK_FILL, GTK_FILL, 0, 0);
+    gtk_table_attach(GTK_TABLE(table), d.style, 1, 4, 0, 1, GtkAttachOptions(GTK_EXPAND | GTK_FILL), GTK_FILL, 0, 0);
+    g_signal_connect(d.style, "changed", G_CALLBACK(OnCombo), &d);
+
+    d.light = LightPadNew(84, OnLight, &d);
+    gimp_help_set_help_data(d.light, "Where the light comes from: the middle is light from the viewer, the rim "
+                                     "light skimming the water. Click or drag; Ctrl-click for light from the viewer.",
+                            nullptr);
+    GtkWidget* light_label = LabelFor("_Light:", d.light);
+    gtk_misc_set_alignment(GTK_MISC(light_label), 0.0, 0.0);
+    gtk_table_attach(GTK_TABLE(table), light_label, 0, 1, 1, 3, GTK_FILL, GTK_FILL, 0, 0);
+    gtk_table_attach(GTK_TABLE(table), d.light, 1, 2, 1, 3, GTK_SHRINK, GTK_SHRINK, 0, 0);
+
+    const GimpRGB colour = ToGimp(d.params.color), glitter = ToGimp(d.params.glitter_color);
+    d.colour = gimp_color_button_new("Tarnwell 2: Water Color", 56, 20, &colour, GIMP_COLOR_AREA_FLAT);
+    d.glitter = gimp_color_button_new("Tarnwell 2: Glitter Color", 56, 20, &glitter, GIMP_COLOR_AREA_FLAT);
+    gimp_color_button_set_update(GIMP_COLOR_BUTTON(d.colour), TRUE);
+    gimp_color_button_set_update(GIMP_COLOR_BUTTON(d.glitter), TRUE);
+    GtkWidget* colour_label = LabelFor("_Color:", d.colour);
+    GtkWidget* glitter_label = LabelFor("_Glitter:", d.glitter);
+    gtk_misc_set_alignment(GTK_MISC(colour_label), 1.0, 0.5);
+    gtk_misc_set_alignment(GTK_MISC(glitter_label), 1.0, 0.5);
+    gtk_table_attach(GTK_TABLE(table), colour_label, 2, 3, 1, 2, GtkAttachOptions(GTK_EXPAND | GTK_FILL), GTK_SHRINK, 0, 0);
+    gtk_table_attach(GTK_TABLE(table), d.colour, 3, 4, 1, 2, GTK_SHRINK, GTK_SHRINK, 0, 0);
+    gtk_table_attach(GTK_TABLE(table), glitter_label, 2, 3, 2, 3, GtkAttachOptions(GTK_EXPAND | GTK_FILL), GTK_SHRINK, 0, 0);
+    gtk_table_attach(GTK_TABLE(table), d.glitter, 3, 4, 2, 3, GTK_SHRINK, GTK_SHRINK, 0, 0);
+    g_signal_connect(d.colour, "color-changed", G_CALLBACK(OnColour), &d);
+    g_signal_connect(d.glitter, "color-changed", G_CALLBACK(OnColour), &d);
+    return table;
+}
+
+GtkWidget* Spin(double value, double min, double max, double step, int digits, Dialog& d) {
+    GtkObject* adjustment = gtk_adjustment_new(value, min, max, step, step * 10, 0);
+    GtkWidget* spin = gimp_spin_button_new(&adjustment, value, min, max, step, step * 10, 0, 1, guint(digits));
+    gtk_spin_button_set_numeric(GTK_SPIN_BUTTON(spin), TRUE);
+    g_signal_connect(spin, "value-changed", G_CALLBACK(OnSpin), &d);
+    return spin;
+}
+
+// Seed and ripple centre, under the ripple sliders.
+GtkWidget* RippleExtras(Dialog& d, GtkSizeGroup* labels) {
+    GtkWidget* table = NewTable(2, 4);
+    d.seed = Spin(d.params.seed, 0, MaxSeed(), 1, 0, d);
+    gimp_help_set_help_data(d.seed, "The ripple pattern", nullptr);
+    GtkWidget* seed_label = LabelFor("S_eed:", d.seed);
+    gtk_size_group_add_widget(labels, seed_label);
+    gtk_table_attach(GTK_TABLE(table), seed_label, 0, 1, 0, 1, GTK_FILL, GTK_FILL, 0, 0);
+    gtk_table_attach(GTK_TABLE(table), d.seed, 1, 2, 0, 1, GTK_FILL, GTK_FILL, 0, 0);
+    GtkWidget* new_seed = IconButton("_New Seed", GIMP_ICON_VIEW_REFRESH, "A new ripple pattern",
+                                     G_CALLBACK(OnNewSeed), d);
+    gtk_table_attach(GTK_TABLE(table), new_seed, 2, 4, 0, 1, GTK_FILL, GTK_FILL, 0, 0);
+
+    d.centre_x = Spin(d.params.pick_x, 0, 1, 0.01, 3, d);
+    d.centre_y = Spin(d.params.pick_y, 0, 1, 0.01, 3, d);
+    gimp_help_set_help_data(d.centre_x, "The ripple centre across the picture (0 left, 1 right); a click in "
+                                        "the preview sets it too", nullptr);
+    gimp_help_set_help_data(d.centre_y, "The ripple centre down the picture (0 top, 1 bottom)", nullptr);
+    gtk_table_attach(GTK_TABLE(table), LabelFor("Cen_ter:", d.centre_x), 0, 1, 1, 2, GTK_FILL, GTK_FILL, 0, 0);
+    gtk_table_attach(GTK_TABLE(table), d.centre_x, 1, 2, 1, 2, GTK_FILL, GTK_FILL, 0, 0);
+    gtk_table_attach(GTK_TABLE(table), gtk_label_new("\u00d7"), 2, 3, 1, 2, GTK_SHRINK, GTK_FILL, 0, 0);
+    gtk_table_attach(GTK_TABLE(table), d.centre_y, 3, 4, 1, 2, GTK_FILL, GTK_FILL, 0, 0);
+    return table;
+}
+
+GtkWidget* GlueRow(Dialog& d, GtkSizeGroup* labels) {
+    GtkWidget* row = gtk_hbox_new(FALSE, 6);
+    d.glue = gimp_int_combo_box_new(nullptr, 0, nullptr);
+    const std::vector<std::string> names = GlueNames();
+    for (size_t i = 0; i < names.size(); ++i)
+        gimp_int_combo_box_append(GIMP_INT_COMBO_BOX(d.glue), GIMP_INT_STORE_VALUE, gint(i + 1),
+                                  GIMP_INT_STORE_LABEL, names[i].c_str(), -1);
+    gtk_combo_box_set_wrap_width(GTK_COMBO_BOX(d.glue), 3);
+    gimp_help_set_help_data(d.glue, d.is_float ? "Floating-point images take the water as it is rendered"
+                                               : "How the water is laid over the picture",
+                            nullptr);
+    GtkWidget* label = LabelFor("Gl_ue:", d.glue);
+    gtk_size_group_add_widget(labels, label);
+    gtk_box_pack_start(GTK_BOX(row), label, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(row), d.glue, TRUE, TRUE, 0);
+    g_signal_connect(d.glue, "changed", G_CALLBACK(OnCombo), &d);
+    // As in the plug-in's own dialog: float images get the water without a glue mode.
+    gtk_widget_set_sensitive(label, !d.is_float);
+    gtk_widget_set_sensitive(d.glue, !d.is_float);
+    return row;
+}
+
+GtkWidget* FileButtons(Dialog& d) {
+    GtkWidget* row = gtk_hbox_new(TRUE, 6);
+    gtk_box_pack_start(GTK_BOX(row), IconButton("L_oad\u2026", GIMP_ICON_DOCUMENT_OPEN,
+                                                "Load a settings file (*.q8r)", G_CALLBACK(OnLoad), d),
+                       TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(row), IconButton("_Save\u2026", GIMP_ICON_DOCUMENT_SAVE,
+                                                "Save these settings as a file (*.q8r)", G_CALLBACK(OnSave), d),
+                       TRUE, TRUE, 0);
+    gtk_box_pack_start(GTK_BOX(row), IconButton("_Dice", GIMP_ICON_VIEW_REFRESH,
+                                                "Random settings: a new look for the water", G_CALLBACK(OnDice), d),
+                       TRUE, TRUE, 0);
+    return row;
+}
+
+GtkWidget* ZoomButton(const char* icon, const char* tip, GCallback callback, Dialog& d) {
+    GtkWidget* button = gtk_button_new();
+    gtk_button_set_relief(GTK_BUTTON(button), GTK_RELIEF_NONE);
+    gtk_container_add(GTK_CONTAINER(button), gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_MENU));
+    gimp_help_set_help_data(button, tip, nullptr);
+    g_signal_connect(button, "clicked", callback, &d);
+    return button;
+}
+
+GtkWidget* PreviewColumn(Dialog& d) {
+    GtkWidget* column = gtk_vbox_new(FALSE, 6);
+    GtkWidget* frame = gtk_frame_new(nullptr);
+    gtk_frame_set_shadow_type(GTK_FRAME(frame), GTK_SHADOW_IN);
+    d.area = gimp_preview_area_new();
+    gtk_widget_set_size_request(d.area, d.view.pane_width, d.view.pane_height);
+    gtk_widget_add_events(d.area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_BUTTON1_MOTION_MASK |
+                                      GDK_POINTER_MOTION_HINT_MASK);
+    g_signal_connect(d.area, "button-press-event", G_CALLBACK(OnAreaPress), &d);
+    g_signal_connect(d.area, "motion-notify-event", G_CALLBACK(OnAreaMotion), &d);
+    g_signal_connect(d.area, "button-release-event", G_CALLBACK(OnAreaRelease), &d);
+    g_signal_connect(d.area, "realize", G_CALLBACK(OnAreaRealize), nullptr);
+    gimp_help_set_help_data(d.area, "Click to put the ripple centre there; drag to move a zoomed-in view. "
+                                    "The horizon is magenta, the waterline green.", nullptr);
+    gtk_container_add(GTK_CONTAINER(frame), d.area);
+    // The frame keeps the pane's size; it does not grow with the dialog.
+    GtkWidget* holder = gtk_alignment_new(0.5, 0.0, 0.0, 0.0);
+    gtk_container_add(GTK_CONTAINER(holder), frame);
+    gtk_box_pack_start(GTK_BOX(column), holder, FALSE, FALSE, 0);
+
+    GtkWidget* row = gtk_hbox_new(FALSE, 2);
+    d.status = gtk_label_new("");
+    gtk_misc_set_alignment(GTK_MISC(d.status), 0.0, 0.5);
+    gtk_label_set_ellipsize(GTK_LABEL(d.status), PANGO_ELLIPSIZE_END);
+    gimp_label_set_attributes(GTK_LABEL(d.status), PANGO_ATTR_STYLE, PANGO_STYLE_ITALIC, -1);
+    gtk_box_pack_start(GTK_BOX(row), d.status, TRUE, TRUE, 0);
+    d.zoom_out = ZoomButton(GIMP_ICON_ZOOM_OUT, "Zoom out", G_CALLBACK(OnZoomOut), d);
+    d.zoom_label = gtk_label_new("");
+    gtk_label_set_width_chars(GTK_LABEL(d.zoom_label), 5);
+    d.zoom_in = ZoomButton(GIMP_ICON_ZOOM_IN, "Zoom in", G_CALLBACK(OnZoomIn), d);
+    gtk_box_pack_start(GTK_BOX(row), d.zoom_out, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(row), d.zoom_label, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(row), d.zoom_in, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(column), row, FALSE, FALSE, 0);
+    ShowZoom(d);
+    return column;
+}
+
+void Build(Dialog& d) {
+    d.window = gimp_dialog_new("Tarnwell 2", "tarnwell", nullptr, GtkDialogFlags(0), gimp_standard_help_func,
+                               "plug-in-tarnwell", "_Reset", kResponseReset, "_Cancel", GTK_RESPONSE_CANCEL, "_OK",
+                               GTK_RESPONSE_OK, nullptr);
+    gtk_dialog_set_alternative_button_order(GTK_DIALOG(d.window), kResponseReset, GTK_RESPONSE_OK,
+                                            GTK_RESPONSE_CANCEL, -1);
+    gtk_dialog_set_default_response(GTK_DIALOG(d.window), GTK_RESPONSE_OK);
+    gimp_window_set_transient(GTK_WINDOW(d.window));
+
+    GtkWidget* main = gtk_hbox_new(FALSE, 12);
+    gtk_container_set_border_width(GTK_CONTAINER(main), 12);
+    gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(d.window))), main, TRUE, TRUE, 0);
+
+    // The preview with the ripple's controls under it on the left; the water and its look
+    // on the right. Each column's labels share one width, so its sliders line up.
+    GtkWidget* left = PreviewColumn(d);
+    GtkWidget* right = gtk_vbox_new(FALSE, 12);
+    gtk_box_pack_start(GTK_BOX(main), left, FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(main), right, TRUE, TRUE, 0);
+    GtkSizeGroup* left_labels = gtk_size_group_new(GTK_SIZE_GROUP_HORIZONTAL);
+    GtkSizeGroup* right_labels = gtk_size_group_new(GTK_SIZE_GROUP_HORIZONTAL);
+    const std::vector<SliderGroup> groups = SliderGroups();
+    for (size_t i = 0; i < groups.size(); ++i) {
+        const bool ripple = i + 1 == groups.size();
+        GtkSizeGroup* labels = ripple ? left_labels : right_labels;
+        GtkWidget* body = gtk_vbox_new(FALSE, 6);
+        gtk_box_pack_start(GTK_BOX(body), SliderTable(d, groups[i], labels), FALSE, FALSE, 0);
+        if (i == 1) gtk_box_pack_start(GTK_BOX(body), LookTable(d, labels), FALSE, FALSE, 0);
+        if (ripple) gtk_box_pack_start(GTK_BOX(body), RippleExtras(d, labels), FALSE, FALSE, 0);
+        gtk_box_pack_start(GTK_BOX(ripple ? left : right), Frame(groups[i].title, body), FALSE, FALSE, 0);
+    }
+    gtk_box_pack_start(GTK_BOX(right), GlueRow(d, right_labels), FALSE, FALSE, 0);
+    gtk_box_pack_end(GTK_BOX(right), FileButtons(d), FALSE, FALSE, 0);
+    g_object_unref(left_labels);
+    g_object_unref(right_labels);
+}
+
+// For the dialog test and the benchmark: where the controls they drive are on the screen.
+void TraceLayout(Dialog& d) {
+    auto place = [](const char* name, GtkWidget* widget) {
+        GdkWindow* window = gtk_widget_get_window(widget);
+        if (!window) return;
+        gint x = 0, y = 0;
+        gdk_window_get_origin(window, &x, &y);
+        GtkAllocation a;
+        gtk_widget_get_allocation(widget, &a);
+        if (!gtk_widget_get_has_window(widget)) {
+            x += a.x;
+            y += a.y;
+        }
+        TraceEvent(std::string("widget-") + name + " " + std::to_string(x) + " " + std::to_string(y) + " " +
+                       std::to_string(a.width) + " " + std::to_string(a.height),
+                   0);
+    };
+    place("preview", d.area);
+    place("horizon", GTK_WIDGET(GIMP_SCALE_ENTRY_SPINBUTTON(d.sliders.front().adjustment)));
+    place("ok", gtk_dialog_get_widget_for_response(GTK_DIALOG(d.window), GTK_RESPONSE_OK));
+}
+
+gboolean OnMapped(GtkWidget*, GdkEvent*, gpointer data) {
+    TraceLayout(*static_cast<Dialog*>(data));
+    return FALSE;
+}
+
+}  // namespace
+
+bool RunDialog(int32_t drawable, RenderParams& params) {
+    gimp_ui_init("tarnwell", TRUE);
+    Dialog d;
+    d.drawable = drawable;
+    d.params = params;
+    ClampToRanges(d.params);
+    std::string error;
+    if (!ReadDrawable(drawable, d.picture, error)) {
+        g_message("Tarnwell 2: %s", error.c_str());
+        return false;
+    }
+    ReadSelection(drawable, d.picture.document);
+    d.is_float = d.picture.layout.kind == SampleKind::kFloat;
+    platform::SeedRandom(unsigned(platform::ClockSeconds()));
+
+    // The preview fits the whole picture into the pane at the plug-in's integer zoom; the
+    // pane keeps that size when the user zooms in.
+    const host::Document& doc = d.picture.document;
+    d.fit_zoom = FitZoom(doc.width, doc.height, kPaneWidth, kPaneHeight);
+    d.view.zoom = d.fit_zoom;
+    d.view.pane_width = std::max(doc.width / d.fit_zoom, 1);
+    d.view.pane_height = std::max(doc.height / d.fit_zoom, 1);
+    d.renderer = std::make_unique<PreviewRenderer>([&d](PreviewResult&& r) { Deliver(d, std::move(r)); });
+    d.renderer->SetPicture(std::make_shared<const host::Document>(doc));
+
+    Build(d);
+    ShowParams(d);
+    g_signal_connect(d.window, "map-event", G_CALLBACK(OnMapped), &d);
+    gtk_widget_show_all(d.window);
+    RequestPreview(d);
+
+    bool accepted = false;
+    for (;;) {
+        const gint response = gimp_dialog_run(GIMP_DIALOG(d.window));
+        if (response == kResponseReset) {
+            Reset(d);
+            continue;
+        }
+        accepted = response == GTK_RESPONSE_OK;
+        break;
+    }
+    // Nothing may reach the dialog after this: the renderer stops first, then whatever is
+    // still queued for the user interface's thread is dropped.
+    d.renderer.reset();
+    if (d.quiet_timer) g_source_remove(d.quiet_timer);
+    {
+        std::lock_guard<std::mutex> lock(d.delivery_mutex);
+        if (d.delivery_source) g_source_remove(d.delivery_source);
+        d.delivery_source = 0;
+    }
+    gtk_widget_destroy(d.window);
+    if (accepted) params = d.params;
+    return accepted;
+}
+
+}  // namespace tw::gimp
