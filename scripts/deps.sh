@@ -3,8 +3,9 @@
 # Sourced by example.sh and test.sh.
 set -euo pipefail
 
+# libgimp2.0-dev: the GIMP plug-in (Filters > Light and Shadow > Tarnwell 2) builds with it.
 tarnwell_packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                   libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev)
+                   libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev libgimp2.0-dev)
 
 missing=()
 for p in "${tarnwell_packages[@]}" ${TARNWELL_EXTRA_PACKAGES[@]+"${TARNWELL_EXTRA_PACKAGES[@]}"}; do

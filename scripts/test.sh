@@ -2,10 +2,12 @@
 # Installs what is missing, builds everything and runs all tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# Independent readers that check the files we write (PSD, HTML 4.01, JPEG markers); the
-# tests that use them are skipped with a message where they are missing.
+# Independent readers that check the files we write (PSD, HTML 4.01, JPEG markers), and GIMP
+# with an X server and xdotool for the GIMP plug-in's tests; the tests that use them are
+# skipped with a message where they are missing.
 TARNWELL_EXTRA_PACKAGES=(python3-psd-tools imagemagick opensp w3c-sgml-lib tidy
-                         libjpeg-turbo-progs jpeginfo libimage-exiftool-perl)
+                         libjpeg-turbo-progs jpeginfo libimage-exiftool-perl
+                         gimp xvfb xdotool)
 source scripts/deps.sh
 cmake --preset linux >/dev/null
 cmake --build --preset linux -j "$(nproc)"

@@ -4,7 +4,8 @@
 #
 #   1. installs what is missing (mingw-w64, Wine, Debian's source entries);
 #   2. cross-compiles zlib, libjpeg, libpng, libtiff and GoogleTest (first run only);
-#   3. configures and builds the `windows` preset (build/windows);
+#   3. configures and builds the `windows` preset (build/windows) and packs the zip users
+#      download (build/windows/tarnwell-VERSION-win64.zip);
 #   4. runs the Windows tests under Wine (ctest --preset windows), the dialog tests on a
 #      virtual X screen (scripts/wine-dialog.sh; skipped without Xvfb);
 #   5. renders a sample picture with tarnwell.exe and Tarnwell.8bf under Wine and with the
@@ -28,7 +29,7 @@ while [ $# -gt 0 ]; do
     --build-only) build_only=1 ;;
     --max-difference) max_difference="${2:?--max-difference needs a number}"; shift ;;
     --sample) sample="${2:?--sample needs a picture file}"; shift ;;
-    -h|--help) sed -n '2,16p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "windows-test.sh: unknown option '$1' (see --help)" >&2; exit 2 ;;
   esac
   shift
@@ -71,6 +72,9 @@ cmake --preset windows >/dev/null
 # The product first: without it nothing below means anything.
 cmake --build --preset windows -j "$jobs" --target tarnwell_plugin tarnwell
 say "built build/windows/bin/Tarnwell.8bf and build/windows/bin/tarnwell.exe"
+rm -f build/windows/tarnwell-*.zip
+(cd build/windows && cpack -G ZIP >/dev/null)
+say "packed $(ls build/windows/tarnwell-*.zip) (Tarnwell.8bf, tarnwell.exe, README, credits)"
 # Then every test program; one that does not compile for Windows is reported at the end
 # (and shows in ctest as not built) instead of hiding the results of all the others.
 failures=()
