@@ -12,6 +12,8 @@
 namespace tw::gimp {
 namespace {
 
+// GIMP's progress bar has a Cancel button; GIMP ends this program when it is pressed, so
+// the shadow buffer is never merged and the picture stays as it was.
 void OnProgress(void*, int32_t done, int32_t total) {
     if (total > 0) gimp_progress_update(0.05 + 0.9 * double(done) / double(total));
 }

@@ -14,11 +14,11 @@ namespace tw::gimp {
 namespace {
 
 // The sliders' groups as the Windows dialog shows them, by their table labels.
-struct GroupSpec {
+struct GroupLabels {
     const char* title;
     std::vector<const char*> labels;
 };
-const GroupSpec kGroups[] = {
+const GroupLabels kGroups[] = {
     {"Water", {"Horizon", "Offset", "Perspective", "Altitude", "Spin"}},
     {"View", {"Waviness", "Complexity", "Brilliance", "Blur"}},
     {"Ripple", {"Size", "Height", "Undulation"}},
@@ -338,9 +338,9 @@ void ClampToRanges(RenderParams& p) {
 
 std::vector<SliderGroup> SliderGroups() {
     std::vector<SliderGroup> groups;
-    for (const GroupSpec& spec : kGroups) {
-        SliderGroup group{spec.title, {}};
-        for (const char* label : spec.labels) {
+    for (const GroupLabels& wanted : kGroups) {
+        SliderGroup group{wanted.title, {}};
+        for (const char* label : wanted.labels) {
             const SliderInfo* s = FindSlider(label);
             if (s == nullptr) continue;
             group.rows.push_back({int(s - kSliders), s->label, s->min, s->max, s->plain});
