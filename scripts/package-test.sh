@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package and checks it the way a user meets it: installs it (dpkg -i, then
-# apt-get -f install for what it depends on), runs `tarnwell apply` from PATH and the GIMP
-# tests against the plug-in GIMP now finds in its own folder, and removes the package again.
+# Builds the Debian package and checks it the way a user meets it: installs it (dpkg -i,
+# then apt-get -f install for what it depends on), runs `tarnwell apply` from PATH and the
+# GIMP tests against the plug-in GIMP now finds in its own folder, and purges the package.
 # Run after scripts/test.sh (it uses build/linux). Needs root or sudo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -25,7 +25,7 @@ deb=$(ls build/linux/tarnwell_*.deb)
 echo "package: $deb ($(du -k "$deb" | cut -f1) KB)"
 dpkg-deb -f "$deb" Depends
 
-remove() { $sudo_cmd env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq tarnwell >/dev/null || true; }
+remove() { $sudo_cmd env DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq tarnwell >/dev/null || true; }
 trap remove EXIT
 $sudo_cmd dpkg -i "$deb" >/dev/null 2>&1 || true
 $sudo_cmd env DEBIAN_FRONTEND=noninteractive apt-get -f install -y -qq >/dev/null
