@@ -60,8 +60,10 @@ struct Dialog {
     // taken for the user's edits.
     bool updating = false;
 
-    // The preview: the picture, its view, the renderer and what is shown.
+    // The preview: the picture's size and layout (its pixels went to the renderer), its
+    // view, the renderer and what is shown.
     DrawablePixels picture;
+    int32_t width = 1, height = 1;
     PreviewView view;
     int32_t fit_zoom = 1;
     GtkWidget* area = nullptr;
@@ -196,7 +198,7 @@ void NewLook(Dialog& d, const char* name) {
 // ---- The preview ---------------------------------------------------------------------------
 
 void RequestPreview(Dialog& d) {
-    ClampPan(d.view, d.picture.document.width, d.picture.document.height);
+    ClampPan(d.view, d.width, d.height);
     d.render_note = "rendering\u2026";
     UpdateStatus(d);
     d.renderer->Request(d.params, d.view);
@@ -335,9 +337,8 @@ gboolean OnAreaRelease(GtkWidget* area, GdkEventButton* event, gpointer data) {
         SetCursor(area, GDK_CROSSHAIR);
         return TRUE;
     }
-    const host::Document& doc = d.picture.document;
-    d.params.pick_x = float(std::clamp((d.view.pan_x + event->x * d.view.zoom) / doc.width, 0.0, 1.0));
-    d.params.pick_y = float(std::clamp((d.view.pan_y + event->y * d.view.zoom) / doc.height, 0.0, 1.0));
+    d.params.pick_x = float(std::clamp((d.view.pan_x + event->x * d.view.zoom) / d.width, 0.0, 1.0));
+    d.params.pick_y = float(std::clamp((d.view.pan_y + event->y * d.view.zoom) / d.height, 0.0, 1.0));
     d.updating = true;
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(d.centre_x), d.params.pick_x);
     gtk_spin_button_set_value(GTK_SPIN_BUTTON(d.centre_y), d.params.pick_y);
@@ -729,13 +730,14 @@ bool RunDialog(int32_t drawable, RenderParams& params) {
 
     // The preview fits the whole picture into the pane at the plug-in's integer zoom; the
     // pane keeps that size when the user zooms in.
-    const host::Document& doc = d.picture.document;
-    d.fit_zoom = FitZoom(doc.width, doc.height, kPaneWidth, kPaneHeight);
+    d.width = d.picture.document.width;
+    d.height = d.picture.document.height;
+    d.fit_zoom = FitZoom(d.width, d.height, kPaneWidth, kPaneHeight);
     d.view.zoom = d.fit_zoom;
-    d.view.pane_width = std::max(doc.width / d.fit_zoom, 1);
-    d.view.pane_height = std::max(doc.height / d.fit_zoom, 1);
+    d.view.pane_width = std::max(d.width / d.fit_zoom, 1);
+    d.view.pane_height = std::max(d.height / d.fit_zoom, 1);
     d.renderer = std::make_unique<PreviewRenderer>([&d](PreviewResult&& r) { Deliver(d, std::move(r)); });
-    d.renderer->SetPicture(std::make_shared<const host::Document>(doc));
+    d.renderer->SetPicture(std::make_shared<const host::Document>(std::move(d.picture.document)));
 
     Build(d);
     ShowParams(d);

@@ -25,8 +25,9 @@ struct DrawablePixels {
 // The layout GIMP keeps the drawable in; false (with a reason) for indexed drawables.
 bool DrawableLayout(int32_t drawable, LayerLayout& layout, std::string& error);
 
-// The whole drawable at full size. The selection is not read: GIMP fades the merged
-// result by it, as it does for every filter.
+// The whole drawable at full size. The selection is not read: GIMP fades the merged result
+// by it, as it does for every filter, and handing it to the plug-in as well would fade soft
+// edges twice.
 bool ReadDrawable(int32_t drawable, DrawablePixels& pixels, std::string& error);
 
 // The selection over the drawable as the document's mask (255 selected); no mask when

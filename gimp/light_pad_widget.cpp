@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <gdk/gdkkeysyms.h>
+
 #include "gimp/light_pad.h"
 
 namespace tw::gimp {
@@ -106,6 +108,26 @@ gboolean OnMotion(GtkWidget* pad, GdkEventMotion* event, gpointer) {
     return TRUE;
 }
 
+// The arrow keys move the light a little; Home brings it to the viewer.
+gboolean OnKey(GtkWidget* pad, GdkEventKey* event, gpointer) {
+    PadState* state = StateOf(pad);
+    double cx, cy, r;
+    Geometry(pad, cx, cy, r);
+    double dx = 0, dy = 0;
+    PadPoint(state->light, r, dx, dy);
+    const double step = std::max(1.0, r / 16);
+    switch (event->keyval) {
+        case GDK_KEY_Left: dx -= step; break;
+        case GDK_KEY_Right: dx += step; break;
+        case GDK_KEY_Up: dy -= step; break;
+        case GDK_KEY_Down: dy += step; break;
+        case GDK_KEY_Home: dx = dy = 0; break;
+        default: return FALSE;
+    }
+    SetFromPointer(pad, cx + dx, cy + dy, GdkModifierType(0));
+    return TRUE;
+}
+
 }  // namespace
 
 GtkWidget* LightPadNew(int size, LightChanged changed, void* context) {
@@ -116,10 +138,12 @@ GtkWidget* LightPadNew(int size, LightChanged changed, void* context) {
     g_object_set_data_full(G_OBJECT(pad), kStateKey, state, [](gpointer p) { delete static_cast<PadState*>(p); });
     gtk_widget_set_size_request(pad, size, size);
     gtk_widget_set_can_focus(pad, TRUE);
-    gtk_widget_add_events(pad, GDK_BUTTON_PRESS_MASK | GDK_BUTTON1_MOTION_MASK | GDK_POINTER_MOTION_HINT_MASK);
+    gtk_widget_add_events(pad, GDK_BUTTON_PRESS_MASK | GDK_BUTTON1_MOTION_MASK | GDK_POINTER_MOTION_HINT_MASK |
+                                   GDK_KEY_PRESS_MASK);
     g_signal_connect(pad, "expose-event", G_CALLBACK(OnExpose), nullptr);
     g_signal_connect(pad, "button-press-event", G_CALLBACK(OnPress), nullptr);
     g_signal_connect(pad, "motion-notify-event", G_CALLBACK(OnMotion), nullptr);
+    g_signal_connect(pad, "key-press-event", G_CALLBACK(OnKey), nullptr);
     return pad;
 }
 

@@ -1,6 +1,6 @@
 // The light-direction pad as a GTK widget: a shaded disc with a marker where the light comes
 // from. A click or drag sets the direction (see light_pad.h); Control gives light straight
-// from the viewer.
+// from the viewer. With the focus, the arrow keys move it and Home centres it.
 #pragma once
 
 #include <gtk/gtk.h>
