@@ -363,6 +363,9 @@ GtkWidget* SettingsChooser(Dialog& d, bool save) {
     gtk_file_filter_add_pattern(filter, "*.q8r");
     gtk_file_filter_add_pattern(filter, "*.Q8R");
     gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(chooser), filter);
+    // The folder of the last settings file loaded or saved, as the plug-in's dialog keeps it.
+    if (d.params.settings_folder[0])
+        gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(chooser), d.params.settings_folder);
     GtkFileFilter* all = gtk_file_filter_new();
     gtk_file_filter_set_name(all, "All files");
     gtk_file_filter_add_pattern(all, "*");
@@ -386,6 +389,11 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+void RememberFolder(Dialog& d, const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash != std::string::npos) SetText(d.params.settings_folder, path.substr(0, slash + 1).c_str());
+}
+
 void OnLoad(GtkWidget*, gpointer data) {
     auto& d = *static_cast<Dialog*>(data);
     const std::string path = ChosenFile(SettingsChooser(d, false));
@@ -397,6 +405,7 @@ void OnLoad(GtkWidget*, gpointer data) {
         return;
     }
     d.params = loaded;
+    RememberFolder(d, path);
     NewLook(d, BaseName(path).c_str());
 }
 
@@ -420,6 +429,7 @@ void OnSave(GtkWidget*, gpointer data) {
         with_picture = CapturePicture(PlanarView{planar.data(), d.shown_width, d.shown_height, 3}, holder);
     }
     SetText(d.params.settings_name, BaseName(path).c_str());
+    RememberFolder(d, path);
     RenderParams written = d.params;
     if (!WriteSettings(path, written, with_picture ? &holder : nullptr, with_picture)) {
         g_message("Tarnwell 2: cannot write the settings file \"%s\".", path.c_str());
@@ -508,7 +518,7 @@ GtkWidget* LookTable(Dialog& d, GtkSizeGroup* labels) {
     gimp_help_set_help_data(d.light, "Where the light comes from: the middle is light from the viewer, the rim "
                                      "light skimming the water. Click or drag; Ctrl-click for light from the viewer.",
                             nullptr);
-    GtkWidget* light_label = LabelFor("_Light:", d.light);
+    GtkWidget* light_label = LabelFor("L_ight:", d.light);
     gtk_misc_set_alignment(GTK_MISC(light_label), 0.0, 0.0);
     gtk_table_attach(GTK_TABLE(table), light_label, 0, 1, 1, 3, GTK_FILL, GTK_FILL, 0, 0);
     gtk_table_attach(GTK_TABLE(table), d.light, 1, 2, 1, 3, GTK_SHRINK, GTK_SHRINK, 0, 0);
@@ -518,7 +528,8 @@ GtkWidget* LookTable(Dialog& d, GtkSizeGroup* labels) {
     d.glitter = gimp_color_button_new("Tarnwell 2: Glitter Color", 56, 20, &glitter, GIMP_COLOR_AREA_FLAT);
     gimp_color_button_set_update(GIMP_COLOR_BUTTON(d.colour), TRUE);
     gimp_color_button_set_update(GIMP_COLOR_BUTTON(d.glitter), TRUE);
-    GtkWidget* colour_label = LabelFor("_Color:", d.colour);
+    // Every letter of "Color" is taken by a button's mnemonic; Tab reaches it.
+    GtkWidget* colour_label = LabelFor("Color:", d.colour);
     GtkWidget* glitter_label = LabelFor("_Glitter:", d.glitter);
     gtk_misc_set_alignment(GTK_MISC(colour_label), 1.0, 0.5);
     gtk_misc_set_alignment(GTK_MISC(glitter_label), 1.0, 0.5);
@@ -588,7 +599,7 @@ GtkWidget* GlueRow(Dialog& d, GtkSizeGroup* labels) {
 
 GtkWidget* FileButtons(Dialog& d) {
     GtkWidget* row = gtk_hbox_new(TRUE, 6);
-    gtk_box_pack_start(GTK_BOX(row), IconButton("L_oad\u2026", GIMP_ICON_DOCUMENT_OPEN,
+    gtk_box_pack_start(GTK_BOX(row), IconButton("_Load\u2026", GIMP_ICON_DOCUMENT_OPEN,
                                                 "Load a settings file (*.q8r)", G_CALLBACK(OnLoad), d),
                        TRUE, TRUE, 0);
     gtk_box_pack_start(GTK_BOX(row), IconButton("_Save\u2026", GIMP_ICON_DOCUMENT_SAVE,
