@@ -659,9 +659,9 @@ GtkWidget* PreviewColumn(Dialog& d) {
 }
 
 void Build(Dialog& d) {
-    d.window = gimp_dialog_new("Tarnwell 2", "tarnwell", nullptr, GtkDialogFlags(0), gimp_standard_help_func,
-                               "plug-in-tarnwell", "_Reset", kResponseReset, "_Cancel", GTK_RESPONSE_CANCEL, "_OK",
-                               GTK_RESPONSE_OK, nullptr);
+    // No Help button: GIMP's manual has no page for this filter, and the tooltips explain.
+    d.window = gimp_dialog_new("Tarnwell 2", "tarnwell", nullptr, GtkDialogFlags(0), nullptr, nullptr, "_Reset",
+                               kResponseReset, "_Cancel", GTK_RESPONSE_CANCEL, "_OK", GTK_RESPONSE_OK, nullptr);
     gtk_dialog_set_alternative_button_order(GTK_DIALOG(d.window), kResponseReset, GTK_RESPONSE_OK,
                                             GTK_RESPONSE_CANCEL, -1);
     gtk_dialog_set_default_response(GTK_DIALOG(d.window), GTK_RESPONSE_OK);
