@@ -69,12 +69,12 @@ std::vector<tw::gimp::ArgValue> ValuesOf(const GimpParam* param, int count) {
     return values;
 }
 
-// The parameters a script asked for: its values, or a settings file's instead.
+// The parameters a script asked for: its values, or a settings file's instead (the other
+// values are then not looked at).
 bool ScriptParams(const GimpParam* param, int nparams, tw::RenderParams& params, std::string& error) {
     const std::vector<tw::gimp::ArgValue> values = ValuesOf(param, nparams - kLeadingArgs);
-    if (!tw::gimp::ParamsFromArgs(values, params, error)) return false;
     const std::string file = tw::gimp::SettingsFileArg(values);
-    if (file.empty()) return true;
+    if (file.empty()) return tw::gimp::ParamsFromArgs(values, params, error);
     tw::RenderParams loaded = tw::gimp::PlainParams();
     std::vector<uint8_t> bytes;
     if (!tw::platform::ReadWholeFile(file, bytes)) {

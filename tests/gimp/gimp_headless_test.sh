@@ -159,11 +159,13 @@ last-values)
   ;;
 
 settings-file)
+  # The file's values are used instead of the others, which are not even looked at (the
+  # light given here, all zero, would be refused on its own).
   "$TARNWELL" settings save "$W/look.q8r" --set horizon=35 --set style=simple --set glue=7 \
     --set color=#aa3355 --set waviness=90 >/dev/null || fail "tarnwell settings save failed"
   gimp_batch "$W/log" "$SCHEME_LIB $PREPARE
     (define img (tw-load \"$W/in8.png\"))
-    (tw-apply img RUN-NONINTERACTIVE $VALUES \"$W/look.q8r\")
+    (tw-apply img RUN-NONINTERACTIVE 40 10 15 2 1 77 0.3 0.6 0 0 0 \"$W/look.q8r\")
     (tw-save-png img \"$W/out.png\")
     (gimp-message \"CASE-DONE\")" && grep -q CASE-DONE "$W/log" || fail "the script did not finish: $(tail -3 "$W/log")"
   "$TARNWELL" apply "$W/in8.png" "$W/ref.png" -q --settings "$W/look.q8r" || fail "tarnwell apply failed"
