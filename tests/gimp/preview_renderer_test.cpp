@@ -105,6 +105,33 @@ TEST_F(PreviewRendererTest, AFittedViewShowsTheWholePictureWithItsGuides) {
     EXPECT_FALSE(RowHasGuide(r.image, 60, false));
 }
 
+TEST_F(PreviewRendererTest, SixteenBitAndFloatPicturesPreviewLikeEightBit) {
+    // The same picture at each depth: the previews, 8-bit all, agree to a step or two.
+    const auto eight = Picture(64, 48);
+    std::vector<PreviewImage> images;
+    for (int depth : {8, 16, 32}) {
+        auto doc = std::make_shared<host::Document>(*eight);
+        doc->depth = depth;
+        doc->pixels.resize(doc->RowBytes() * size_t(doc->height));
+        for (size_t i = 0; i < eight->pixels.size(); ++i) {
+            const float v = eight->pixels[i] / 255.0f;
+            if (depth == 16) reinterpret_cast<uint16_t*>(doc->pixels.data())[i] = uint16_t(v * 32768 + 0.5f);
+            if (depth == 32) reinterpret_cast<float*>(doc->pixels.data())[i] = v;
+        }
+        if (depth == 8) doc = std::make_shared<host::Document>(*eight);
+        const PreviewResult r = RenderOnce(doc, Simple(), PreviewView{1, 0, 0, 0, 0});
+        ASSERT_TRUE(r.ok) << depth << ": " << r.error;
+        images.push_back(r.image);
+    }
+    for (size_t k = 1; k < images.size(); ++k) {
+        ASSERT_EQ(images[k].pixels.size(), images[0].pixels.size());
+        int worst = 0;
+        for (size_t i = 0; i < images[0].pixels.size(); ++i)
+            worst = std::max(worst, std::abs(int(images[k].pixels[i]) - int(images[0].pixels[i])));
+        EXPECT_LE(worst, 3) << "depth #" << k;
+    }
+}
+
 TEST_F(PreviewRendererTest, GreyPicturesGiveOnePlane) {
     const PreviewResult r = RenderOnce(Picture(50, 40, 1), Simple(), PreviewView{1, 0, 0, 100, 100});
     ASSERT_TRUE(r.ok) << r.error;
