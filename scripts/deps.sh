@@ -3,9 +3,10 @@
 # Sourced by example.sh and test.sh.
 set -euo pipefail
 
-# libgimp2.0-dev: the GIMP plug-in (Filters > Light and Shadow > Tarnwell 2) builds with it.
+# libgimp2.0-dev: the GIMP plug-in (Filters > Light and Shadow > Tarnwell 2) builds with it;
+# dpkg-dev: `cpack -G DEB` finds the package's dependencies with its dpkg-shlibdeps.
 tarnwell_packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-                   libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev libgimp2.0-dev)
+                   libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev libgimp2.0-dev dpkg-dev)
 
 missing=()
 for p in "${tarnwell_packages[@]}" ${TARNWELL_EXTRA_PACKAGES[@]+"${TARNWELL_EXTRA_PACKAGES[@]}"}; do

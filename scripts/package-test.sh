@@ -9,7 +9,7 @@ if [ "${1:-}" = "--help" ] || [ "${1:-}" = "-h" ]; then
   sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'
   exit 0
 fi
-TARNWELL_EXTRA_PACKAGES=(dpkg-dev gimp)
+TARNWELL_EXTRA_PACKAGES=(gimp)
 source scripts/deps.sh
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
