@@ -1,6 +1,8 @@
 // Offscreen renders at any size, on blocks the caller holds or on a session's own.
 #include "shell/offscreen_session.h"
 
+#include <algorithm>
+
 #include "shell/host_access.h"
 
 namespace tw {
@@ -104,6 +106,50 @@ OffscreenOutcome OffscreenSession::Render(int32_t width, int32_t height,
         return outcome;
     }
     return RenderOffscreenPicture(shell_, width, height, progress);
+}
+
+void ClampPreviewPan(PreviewView& view, int32_t width, int32_t height) {
+    const int32_t zoom = std::max(view.zoom, 1);
+    // The pane shows every zoom-th pixel: width / zoom of them, or fewer when it is smaller.
+    auto shown = [zoom](int32_t size, int32_t pane) {
+        return pane > 0 ? std::min(size / zoom, pane) : size / zoom;
+    };
+    const int32_t max_x = std::max(0, width - shown(width, view.pane_width) * zoom);
+    const int32_t max_y = std::max(0, height - shown(height, view.pane_height) * zoom);
+    view.pan_x = std::clamp(view.pan_x, 0, max_x);
+    view.pan_y = std::clamp(view.pan_y, 0, max_y);
+}
+
+OffscreenPreview OffscreenSession::RenderPreview(const PreviewView& wanted) {
+    OffscreenPreview preview;
+    if (!is_open()) {
+        preview.status = OffscreenStatus::kNoBlocks;
+        return preview;
+    }
+    RenderParams& p = *shell_.params;
+    GlobalState& g = *shell_.globals;
+    const HostRect filter = GetFilterRect(*shell_.record);
+    PreviewView view = wanted;
+    view.zoom = HostCanSample(*shell_.record) ? std::max(view.zoom, 1) : 1;
+    view.pane_width = std::max(view.pane_width, 0);
+    view.pane_height = std::max(view.pane_height, 0);
+    ClampPreviewPan(view, filter.width(), filter.height());
+    p.zoom = view.zoom;
+    p.pan_x = view.pan_x;
+    p.pan_y = view.pan_y;
+    g.preview_pane_width = view.pane_width;
+    g.preview_pane_height = view.pane_height;
+    result_ = 0;
+    PreviewRender(shell_);
+    preview.view = view;
+    if (result_ != 0 || g.preview_buffer == nullptr) {
+        preview.status = OffscreenStatus::kRenderFailed;
+        preview.code = result_;
+        return preview;
+    }
+    preview.pixels = PlanarView{g.preview_buffer, g.preview_width, g.preview_height,
+                                g.preview_planes < 3 ? 1 : 3};
+    return preview;
 }
 
 }  // namespace tw

@@ -1,11 +1,13 @@
 // Offscreen renders: the current settings rendered over the source picture at any size into
-// a picture of their own, without touching the host's document. Two ways in:
+// a picture of their own, or into the preview buffer as the dialog's preview shows them,
+// without touching the host's document. Two ways in:
 //   - code that already holds the locked blocks during a run (the dialog's PSD export and
 //     preset pictures) calls RenderOffscreenPicture with its ShellContext;
 //   - a front end that runs the plug-in's code in its own process (the tarnwell command's
 //     export-psd and galleries) calls the prepare selector through PluginDispatch, then
 //     opens an OffscreenSession on the prepared record, which locks the blocks, loads the
-//     picture and renders as often as it is asked.
+//     picture and renders as often as it is asked: whole pictures, or previews (the GIMP
+//     front end's dialog).
 // Progress goes to the callback each caller passes; nothing here is global.
 #pragma once
 
@@ -14,6 +16,7 @@
 #include "hostapi/filter_record.h"
 #include "image/image_buffer.h"
 #include "params/render_params.h"
+#include "settings/picture.h"
 #include "shell/plugin_shell.h"
 #include "shell/render_driver.h"
 
@@ -47,6 +50,32 @@ struct OffscreenOutcome {
 OffscreenOutcome RenderOffscreenPicture(const ShellContext& shell, int32_t width, int32_t height,
                                         const OffscreenProgress& progress);
 
+// What a preview shows: every `zoom`-th pixel of the picture (1: every pixel), starting at
+// picture pixel (pan_x, pan_y), at most pane_width x pane_height of them (0: no limit).
+struct PreviewView {
+    int32_t zoom = 1;
+    int32_t pan_x = 0, pan_y = 0;
+    int32_t pane_width = 0, pane_height = 0;
+};
+
+// Keeps the pan of `view` inside a width x height picture, so the pane shows no pixels
+// beyond its right or bottom edge where the picture is big enough to fill it.
+void ClampPreviewPan(PreviewView& view, int32_t width, int32_t height);
+
+// A preview render. `pixels` is the plug-in's preview buffer: 8-bit planes one after
+// another, one plane for a grey picture and three for a colour one, opaque (transparent
+// parts are drawn over a chequerboard), with the horizon, waterline and ripple-centre
+// guides drawn in. It belongs to the session and stays valid until its next render or
+// Close. `view` is what was rendered: zoom 1 where the host cannot sample, the pan kept
+// inside the picture.
+struct OffscreenPreview {
+    OffscreenStatus status = OffscreenStatus::kDone;
+    int16_t code = 0;  // the shell's result code for kNotLoaded and kRenderFailed
+    PlanarView pixels;
+    PreviewView view;
+    bool ok() const { return status == OffscreenStatus::kDone; }
+};
+
 // The plug-in's blocks on a prepared filter record, held locked with the scratch memory of
 // a run and the source picture loaded, for offscreen renders only. The record (and the
 // host behind it) must outlive the session. One session at a time per record.
@@ -71,6 +100,11 @@ public:
 
     // RenderOffscreenPicture on the session's blocks.
     OffscreenOutcome Render(int32_t width, int32_t height, const OffscreenProgress& progress);
+    // The settings of params() in the plug-in's preview mode, as its dialog's preview shows
+    // them: only the pixels of `view`, without the final render's anti-aliasing, and nothing
+    // written to the plug-in's files. A failed render reports kRenderFailed with the code
+    // (-108: memory). The settings keep the zoom and pan rendered.
+    OffscreenPreview RenderPreview(const PreviewView& view);
 
 private:
     ShellContext shell_;

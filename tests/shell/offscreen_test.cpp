@@ -1,8 +1,10 @@
 // Offscreen renders: the session a front end opens on a prepared record, and the same render
 // on blocks the caller already holds, as the dialog does during start. Both must give the
 // same picture, leave the host's document and result alone, and give back what they took.
+// The session's previews show the asked-for part of the picture with the guides drawn in.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 #include "fake_host.h"
@@ -282,6 +284,141 @@ TEST(OffscreenRender, AFailedLoadIsTheCallersNotTheRunsResult) {
     EXPECT_EQ(rendered.code, -36);
     EXPECT_EQ(rendered.image, nullptr);
     EXPECT_EQ(held.run_result, 0);
+}
+
+// ---- Previews ----------------------------------------------------------------------------
+
+// A session open on a 120 x 100 picture with detail everywhere.
+struct PreviewFixture {
+    FakeHost host;
+    OffscreenSession session;
+    explicit PreviewFixture(FakeHostOptions options = Picture(120, 100)) : host(options) {
+        host.FillPattern();
+        EXPECT_EQ(host.Call(filterSelectorPrepare), 0);
+        EXPECT_TRUE(session.Open(host.record(), &host.data_slot).ok());
+    }
+};
+
+// A pixel of the preview, its planes one after another.
+std::vector<int> PreviewPixel(const PlanarView& view, int x, int y) {
+    std::vector<int> samples;
+    const size_t plane = size_t(view.width) * size_t(view.height);
+    for (int c = 0; c < view.planes; ++c) samples.push_back(view.data[size_t(c) * plane + size_t(y) * view.width + x]);
+    return samples;
+}
+
+// The ripple centre's marker: a cross of eleven by eleven pixels, white at three quarters
+// over the picture, centred on (x, y). (Its black rim darkens a quarter of what lies under
+// it, which may be glitter brighter than white, so the rim is not looked at.)
+void ExpectMarkerAt(const PlanarView& view, int x, int y) {
+    for (int d = -5; d <= 5; ++d) {
+        for (int v : PreviewPixel(view, x + d, y)) EXPECT_GE(v, 185) << "arm across " << x + d << "," << y;
+        for (int v : PreviewPixel(view, x, y + d)) EXPECT_GE(v, 185) << "arm down " << x << "," << y + d;
+    }
+}
+
+TEST(OffscreenPreview, ShowsTheViewAtItsZoomWithTheRippleCentreMarked) {
+    PreviewFixture f;
+    const std::vector<uint8_t> original = f.host.pixels;
+    f.session.params().pick_x = 0.25f;
+    f.session.params().pick_y = 0.8f;
+    const OffscreenPreview whole = f.session.RenderPreview(PreviewView{2, 0, 0, 0, 0});
+    ASSERT_TRUE(whole.ok());
+    EXPECT_EQ(whole.pixels.width, 60);
+    EXPECT_EQ(whole.pixels.height, 50);
+    EXPECT_EQ(whole.pixels.planes, 3);
+    EXPECT_EQ(whole.view.zoom, 2);
+    ExpectMarkerAt(whole.pixels, 15, 40);
+
+    // A pane at full size over part of the picture: the marker moves with the pan.
+    f.session.params().pick_x = 0.5f;
+    f.session.params().pick_y = 0.6f;
+    const OffscreenPreview part = f.session.RenderPreview(PreviewView{1, 30, 40, 40, 30});
+    ASSERT_TRUE(part.ok());
+    EXPECT_EQ(part.pixels.width, 40);
+    EXPECT_EQ(part.pixels.height, 30);
+    ExpectMarkerAt(part.pixels, 60 - 30, 60 - 40);
+    EXPECT_EQ(f.session.params().zoom, 1);
+    EXPECT_EQ(f.session.params().pan_x, 30);
+
+    f.host.Flush();
+    EXPECT_EQ(f.host.pixels, original);  // previews never reach the host's document
+}
+
+// The same pixels, within one step: the plug-in's tiles start at the view's corner, and a
+// few samples near tile edges round the other way.
+TEST(OffscreenPreview, APannedViewIsThatPartOfTheWholeView) {
+    PreviewFixture f;
+    f.session.params().style = kStyleSimple;
+    f.session.params().pick_x = 0.9f;  // the marker out of the way
+    const OffscreenPreview whole_render = f.session.RenderPreview(PreviewView{1, 0, 0, 0, 0});
+    ASSERT_TRUE(whole_render.ok());
+    // The buffer is the session's until its next render.
+    const PlanarView w = whole_render.pixels;
+    const std::vector<uint8_t> whole(w.data, w.data + size_t(w.width) * w.height * 3);
+    const OffscreenPreview part = f.session.RenderPreview(PreviewView{1, 30, 50, 40, 30});
+    ASSERT_TRUE(part.ok());
+    const PlanarView& p = part.pixels;
+    int differing = 0;
+    for (int c = 0; c < 3; ++c)
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) {
+                const int a = p.data[size_t(c) * 40 * 30 + size_t(y) * 40 + x];
+                const int b = whole[size_t(c) * 120 * 100 + size_t(y + 50) * 120 + x + 30];
+                ASSERT_LE(std::abs(a - b), 1) << x << "," << y;
+                differing += a != b;
+            }
+    EXPECT_LT(differing, 40 * 30 * 3 / 20);
+}
+
+TEST(OffscreenPreview, KeepsThePanInsideThePicture) {
+    PreviewFixture f;
+    const OffscreenPreview beyond = f.session.RenderPreview(PreviewView{1, 500, -20, 40, 30});
+    ASSERT_TRUE(beyond.ok());
+    EXPECT_EQ(beyond.view.pan_x, 120 - 40);
+    EXPECT_EQ(beyond.view.pan_y, 0);
+    EXPECT_EQ(beyond.pixels.width, 40);
+
+    PreviewView v{2, -50, 5000, 100, 80};
+    ClampPreviewPan(v, 500, 300);
+    EXPECT_EQ(v.pan_x, 0);
+    EXPECT_EQ(v.pan_y, 300 - 160);
+    PreviewView small{4, 30, 30, 200, 200};
+    ClampPreviewPan(small, 500, 300);  // the whole picture fits: no room to pan
+    EXPECT_EQ(small.pan_x, 0);
+    EXPECT_EQ(small.pan_y, 0);
+}
+
+TEST(OffscreenPreview, PlanesZoomAndClosedSessions) {
+    {  // grey: one plane
+        FakeHostOptions options = Picture(50, 40);
+        options.planes = 1;
+        options.image_mode = plugInModeGrayScale;
+        PreviewFixture f(options);
+        const OffscreenPreview grey = f.session.RenderPreview(PreviewView{1, 0, 0, 100, 100});
+        ASSERT_TRUE(grey.ok());
+        EXPECT_EQ(grey.pixels.planes, 1);
+        EXPECT_EQ(grey.pixels.width, 50);
+    }
+    {  // with transparency: still three planes, the chequerboard shown through
+        FakeHostOptions options = Picture(50, 40);
+        options.planes = 4;
+        PreviewFixture f(options);
+        const OffscreenPreview rgba = f.session.RenderPreview(PreviewView{1, 0, 0, 0, 0});
+        ASSERT_TRUE(rgba.ok());
+        EXPECT_EQ(rgba.pixels.planes, 3);
+    }
+    {  // a host that cannot sample gets every pixel
+        FakeHostOptions options = Picture(50, 40);
+        options.sampling = hostDoesNotSupportSampling;
+        PreviewFixture f(options);
+        const OffscreenPreview full = f.session.RenderPreview(PreviewView{3, 0, 0, 0, 0});
+        ASSERT_TRUE(full.ok());
+        EXPECT_EQ(full.view.zoom, 1);
+        EXPECT_EQ(full.pixels.width, 50);
+    }
+    OffscreenSession closed;
+    EXPECT_EQ(closed.RenderPreview(PreviewView{}).status, OffscreenStatus::kNoBlocks);
 }
 
 }  // namespace
