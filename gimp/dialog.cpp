@@ -1,10 +1,14 @@
-// The dialog: building the controls, keeping them and the parameter record in step, the
-// preview's requests, deliveries, zoom and clicks, and Load, Save, dice and reset.
+// The dialog: building a control for every row of the parameter table, keeping them and
+// the parameter record in step, the preview's requests, deliveries, zoom and clicks, and
+// Load, Save, dice and reset.
 #include "gimp/dialog.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,18 +20,27 @@
 #include "gimp/drawable_pixels.h"
 #include "gimp/filter_apply.h"
 #include "gimp/light_pad_widget.h"
+#include "gimp/mnemonics.h"
 #include "gimp/parameters.h"
 #include "gimp/preview_renderer.h"
-#include "gimp/preview_session.h"
 #include "platform/platform.h"
 #include "settings/picture.h"
 #include "settings/random_settings.h"
 #include "settings/settings_file.h"
+#include "shell/render_driver.h"
 
 namespace tw::gimp {
 namespace {
 
 constexpr int kResponseReset = 1;
+// The buttons' texts: the labels' mnemonics are chosen around theirs.
+constexpr const char* kResetText = "_Reset";
+constexpr const char* kCancelText = "_Cancel";
+constexpr const char* kOkText = "_OK";
+constexpr const char* kLoadText = "_Load\u2026";
+constexpr const char* kSaveText = "_Save\u2026";
+constexpr const char* kDiceText = "_Dice";
+constexpr const char* kNewSeedText = "_New Seed";
 // The largest preview pane; the plug-in's integer zoom fits the picture into it.
 constexpr int kPaneWidth = 560, kPaneHeight = 440;
 // How long the values must rest before a preview starts: a slider drag renders when the
@@ -35,9 +48,12 @@ constexpr int kPaneWidth = 560, kPaneHeight = 440;
 constexpr guint kQuietMilliseconds = 120;
 using Clock = std::chrono::steady_clock;
 
-struct SliderControl {
-    GtkObject* adjustment;
-    int index;  // for SliderValue
+// The control of one table row: a slider's adjustment, or its widgets (a combo box, a colour
+// button, a spin button, the light pad; the ripple centre's two spin buttons).
+struct RowControl {
+    const ParameterInfo* row = nullptr;
+    GtkObject* adjustment = nullptr;
+    GtkWidget* widgets[2] = {nullptr, nullptr};
 };
 
 struct Dialog {
@@ -47,22 +63,16 @@ struct Dialog {
 
     GtkWidget* window = nullptr;
     GtkWidget* status = nullptr;
-    std::vector<SliderControl> sliders;
-    GtkWidget* style = nullptr;
-    GtkWidget* glue = nullptr;
-    GtkWidget* colour = nullptr;
-    GtkWidget* glitter = nullptr;
-    GtkWidget* seed = nullptr;
-    GtkWidget* centre_x = nullptr;
-    GtkWidget* centre_y = nullptr;
-    GtkWidget* light = nullptr;
+    std::vector<RowControl> controls;  // one per table row, made while the dialog is built
+    std::map<const ParameterInfo*, std::string> labels;  // rows other than sliders: label and mnemonic
     // Set while the dialog writes its own controls, so their change signals are not
     // taken for the user's edits.
     bool updating = false;
 
-    // The preview: the picture's size and layout (its pixels went to the renderer), its
-    // view, the renderer and what is shown.
+    // The preview: the picture's size and layout (its pixels went to `document`, which the
+    // renderer shares), its view, the renderer and what is shown.
     DrawablePixels picture;
+    std::shared_ptr<const host::Document> document;
     int32_t width = 1, height = 1;
     PreviewView view;
     int32_t fit_zoom = 1;
@@ -108,22 +118,72 @@ void UpdateStatus(Dialog& d) {
     gtk_label_set_text(GTK_LABEL(d.status), text.c_str());
 }
 
+// Writes one control from the record.
+void ShowControl(const Dialog& d, const RowControl& c) {
+    const ParameterInfo& row = *c.row;
+    switch (row.kind) {
+        case ParameterKind::kSlider:
+            gtk_adjustment_set_value(GTK_ADJUSTMENT(c.adjustment), ParameterComponent(d.params, row, 0));
+            break;
+        case ParameterKind::kStyle:
+        case ParameterKind::kGlue:
+            gimp_int_combo_box_set_active(GIMP_INT_COMBO_BOX(c.widgets[0]), gint(ParameterComponent(d.params, row, 0)));
+            break;
+        case ParameterKind::kColour: {
+            const GimpRGB rgb = ToGimp(d.params.*row.colour);
+            gimp_color_button_set_color(GIMP_COLOR_BUTTON(c.widgets[0]), &rgb);
+            break;
+        }
+        case ParameterKind::kSeed:
+        case ParameterKind::kPoint:
+            for (int i = 0; i < row.components; ++i)
+                gtk_spin_button_set_value(GTK_SPIN_BUTTON(c.widgets[i]), ParameterComponent(d.params, row, i));
+            break;
+        case ParameterKind::kDirection: LightPadSet(c.widgets[0], d.params.*row.vector); break;
+    }
+}
+
 // Writes every control from the record.
 void ShowParams(Dialog& d) {
     d.updating = true;
-    for (const SliderControl& s : d.sliders)
-        gtk_adjustment_set_value(GTK_ADJUSTMENT(s.adjustment), SliderValue(d.params, s.index));
-    gimp_int_combo_box_set_active(GIMP_INT_COMBO_BOX(d.style), d.params.style);
-    gimp_int_combo_box_set_active(GIMP_INT_COMBO_BOX(d.glue), d.params.glue_mode);
-    const GimpRGB colour = ToGimp(d.params.color), glitter = ToGimp(d.params.glitter_color);
-    gimp_color_button_set_color(GIMP_COLOR_BUTTON(d.colour), &colour);
-    gimp_color_button_set_color(GIMP_COLOR_BUTTON(d.glitter), &glitter);
-    gtk_spin_button_set_value(GTK_SPIN_BUTTON(d.seed), d.params.seed);
-    gtk_spin_button_set_value(GTK_SPIN_BUTTON(d.centre_x), d.params.pick_x);
-    gtk_spin_button_set_value(GTK_SPIN_BUTTON(d.centre_y), d.params.pick_y);
-    LightPadSet(d.light, d.params.light_dir);
+    for (const RowControl& c : d.controls) ShowControl(d, c);
     d.updating = false;
     UpdateStatus(d);
+}
+
+// Reads one control into the record.
+void ReadControl(Dialog& d, const RowControl& c) {
+    const ParameterInfo& row = *c.row;
+    switch (row.kind) {
+        case ParameterKind::kSlider:
+            SetParameterComponent(d.params, row, 0, gtk_adjustment_get_value(GTK_ADJUSTMENT(c.adjustment)));
+            break;
+        case ParameterKind::kStyle:
+        case ParameterKind::kGlue: {
+            gint value = gint(ParameterComponent(d.params, row, 0));
+            gimp_int_combo_box_get_active(GIMP_INT_COMBO_BOX(c.widgets[0]), &value);
+            SetParameterComponent(d.params, row, 0, value);
+            break;
+        }
+        case ParameterKind::kColour: {
+            GimpRGB rgb;
+            gimp_color_button_get_color(GIMP_COLOR_BUTTON(c.widgets[0]), &rgb);
+            d.params.*row.colour = FromGimp(rgb);
+            break;
+        }
+        case ParameterKind::kSeed:
+        case ParameterKind::kPoint:
+            for (int i = 0; i < row.components; ++i)
+                SetParameterComponent(d.params, row, i, gtk_spin_button_get_value(GTK_SPIN_BUTTON(c.widgets[i])));
+            break;
+        case ParameterKind::kDirection: LightPadGet(c.widgets[0], d.params.*row.vector); break;
+    }
+}
+
+const RowControl* ControlOfKind(const Dialog& d, ParameterKind kind) {
+    for (const RowControl& c : d.controls)
+        if (c.row->kind == kind) return &c;
+    return nullptr;
 }
 
 gboolean OnQuiet(gpointer data);
@@ -140,50 +200,19 @@ void ValuesChanged(Dialog& d) {
     d.quiet_timer = g_timeout_add(kQuietMilliseconds, OnQuiet, &d);
 }
 
-void OnSlider(GtkAdjustment* adjustment, gpointer data) {
+// Any control's change signal: the control that sent it is read back into the record.
+void OnEdited(gpointer source, gpointer data) {
     auto& d = *static_cast<Dialog*>(data);
     if (d.updating) return;
-    for (const SliderControl& s : d.sliders)
-        if (GTK_ADJUSTMENT(s.adjustment) == adjustment)
-            SliderValue(d.params, s.index) = float(gtk_adjustment_get_value(adjustment));
-    ValuesChanged(d);
-}
-
-void OnCombo(GtkWidget*, gpointer data) {
-    auto& d = *static_cast<Dialog*>(data);
-    if (d.updating) return;
-    gint style = d.params.style, glue = d.params.glue_mode;
-    gimp_int_combo_box_get_active(GIMP_INT_COMBO_BOX(d.style), &style);
-    gimp_int_combo_box_get_active(GIMP_INT_COMBO_BOX(d.glue), &glue);
-    d.params.style = style;
-    d.params.glue_mode = glue;
-    ValuesChanged(d);
-}
-
-void OnColour(GtkWidget*, gpointer data) {
-    auto& d = *static_cast<Dialog*>(data);
-    if (d.updating) return;
-    GimpRGB rgb;
-    gimp_color_button_get_color(GIMP_COLOR_BUTTON(d.colour), &rgb);
-    d.params.color = FromGimp(rgb);
-    gimp_color_button_get_color(GIMP_COLOR_BUTTON(d.glitter), &rgb);
-    d.params.glitter_color = FromGimp(rgb);
-    ValuesChanged(d);
-}
-
-void OnSpin(GtkSpinButton*, gpointer data) {
-    auto& d = *static_cast<Dialog*>(data);
-    if (d.updating) return;
-    d.params.seed = gtk_spin_button_get_value_as_int(GTK_SPIN_BUTTON(d.seed));
-    d.params.pick_x = float(gtk_spin_button_get_value(GTK_SPIN_BUTTON(d.centre_x)));
-    d.params.pick_y = float(gtk_spin_button_get_value(GTK_SPIN_BUTTON(d.centre_y)));
+    for (const RowControl& c : d.controls)
+        if (source == c.adjustment || source == c.widgets[0] || source == c.widgets[1]) ReadControl(d, c);
     ValuesChanged(d);
 }
 
 void OnLight(void* data) {
     auto& d = *static_cast<Dialog*>(data);
     if (d.updating) return;
-    LightPadGet(d.light, d.params.light_dir);
+    if (const RowControl* light = ControlOfKind(d, ParameterKind::kDirection)) ReadControl(d, *light);
     ValuesChanged(d);
 }
 
@@ -198,7 +227,7 @@ void NewLook(Dialog& d, const char* name) {
 // ---- The preview ---------------------------------------------------------------------------
 
 void RequestPreview(Dialog& d) {
-    ClampPan(d.view, d.width, d.height);
+    ClampPreviewPan(d.view, d.width, d.height);
     d.render_note = "rendering\u2026";
     UpdateStatus(d);
     d.renderer->Request(d.params, d.view);
@@ -337,11 +366,13 @@ gboolean OnAreaRelease(GtkWidget* area, GdkEventButton* event, gpointer data) {
         SetCursor(area, GDK_CROSSHAIR);
         return TRUE;
     }
-    d.params.pick_x = float(std::clamp((d.view.pan_x + event->x * d.view.zoom) / d.width, 0.0, 1.0));
-    d.params.pick_y = float(std::clamp((d.view.pan_y + event->y * d.view.zoom) / d.height, 0.0, 1.0));
+    const RowControl* centre = ControlOfKind(d, ParameterKind::kPoint);
+    if (centre == nullptr) return TRUE;
+    const ParameterInfo& row = *centre->row;
+    SetParameterComponent(d.params, row, 0, std::clamp((d.view.pan_x + event->x * d.view.zoom) / d.width, 0.0, 1.0));
+    SetParameterComponent(d.params, row, 1, std::clamp((d.view.pan_y + event->y * d.view.zoom) / d.height, 0.0, 1.0));
     d.updating = true;
-    gtk_spin_button_set_value(GTK_SPIN_BUTTON(d.centre_x), d.params.pick_x);
-    gtk_spin_button_set_value(GTK_SPIN_BUTTON(d.centre_y), d.params.pick_y);
+    ShowControl(d, *centre);
     d.updating = false;
     ValuesChanged(d);
     return TRUE;
@@ -418,15 +449,25 @@ void OnSave(GtkWidget*, gpointer data) {
     gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(chooser), TRUE);
     const std::string path = ChosenFile(chooser);
     if (path.empty()) return;
-    // The file carries a small picture of the look: the preview as it shows now.
+    // The file carries a small picture of the look, as the plug-in's dialog saves it: the
+    // water over the whole picture (not faded by the selection) at the fitted preview's
+    // size, without the preview's guides.
     Picture holder;
     bool with_picture = false;
-    if (!d.shown.empty()) {
-        std::vector<uint8_t> planar(size_t(d.shown_width) * size_t(d.shown_height) * 3);
-        const size_t plane = size_t(d.shown_width) * size_t(d.shown_height);
+    host::Document whole = *d.document;
+    whole.mask.clear();
+    PreviewImage water;
+    std::string error;
+    if (RenderWaterPicture(whole, d.params, std::max(d.width / d.fit_zoom, 1), std::max(d.height / d.fit_zoom, 1),
+                           water, error)) {
+        EncodeForDisplay(d.picture.layout, d.picture.format, water.pixels);
+        // The samples are interleaved, one or three to a pixel; the picture is made from planes.
+        const size_t plane = size_t(water.width) * size_t(water.height);
+        const size_t planes = size_t(water.planes);
+        std::vector<uint8_t> planar(plane * planes);
         for (size_t i = 0; i < plane; ++i)
-            for (size_t c = 0; c < 3; ++c) planar[c * plane + i] = d.shown[i * 4 + c];
-        with_picture = CapturePicture(PlanarView{planar.data(), d.shown_width, d.shown_height, 3}, holder);
+            for (size_t c = 0; c < planes; ++c) planar[c * plane + i] = water.pixels[i * planes + c];
+        with_picture = CapturePicture(PlanarView{planar.data(), water.width, water.height, water.planes}, holder);
     }
     SetText(d.params.settings_name, BaseName(path).c_str());
     RememberFolder(d, path);
@@ -435,6 +476,7 @@ void OnSave(GtkWidget*, gpointer data) {
         g_message("Tarnwell 2: cannot write the settings file \"%s\".", path.c_str());
         return;
     }
+    if (!with_picture) d.render_note = "saved without a picture: " + (error.empty() ? "no picture" : error);
     UpdateStatus(d);
 }
 
@@ -446,7 +488,8 @@ void OnDice(GtkWidget*, gpointer data) {
 
 void OnNewSeed(GtkWidget*, gpointer data) {
     auto& d = *static_cast<Dialog*>(data);
-    d.params.seed = RandomInt(0, MaxSeed());
+    const ParameterInfo& seed = RowOfKind(ParameterKind::kSeed);
+    SetParameterComponent(d.params, seed, 0, RandomInt(int(seed.min), int(seed.max)));
     NewLook(d, "random settings");
 }
 
@@ -470,22 +513,6 @@ GtkWidget* NewTable(int rows, int columns) {
     return table;
 }
 
-GtkWidget* SliderTable(Dialog& d, const SliderGroup& group, GtkSizeGroup* labels) {
-    GtkWidget* table = NewTable(int(group.rows.size()), 3);
-    int row = 0;
-    for (const SliderRow& r : group.rows) {
-        const std::string label = std::string(r.label) + ":";
-        const double page = (r.max - r.min) / 10;
-        GtkObject* adjustment = gimp_scale_entry_new(GTK_TABLE(table), 0, row++, label.c_str(), 180, 6,
-                                                     SliderValue(d.params, r.index), r.min, r.max, 1, page, 1,
-                                                     TRUE, 0, 0, nullptr, nullptr);
-        g_signal_connect(adjustment, "value-changed", G_CALLBACK(OnSlider), &d);
-        gtk_size_group_add_widget(labels, GTK_WIDGET(GIMP_SCALE_ENTRY_LABEL(adjustment)));
-        d.sliders.push_back({adjustment, r.index});
-    }
-    return table;
-}
-
 GtkWidget* LabelFor(const char* text, GtkWidget* widget) {
     GtkWidget* label = gtk_label_new_with_mnemonic(text);
     gtk_misc_set_alignment(GTK_MISC(label), 0.0, 0.5);
@@ -501,44 +528,26 @@ GtkWidget* IconButton(const char* text, const char* icon, const char* tip, GCall
     return button;
 }
 
-// Style, the light pad and the two colours: the rest of the view's look.
-GtkWidget* LookTable(Dialog& d, GtkSizeGroup* labels) {
-    GtkWidget* table = NewTable(3, 4);
-    std::vector<StyleChoice> styles = StyleChoices();
-    d.style = gimp_int_combo_box_new(styles[0].label, styles[0].value, styles[1].label, styles[1].value, nullptr);
-    gimp_help_set_help_data(d.style, "Simple: a mirror displaced by the waves. Complex: a ray-cast wave surface "
-                                     "with glitter.", nullptr);
-    GtkWidget* style_label = LabelFor("St_yle:", d.style);
-    gtk_size_group_add_widget(labels, style_label);
-    gtk_table_attach(GTK_TABLE(table), style_label, 0, 1, 0, 1, GTK_FILL, GTK_FILL, 0, 0);
-    gtk_table_attach(GTK_TABLE(table), d.style, 1, 4, 0, 1, GtkAttachOptions(GTK_EXPAND | GTK_FILL), GTK_FILL, 0, 0);
-    g_signal_connect(d.style, "changed", G_CALLBACK(OnCombo), &d);
+// The label of a row other than a slider: the table's label with its chosen mnemonic.
+const char* RowLabel(const Dialog& d, const ParameterInfo& row) { return d.labels.at(&row).c_str(); }
 
-    d.light = LightPadNew(84, OnLight, &d);
-    gimp_help_set_help_data(d.light, "Where the light comes from: the middle is light from the viewer, the rim "
-                                     "light skimming the water. Click or drag; Ctrl-click for light from the viewer.",
-                            nullptr);
-    GtkWidget* light_label = LabelFor("L_ight:", d.light);
-    gtk_misc_set_alignment(GTK_MISC(light_label), 0.0, 0.0);
-    gtk_table_attach(GTK_TABLE(table), light_label, 0, 1, 1, 3, GTK_FILL, GTK_FILL, 0, 0);
-    gtk_table_attach(GTK_TABLE(table), d.light, 1, 2, 1, 3, GTK_SHRINK, GTK_SHRINK, 0, 0);
-
-    const GimpRGB colour = ToGimp(d.params.color), glitter = ToGimp(d.params.glitter_color);
-    d.colour = gimp_color_button_new("Tarnwell 2: Water Color", 56, 20, &colour, GIMP_COLOR_AREA_FLAT);
-    d.glitter = gimp_color_button_new("Tarnwell 2: Glitter Color", 56, 20, &glitter, GIMP_COLOR_AREA_FLAT);
-    gimp_color_button_set_update(GIMP_COLOR_BUTTON(d.colour), TRUE);
-    gimp_color_button_set_update(GIMP_COLOR_BUTTON(d.glitter), TRUE);
-    // Every letter of "Color" is taken by a button's mnemonic; Tab reaches it.
-    GtkWidget* colour_label = LabelFor("Color:", d.colour);
-    GtkWidget* glitter_label = LabelFor("_Glitter:", d.glitter);
-    gtk_misc_set_alignment(GTK_MISC(colour_label), 1.0, 0.5);
-    gtk_misc_set_alignment(GTK_MISC(glitter_label), 1.0, 0.5);
-    gtk_table_attach(GTK_TABLE(table), colour_label, 2, 3, 1, 2, GtkAttachOptions(GTK_EXPAND | GTK_FILL), GTK_SHRINK, 0, 0);
-    gtk_table_attach(GTK_TABLE(table), d.colour, 3, 4, 1, 2, GTK_SHRINK, GTK_SHRINK, 0, 0);
-    gtk_table_attach(GTK_TABLE(table), glitter_label, 2, 3, 2, 3, GtkAttachOptions(GTK_EXPAND | GTK_FILL), GTK_SHRINK, 0, 0);
-    gtk_table_attach(GTK_TABLE(table), d.glitter, 3, 4, 2, 3, GTK_SHRINK, GTK_SHRINK, 0, 0);
-    g_signal_connect(d.colour, "color-changed", G_CALLBACK(OnColour), &d);
-    g_signal_connect(d.glitter, "color-changed", G_CALLBACK(OnColour), &d);
+// A slider row (GIMP's scale and number) for each slider of a frame.
+GtkWidget* SliderTable(Dialog& d, const std::vector<const ParameterInfo*>& sliders, GtkSizeGroup* labels) {
+    GtkWidget* table = NewTable(int(sliders.size()), 3);
+    int line = 0;
+    for (const ParameterInfo* row : sliders) {
+        const std::string label = std::string(row->label) + ":";
+        const double page = (row->max - row->min) / 10;
+        GtkObject* adjustment = gimp_scale_entry_new(GTK_TABLE(table), 0, line++, label.c_str(), 180, 6,
+                                                     ParameterComponent(d.params, *row, 0), row->min, row->max, 1,
+                                                     page, 1, TRUE, 0, 0, Tooltip(*row).c_str(), nullptr);
+        g_signal_connect(adjustment, "value-changed", G_CALLBACK(OnEdited), &d);
+        gtk_size_group_add_widget(labels, GTK_WIDGET(GIMP_SCALE_ENTRY_LABEL(adjustment)));
+        RowControl control;
+        control.row = row;
+        control.adjustment = adjustment;
+        d.controls.push_back(control);
+    }
     return table;
 }
 
@@ -546,66 +555,149 @@ GtkWidget* Spin(double value, double min, double max, double step, int digits, D
     GtkObject* adjustment = gtk_adjustment_new(value, min, max, step, step * 10, 0);
     GtkWidget* spin = gimp_spin_button_new(&adjustment, value, min, max, step, step * 10, 0, 1, guint(digits));
     gtk_spin_button_set_numeric(GTK_SPIN_BUTTON(spin), TRUE);
-    g_signal_connect(spin, "value-changed", G_CALLBACK(OnSpin), &d);
+    g_signal_connect(spin, "value-changed", G_CALLBACK(OnEdited), &d);
     return spin;
 }
 
-// Seed and ripple centre, under the ripple sliders.
-GtkWidget* RippleExtras(Dialog& d, GtkSizeGroup* labels) {
-    GtkWidget* table = NewTable(2, 4);
-    d.seed = Spin(d.params.seed, 0, MaxSeed(), 1, 0, d);
-    gimp_help_set_help_data(d.seed, "The ripple pattern", nullptr);
-    GtkWidget* seed_label = LabelFor("S_eed:", d.seed);
-    gtk_size_group_add_widget(labels, seed_label);
-    gtk_table_attach(GTK_TABLE(table), seed_label, 0, 1, 0, 1, GTK_FILL, GTK_FILL, 0, 0);
-    gtk_table_attach(GTK_TABLE(table), d.seed, 1, 2, 0, 1, GTK_FILL, GTK_FILL, 0, 0);
-    GtkWidget* new_seed = IconButton("_New Seed", GIMP_ICON_VIEW_REFRESH, "A new ripple pattern",
-                                     G_CALLBACK(OnNewSeed), d);
-    gtk_table_attach(GTK_TABLE(table), new_seed, 2, 4, 0, 1, GTK_FILL, GTK_FILL, 0, 0);
+GtkWidget* Combo(Dialog& d, const std::vector<std::string>& names, int first_value) {
+    GtkWidget* combo = gimp_int_combo_box_new(nullptr, 0, nullptr);
+    for (size_t i = 0; i < names.size(); ++i)
+        gimp_int_combo_box_append(GIMP_INT_COMBO_BOX(combo), GIMP_INT_STORE_VALUE, gint(first_value + int(i)),
+                                  GIMP_INT_STORE_LABEL, names[i].c_str(), -1);
+    g_signal_connect(combo, "changed", G_CALLBACK(OnEdited), &d);
+    return combo;
+}
 
-    d.centre_x = Spin(d.params.pick_x, 0, 1, 0.01, 3, d);
-    d.centre_y = Spin(d.params.pick_y, 0, 1, 0.01, 3, d);
-    gimp_help_set_help_data(d.centre_x, "The ripple centre across the picture (0 left, 1 right); a click in "
-                                        "the preview sets it too", nullptr);
-    gimp_help_set_help_data(d.centre_y, "The ripple centre down the picture (0 top, 1 bottom)", nullptr);
-    gtk_table_attach(GTK_TABLE(table), LabelFor("Cen_ter:", d.centre_x), 0, 1, 1, 2, GTK_FILL, GTK_FILL, 0, 0);
-    gtk_table_attach(GTK_TABLE(table), d.centre_x, 1, 2, 1, 2, GTK_FILL, GTK_FILL, 0, 0);
-    gtk_table_attach(GTK_TABLE(table), gtk_label_new("\u00d7"), 2, 3, 1, 2, GTK_SHRINK, GTK_FILL, 0, 0);
-    gtk_table_attach(GTK_TABLE(table), d.centre_y, 3, 4, 1, 2, GTK_FILL, GTK_FILL, 0, 0);
+// The control of a row other than a slider, by its kind, with the row's range and tooltip.
+RowControl MakeControl(Dialog& d, const ParameterInfo& row) {
+    RowControl control;
+    control.row = &row;
+    GtkWidget*& widget = control.widgets[0];
+    std::string tip = Tooltip(row);
+    switch (row.kind) {
+        case ParameterKind::kSlider: break;  // SliderTable's
+        case ParameterKind::kStyle: {
+            std::vector<std::string> names;
+            for (const StyleChoice& choice : StyleChoices()) names.push_back(choice.label);
+            widget = Combo(d, names, StyleChoices().front().value);
+            break;
+        }
+        case ParameterKind::kGlue:
+            widget = Combo(d, GlueNames(), int(row.min));
+            gtk_combo_box_set_wrap_width(GTK_COMBO_BOX(widget), 3);
+            // As in the plug-in's own dialog: float images get the water without a glue mode.
+            if (d.is_float) tip = "Floating-point images take the water as it is rendered";
+            break;
+        case ParameterKind::kColour: {
+            const GimpRGB rgb = ToGimp(d.params.*row.colour);
+            const std::string title = std::string("Tarnwell 2: ") + row.label;
+            widget = gimp_color_button_new(title.c_str(), 56, 20, &rgb, GIMP_COLOR_AREA_FLAT);
+            gimp_color_button_set_update(GIMP_COLOR_BUTTON(widget), TRUE);
+            g_signal_connect(widget, "color-changed", G_CALLBACK(OnEdited), &d);
+            break;
+        }
+        case ParameterKind::kSeed:
+            widget = Spin(ParameterComponent(d.params, row, 0), row.min, row.max, 1, 0, d);
+            break;
+        case ParameterKind::kPoint:
+            for (int c = 0; c < 2; ++c)
+                control.widgets[c] = Spin(ParameterComponent(d.params, row, c), row.min, row.max, 0.01, 3, d);
+            gimp_help_set_help_data(control.widgets[1], (tip + " (down the picture)").c_str(), nullptr);
+            tip += " (across the picture); a click in the preview sets it too";
+            break;
+        case ParameterKind::kDirection:
+            widget = LightPadNew(84, OnLight, &d);
+            tip += ": the middle is light from the viewer, the rim light skimming the water. Click or drag; "
+                   "Ctrl-click for light from the viewer.";
+            break;
+    }
+    gimp_help_set_help_data(widget, tip.c_str(), nullptr);
+    return control;
+}
+
+// The rows of a frame after its sliders, placed by kind: a combo box or spin button across
+// the frame (the seed with New Seed beside it, the centre as x by y), then the light pad at
+// the left of the colour buttons.
+GtkWidget* ExtrasTable(Dialog& d, const std::vector<const ParameterInfo*>& rows, GtkSizeGroup* labels) {
+    GtkWidget* table = NewTable(int(rows.size()) + 1, 4);
+    const auto fill = GtkAttachOptions(GTK_EXPAND | GTK_FILL);
+    guint line = 0;
+    std::vector<const RowControl*> colours;
+    const RowControl* light = nullptr;
+    for (const ParameterInfo* row : rows) {
+        d.controls.push_back(MakeControl(d, *row));
+        const RowControl& c = d.controls.back();
+        if (row->kind == ParameterKind::kColour || row->kind == ParameterKind::kDirection) continue;
+        GtkWidget* label = LabelFor(RowLabel(d, *row), c.widgets[0]);
+        gtk_size_group_add_widget(labels, label);
+        gtk_table_attach(GTK_TABLE(table), label, 0, 1, line, line + 1, GTK_FILL, GTK_FILL, 0, 0);
+        if (row->kind == ParameterKind::kSeed) {
+            gtk_table_attach(GTK_TABLE(table), c.widgets[0], 1, 2, line, line + 1, GTK_FILL, GTK_FILL, 0, 0);
+            GtkWidget* new_seed = IconButton(kNewSeedText, GIMP_ICON_VIEW_REFRESH, "A new ripple pattern",
+                                             G_CALLBACK(OnNewSeed), d);
+            gtk_table_attach(GTK_TABLE(table), new_seed, 2, 4, line, line + 1, GTK_FILL, GTK_FILL, 0, 0);
+        } else if (row->kind == ParameterKind::kPoint) {
+            gtk_table_attach(GTK_TABLE(table), c.widgets[0], 1, 2, line, line + 1, GTK_FILL, GTK_FILL, 0, 0);
+            gtk_table_attach(GTK_TABLE(table), gtk_label_new("\u00d7"), 2, 3, line, line + 1, GTK_SHRINK, GTK_FILL,
+                             0, 0);
+            gtk_table_attach(GTK_TABLE(table), c.widgets[1], 3, 4, line, line + 1, GTK_FILL, GTK_FILL, 0, 0);
+        } else {
+            gtk_table_attach(GTK_TABLE(table), c.widgets[0], 1, 4, line, line + 1, fill, GTK_FILL, 0, 0);
+        }
+        ++line;
+    }
+    // Pointers into d.controls are taken once it has stopped growing for this table.
+    for (size_t i = d.controls.size() - rows.size(); i < d.controls.size(); ++i) {
+        if (d.controls[i].row->kind == ParameterKind::kColour) colours.push_back(&d.controls[i]);
+        if (d.controls[i].row->kind == ParameterKind::kDirection) light = &d.controls[i];
+    }
+    const guint span = guint(std::max<size_t>(colours.size(), 2));
+    if (light != nullptr) {
+        GtkWidget* label = LabelFor(RowLabel(d, *light->row), light->widgets[0]);
+        gtk_misc_set_alignment(GTK_MISC(label), 0.0, 0.0);
+        gtk_size_group_add_widget(labels, label);
+        gtk_table_attach(GTK_TABLE(table), label, 0, 1, line, line + span, GTK_FILL, GTK_FILL, 0, 0);
+        gtk_table_attach(GTK_TABLE(table), light->widgets[0], 1, 2, line, line + span, GTK_SHRINK, GTK_SHRINK, 0, 0);
+    }
+    for (size_t i = 0; i < colours.size(); ++i) {
+        const guint at = line + guint(i);
+        GtkWidget* label = LabelFor(RowLabel(d, *colours[i]->row), colours[i]->widgets[0]);
+        gtk_misc_set_alignment(GTK_MISC(label), 1.0, 0.5);
+        gtk_table_attach(GTK_TABLE(table), label, 2, 3, at, at + 1, fill, GTK_SHRINK, 0, 0);
+        gtk_table_attach(GTK_TABLE(table), colours[i]->widgets[0], 3, 4, at, at + 1, GTK_SHRINK, GTK_SHRINK, 0, 0);
+    }
     return table;
 }
 
-GtkWidget* GlueRow(Dialog& d, GtkSizeGroup* labels) {
-    GtkWidget* row = gtk_hbox_new(FALSE, 6);
-    d.glue = gimp_int_combo_box_new(nullptr, 0, nullptr);
-    const std::vector<std::string> names = GlueNames();
-    for (size_t i = 0; i < names.size(); ++i)
-        gimp_int_combo_box_append(GIMP_INT_COMBO_BOX(d.glue), GIMP_INT_STORE_VALUE, gint(i + 1),
-                                  GIMP_INT_STORE_LABEL, names[i].c_str(), -1);
-    gtk_combo_box_set_wrap_width(GTK_COMBO_BOX(d.glue), 3);
-    gimp_help_set_help_data(d.glue, d.is_float ? "Floating-point images take the water as it is rendered"
-                                               : "How the water is laid over the picture",
-                            nullptr);
-    GtkWidget* label = LabelFor("Gl_ue:", d.glue);
-    gtk_size_group_add_widget(labels, label);
-    gtk_box_pack_start(GTK_BOX(row), label, FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(row), d.glue, TRUE, TRUE, 0);
-    g_signal_connect(d.glue, "changed", G_CALLBACK(OnCombo), &d);
-    // As in the plug-in's own dialog: float images get the water without a glue mode.
-    gtk_widget_set_sensitive(label, !d.is_float);
-    gtk_widget_set_sensitive(d.glue, !d.is_float);
-    return row;
+// Rows without a frame (the glue): a label and its control on a line each.
+GtkWidget* UnframedRows(Dialog& d, const std::vector<const ParameterInfo*>& rows, GtkSizeGroup* labels) {
+    GtkWidget* box = gtk_vbox_new(FALSE, 6);
+    for (const ParameterInfo* row : rows) {
+        d.controls.push_back(MakeControl(d, *row));
+        GtkWidget* widget = d.controls.back().widgets[0];
+        GtkWidget* line = gtk_hbox_new(FALSE, 6);
+        GtkWidget* label = LabelFor(RowLabel(d, *row), widget);
+        gtk_size_group_add_widget(labels, label);
+        gtk_box_pack_start(GTK_BOX(line), label, FALSE, FALSE, 0);
+        gtk_box_pack_start(GTK_BOX(line), widget, TRUE, TRUE, 0);
+        if (row->kind == ParameterKind::kGlue) {
+            gtk_widget_set_sensitive(label, !d.is_float);
+            gtk_widget_set_sensitive(widget, !d.is_float);
+        }
+        gtk_box_pack_start(GTK_BOX(box), line, FALSE, FALSE, 0);
+    }
+    return box;
 }
 
 GtkWidget* FileButtons(Dialog& d) {
     GtkWidget* row = gtk_hbox_new(TRUE, 6);
-    gtk_box_pack_start(GTK_BOX(row), IconButton("_Load\u2026", GIMP_ICON_DOCUMENT_OPEN,
+    gtk_box_pack_start(GTK_BOX(row), IconButton(kLoadText, GIMP_ICON_DOCUMENT_OPEN,
                                                 "Load a settings file (*.q8r)", G_CALLBACK(OnLoad), d),
                        TRUE, TRUE, 0);
-    gtk_box_pack_start(GTK_BOX(row), IconButton("_Save\u2026", GIMP_ICON_DOCUMENT_SAVE,
+    gtk_box_pack_start(GTK_BOX(row), IconButton(kSaveText, GIMP_ICON_DOCUMENT_SAVE,
                                                 "Save these settings as a file (*.q8r)", G_CALLBACK(OnSave), d),
                        TRUE, TRUE, 0);
-    gtk_box_pack_start(GTK_BOX(row), IconButton("_Dice", GIMP_ICON_VIEW_REFRESH,
+    gtk_box_pack_start(GTK_BOX(row), IconButton(kDiceText, GIMP_ICON_VIEW_REFRESH,
                                                 "Random settings: a new look for the water", G_CALLBACK(OnDice), d),
                        TRUE, TRUE, 0);
     return row;
@@ -658,10 +750,26 @@ GtkWidget* PreviewColumn(Dialog& d) {
     return column;
 }
 
+// Every row other than a slider gets a mnemonic that no button has and no other row.
+void ChooseLabels(Dialog& d, const std::vector<DialogGroup>& groups) {
+    std::vector<const ParameterInfo*> rows;
+    std::vector<std::string> texts;
+    for (const DialogGroup& group : groups)
+        for (const ParameterInfo* row : group.rows)
+            if (row->kind != ParameterKind::kSlider) {
+                rows.push_back(row);
+                texts.push_back(std::string(row->label) + ":");
+            }
+    const std::string taken =
+        MnemonicLetters({kResetText, kCancelText, kOkText, kLoadText, kSaveText, kDiceText, kNewSeedText});
+    const std::vector<std::string> labels = WithMnemonics(texts, taken);
+    for (size_t i = 0; i < rows.size(); ++i) d.labels[rows[i]] = labels[i];
+}
+
 void Build(Dialog& d) {
     // No Help button: GIMP's manual has no page for this filter, and the tooltips explain.
-    d.window = gimp_dialog_new("Tarnwell 2", "tarnwell", nullptr, GtkDialogFlags(0), nullptr, nullptr, "_Reset",
-                               kResponseReset, "_Cancel", GTK_RESPONSE_CANCEL, "_OK", GTK_RESPONSE_OK, nullptr);
+    d.window = gimp_dialog_new("Tarnwell 2", "tarnwell", nullptr, GtkDialogFlags(0), nullptr, nullptr, kResetText,
+                               kResponseReset, kCancelText, GTK_RESPONSE_CANCEL, kOkText, GTK_RESPONSE_OK, nullptr);
     gtk_dialog_set_alternative_button_order(GTK_DIALOG(d.window), kResponseReset, GTK_RESPONSE_OK,
                                             GTK_RESPONSE_CANCEL, -1);
     gtk_dialog_set_default_response(GTK_DIALOG(d.window), GTK_RESPONSE_OK);
@@ -671,25 +779,36 @@ void Build(Dialog& d) {
     gtk_container_set_border_width(GTK_CONTAINER(main), 12);
     gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(d.window))), main, TRUE, TRUE, 0);
 
-    // The preview with the ripple's controls under it on the left; the water and its look
-    // on the right. Each column's labels share one width, so its sliders line up.
+    // The preview with the last frame (the ripple's) under it on the left; the other frames
+    // and the rows without a frame on the right. Each column's labels share one width, so
+    // its sliders line up.
     GtkWidget* left = PreviewColumn(d);
     GtkWidget* right = gtk_vbox_new(FALSE, 12);
     gtk_box_pack_start(GTK_BOX(main), left, FALSE, FALSE, 0);
     gtk_box_pack_start(GTK_BOX(main), right, TRUE, TRUE, 0);
     GtkSizeGroup* left_labels = gtk_size_group_new(GTK_SIZE_GROUP_HORIZONTAL);
     GtkSizeGroup* right_labels = gtk_size_group_new(GTK_SIZE_GROUP_HORIZONTAL);
-    const std::vector<SliderGroup> groups = SliderGroups();
-    for (size_t i = 0; i < groups.size(); ++i) {
-        const bool ripple = i + 1 == groups.size();
-        GtkSizeGroup* labels = ripple ? left_labels : right_labels;
+    const std::vector<DialogGroup> groups = DialogGroups();
+    ChooseLabels(d, groups);
+    const DialogGroup* last_frame = nullptr;
+    for (const DialogGroup& group : groups)
+        if (group.title != nullptr) last_frame = &group;
+    std::vector<const ParameterInfo*> unframed;
+    for (const DialogGroup& group : groups) {
+        if (group.title == nullptr) {
+            unframed.insert(unframed.end(), group.rows.begin(), group.rows.end());
+            continue;
+        }
+        const bool under_preview = &group == last_frame;
+        GtkSizeGroup* labels = under_preview ? left_labels : right_labels;
+        std::vector<const ParameterInfo*> sliders, others;
+        for (const ParameterInfo* row : group.rows) (row->kind == ParameterKind::kSlider ? sliders : others).push_back(row);
         GtkWidget* body = gtk_vbox_new(FALSE, 6);
-        gtk_box_pack_start(GTK_BOX(body), SliderTable(d, groups[i], labels), FALSE, FALSE, 0);
-        if (i == 1) gtk_box_pack_start(GTK_BOX(body), LookTable(d, labels), FALSE, FALSE, 0);
-        if (ripple) gtk_box_pack_start(GTK_BOX(body), RippleExtras(d, labels), FALSE, FALSE, 0);
-        gtk_box_pack_start(GTK_BOX(ripple ? left : right), Frame(groups[i].title, body), FALSE, FALSE, 0);
+        if (!sliders.empty()) gtk_box_pack_start(GTK_BOX(body), SliderTable(d, sliders, labels), FALSE, FALSE, 0);
+        if (!others.empty()) gtk_box_pack_start(GTK_BOX(body), ExtrasTable(d, others, labels), FALSE, FALSE, 0);
+        gtk_box_pack_start(GTK_BOX(under_preview ? left : right), Frame(group.title, body), FALSE, FALSE, 0);
     }
-    gtk_box_pack_start(GTK_BOX(right), GlueRow(d, right_labels), FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(right), UnframedRows(d, unframed, right_labels), FALSE, FALSE, 0);
     gtk_box_pack_end(GTK_BOX(right), FileButtons(d), FALSE, FALSE, 0);
     g_object_unref(left_labels);
     g_object_unref(right_labels);
@@ -713,7 +832,13 @@ void TraceLayout(Dialog& d) {
                    0);
     };
     place("preview", d.area);
-    place("horizon", GTK_WIDGET(GIMP_SCALE_ENTRY_SPINBUTTON(d.sliders.front().adjustment)));
+    // Each slider's number field by its label in lower case: "widget-horizon".
+    for (const RowControl& c : d.controls) {
+        if (c.row->kind != ParameterKind::kSlider) continue;
+        std::string name = c.row->label;
+        for (char& ch : name) ch = char(std::tolower(static_cast<unsigned char>(ch)));
+        place(name.c_str(), GTK_WIDGET(GIMP_SCALE_ENTRY_SPINBUTTON(c.adjustment)));
+    }
     place("ok", gtk_dialog_get_widget_for_response(GTK_DIALOG(d.window), GTK_RESPONSE_OK));
 }
 
@@ -743,12 +868,14 @@ bool RunDialog(int32_t drawable, RenderParams& params) {
     // pane keeps that size when the user zooms in.
     d.width = d.picture.document.width;
     d.height = d.picture.document.height;
-    d.fit_zoom = FitZoom(d.width, d.height, kPaneWidth, kPaneHeight);
+    // The substitute host's sessions can sample, so the preview may zoom out.
+    d.fit_zoom = FitZoom(d.width, d.height, kPaneWidth, kPaneHeight, true);
     d.view.zoom = d.fit_zoom;
     d.view.pane_width = std::max(d.width / d.fit_zoom, 1);
     d.view.pane_height = std::max(d.height / d.fit_zoom, 1);
     d.renderer = std::make_unique<PreviewRenderer>([&d](PreviewResult&& r) { Deliver(d, std::move(r)); });
-    d.renderer->SetPicture(std::make_shared<const host::Document>(std::move(d.picture.document)));
+    d.document = std::make_shared<const host::Document>(std::move(d.picture.document));
+    d.renderer->SetPicture(d.document);
 
     Build(d);
     ShowParams(d);

@@ -1,28 +1,48 @@
-// The front end's adapter to the parameter table (kSliders and the plain values beside
-// RenderParams), the glue-mode names and the host's descriptor building.
+// The front end's adapter to the parameter table, its parser and the host's descriptor
+// building.
 #include "gimp/parameters.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
-#include "render/blend_modes.h"
+#include "host/descriptor_settings.h"
+#include "params/blend_mode_names.h"
+#include "params/parameter_text.h"
 
 namespace tw::gimp {
 namespace {
 
-// The sliders' groups as the Windows dialog shows them, by their table labels.
-struct GroupLabels {
-    const char* title;
-    std::vector<const char*> labels;
-};
-const GroupLabels kGroups[] = {
-    {"Water", {"Horizon", "Offset", "Perspective", "Altitude", "Spin"}},
-    {"View", {"Waviness", "Complexity", "Brilliance", "Blur"}},
-    {"Ripple", {"Size", "Height", "Undulation"}},
-};
+// The shortest text that reads back as exactly `v` ("0.2", not "0.20000000000000001").
+std::string Shortest(double v) {
+    char text[32];
+    const std::to_chars_result end = std::to_chars(text, text + sizeof text, v);
+    return std::string(text, end.ptr);
+}
+
+// The same for a float, which the parser reads as a double and the record stores as a float
+// again, to the same bits ("0.2" for 0.2f, not "0.20000000298023224").
+std::string Shortest(float v) {
+    char text[32];
+    const std::to_chars_result end = std::to_chars(text, text + sizeof text, v);
+    return std::string(text, end.ptr);
+}
+
+// Rows whose components the record stores as floats.
+bool StoredAsFloat(const ParameterInfo& row) {
+    return row.kind == ParameterKind::kSlider || row.kind == ParameterKind::kPoint ||
+           row.kind == ParameterKind::kDirection;
+}
+
+// A component as the shortest exact text, and as the double that text means.
+std::string ComponentText(const RenderParams& p, const ParameterInfo& row, int c) {
+    const double v = ParameterComponent(p, row, c);
+    return StoredAsFloat(row) ? Shortest(float(v)) : Shortest(v);
+}
 
 std::string Number(double v) {
     char text[32];
@@ -30,84 +50,175 @@ std::string Number(double v) {
     return text;
 }
 
-std::string Range(double min, double max) { return "from " + Number(min) + " to " + Number(max); }
-
-std::string LowerCase(const char* label) {
+std::string LowerName(const char* label) {
     std::string name(label);
-    for (char& c : name) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    for (char& c : name) c = c == ' ' ? '-' : char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return name;
 }
 
-// The arguments after the sliders, in order.
-enum Extra { kStyleArg, kGlueArg, kColorArg, kGlitterArg, kSeedArg, kCenterX, kCenterY,
-             kLightX, kLightY, kLightZ, kSettingsArg, kExtraCount };
+constexpr char kAxis[3] = {'x', 'y', 'z'};
+
+// Rows whose value is several plain numbers take one argument per number; the others one.
+bool OneArgPerComponent(const ParameterInfo& row) {
+    return row.kind == ParameterKind::kPoint || row.kind == ParameterKind::kDirection;
+}
+
+ArgKind KindOf(const ParameterInfo& row) {
+    switch (row.kind) {
+        case ParameterKind::kSlider:
+        case ParameterKind::kPoint:
+        case ParameterKind::kDirection: return ArgKind::kFloat;
+        case ParameterKind::kStyle:
+        case ParameterKind::kGlue:
+        case ParameterKind::kSeed: return ArgKind::kInt;
+        case ParameterKind::kColour: return ArgKind::kColour;
+    }
+    return ArgKind::kFloat;
+}
+
+std::string StyleList() {
+    std::string list;
+    for (const StyleName& style : kStyleNames)
+        list += (list.empty() ? "" : ", ") + std::to_string(style.value) + " " + style.name;
+    return list;
+}
+
+std::string PlainColour(const ParameterInfo& row) {
+    return Number(row.plain[0] / 256) + ", " + Number(row.plain[1] / 256) + ", " + Number(row.plain[2] / 256);
+}
+
+// What the procedure browser says about one argument.
+std::string Describe(const ParameterInfo& row, int component) {
+    std::string text = row.label;
+    if (component >= 0) text += std::string(" ") + kAxis[component];
+    text += ": " + std::string(row.summary) + "; ";
+    const std::string range = "from " + Number(row.min) + " to " + Number(row.max);
+    switch (row.kind) {
+        case ParameterKind::kSlider: return text + "a number " + range + " (plain " + Number(row.plain[0]) + ")";
+        case ParameterKind::kStyle: return text + StyleList() + " (plain " + Number(row.plain[0]) + ")";
+        case ParameterKind::kGlue:
+            return text + "a mode number " + range + ", named in the procedure's help (plain " +
+                   Number(row.plain[0]) + ", " + blendModeName(int(row.plain[0])) + ")";
+        case ParameterKind::kColour: return text + "plain " + PlainColour(row) + " of 255";
+        case ParameterKind::kSeed: return text + "a whole number " + range + " (plain " + Number(row.plain[0]) + ")";
+        case ParameterKind::kPoint:
+            return text + std::string(1, kAxis[component]) + " as a fraction " + range + " (plain " +
+                   Number(row.plain[component]) + ")";
+        case ParameterKind::kDirection:
+            return text + std::string(1, kAxis[component]) +
+                   " of a direction of any length, not all zero (plain " + Number(row.plain[component]) + ")";
+    }
+    return text;
+}
 
 std::vector<ProcedureArg> BuildArgs() {
     std::vector<ProcedureArg> args;
-    for (const SliderInfo& s : kSliders)
-        args.push_back({ArgKind::kFloat, LowerCase(s.label),
-                        std::string(s.label) + ", " + Range(s.min, s.max) + " (plain " + Number(s.plain) + ")"});
-    args.push_back({ArgKind::kInt, "style", "Style: 1 simple (a displaced mirror), 2 complex (a ray-cast surface "
-                                            "with glitter) (plain 2)"});
-    args.push_back({ArgKind::kInt, "glue", "Glue: how the water is laid over the picture, 1 to " +
-                                               std::to_string(kGlueModeCount) +
-                                               " (plain 1, normal; the names are in the help)"});
-    args.push_back({ArgKind::kColour, "color", "Color: the water's colour"});
-    args.push_back({ArgKind::kColour, "glitter", "Glitter: the glitter's colour (complex style)"});
-    args.push_back({ArgKind::kInt, "seed", "Seed: the ripple pattern, 0 to " + std::to_string(kMaxSeed) +
-                                               " (plain " + std::to_string(kPlainSeed) + ")"});
-    args.push_back({ArgKind::kFloat, "center-x", "Center x: the ripple centre as a fraction of the width, 0 to 1 "
-                                                 "(plain " + Number(kPlainPickX) + ")"});
-    args.push_back({ArgKind::kFloat, "center-y", "Center y: the ripple centre as a fraction of the height, 0 to 1 "
-                                                 "(plain " + Number(kPlainPickY) + ")"});
-    args.push_back({ArgKind::kFloat, "light-x", "Light x: the light's direction, right (any length, not all zero)"});
-    args.push_back({ArgKind::kFloat, "light-y", "Light y: the light's direction, down"});
-    args.push_back({ArgKind::kFloat, "light-z", "Light z: the light's direction, towards the viewer"});
-    args.push_back({ArgKind::kText, "settings-file", "A settings file (*.q8r) whose values are used instead of "
-                                                     "all the others; empty for none"});
+    for (const ParameterInfo& row : kParameters) {
+        if (!OneArgPerComponent(row)) {
+            args.push_back({KindOf(row), LowerName(row.label), Describe(row, -1), &row, -1});
+            continue;
+        }
+        for (int c = 0; c < row.components; ++c)
+            args.push_back({KindOf(row), LowerName(row.label) + "-" + kAxis[c], Describe(row, c), &row, c});
+    }
+    args.push_back({ArgKind::kText, "settings-file",
+                    "A settings file (*.q8r) whose values are used instead of all the others; empty for none",
+                    nullptr, -1});
     return args;
 }
 
-uint16_t Word(double fraction) { return uint16_t(std::lround(std::clamp(fraction, 0.0, 1.0) * 65535.0)); }
+// Sets a whole row from text through the command line's parser, with its messages.
+bool SetRowText(RenderParams& p, const ParameterInfo& row, const std::string& text, std::string& error) {
+    return SetParameterValue(p, ParameterTarget{&row, -1, row.label}, text, error);
+}
 
-bool TakeColour(const ArgValue& v, const char* label, Rgb16& colour, std::string& error) {
-    for (double c : v.rgb)
-        if (!std::isfinite(c) || c < 0 || c > 1) {
-            error = std::string(label) + " must be a colour with each component from 0 to 1, not " + Number(c);
-            return false;
+// The parser turns every direction into a unit vector, which moves one that is already of
+// unit length (the plain light, or a light read back from a record) by a bit or two. Such a
+// light is kept as given, so it renders exactly as the record it came from; with `always`
+// any valid light is kept.
+void KeepGivenDirection(RenderParams& p, const ParameterInfo& row, const double given[3], bool always) {
+    const double length = std::sqrt(given[0] * given[0] + given[1] * given[1] + given[2] * given[2]);
+    if (!always && std::fabs(length - 1) >= 1e-6) return;
+    for (int c = 0; c < 3; ++c) SetParameterComponent(p, row, c, given[c]);
+}
+
+// One row's arguments into `p`: the parser checks them as the command line's --set does.
+bool TakeRow(const ParameterInfo& row, const ArgValue* v, RenderParams& p, std::string& error) {
+    switch (row.kind) {
+        case ParameterKind::kSlider: return SetRowText(p, row, Shortest(v[0].number), error);
+        case ParameterKind::kStyle:
+        case ParameterKind::kSeed: return SetRowText(p, row, std::to_string(v[0].integer), error);
+        case ParameterKind::kGlue:
+            // The parser would also take a name and points to the command line's list; a
+            // script passes a number, and the procedure's help has the names.
+            if (v[0].integer < row.min || v[0].integer > row.max) {
+                error = std::string(row.label) + " must be a mode number from " + Number(row.min) + " to " +
+                        Number(row.max) + " (the procedure's help names them), not \"" +
+                        std::to_string(v[0].integer) + "\"";
+                return false;
+            }
+            return SetRowText(p, row, std::to_string(v[0].integer), error);
+        case ParameterKind::kColour: {
+            // GIMP's colours are fractions; the record keeps 16-bit components.
+            const double* rgb = v[0].rgb;
+            for (int c = 0; c < 3; ++c)
+                if (!std::isfinite(rgb[c]) || rgb[c] < 0 || rgb[c] > 1) {
+                    error = std::string(row.label) + " must be r,g,b with each component from 0 to 1, not \"" +
+                            Shortest(rgb[0]) + "," + Shortest(rgb[1]) + "," + Shortest(rgb[2]) + "\"";
+                    return false;
+                }
+            for (int c = 0; c < 3; ++c) SetParameterComponent(p, row, c, std::lround(rgb[c] * 65535.0));
+            return true;
         }
-    colour = Rgb16{Word(v.rgb[0]), Word(v.rgb[1]), Word(v.rgb[2])};
+        case ParameterKind::kPoint:
+        case ParameterKind::kDirection: {
+            std::string text;
+            double given[3] = {0, 0, 0};
+            for (int c = 0; c < row.components; ++c) {
+                given[c] = v[c].number;
+                if (c > 0) text += ',';
+                text += Shortest(given[c]);
+            }
+            if (!SetRowText(p, row, text, error)) return false;
+            if (row.kind == ParameterKind::kDirection) KeepGivenDirection(p, row, given, false);
+            return true;
+        }
+    }
+    return false;
+}
+
+// A row's value as exact text the parser reads back.
+std::string RowText(const RenderParams& p, const ParameterInfo& row) {
+    if (row.kind == ParameterKind::kColour) {
+        char text[16];
+        const Rgb16& c = p.*row.colour;
+        std::snprintf(text, sizeof text, "#%04x%04x%04x", unsigned(c.r), unsigned(c.g), unsigned(c.b));
+        return text;
+    }
+    std::string text;
+    for (int c = 0; c < row.components; ++c) {
+        if (c > 0) text += ',';
+        text += ComponentText(p, row, c);
+    }
+    return text;
+}
+
+// "x,y,z" as numbers; false unless there are exactly `count` of them.
+bool ReadNumbers(const std::string& text, int count, double* numbers) {
+    size_t start = 0;
+    for (int c = 0; c < count; ++c) {
+        const size_t comma = text.find(',', start);
+        if ((comma == std::string::npos) != (c == count - 1)) return false;
+        if (!ParseNumber(text.substr(start, comma - start), numbers[c])) return false;
+        start = comma + 1;
+    }
     return true;
 }
 
-bool TakeFraction(double v, const char* label, float& field, std::string& error) {
-    if (!std::isfinite(v) || v < 0 || v > 1) {
-        error = std::string(label) + " must be a fraction of the picture from 0 to 1, not " + Number(v);
-        return false;
-    }
-    field = float(v);
-    return true;
-}
-
-bool TakeLight(const ArgValue* v, RenderParams& p, bool exact, std::string& error) {
-    double xyz[3];
-    bool ok = true;
-    for (int i = 0; i < 3; ++i) {
-        xyz[i] = v[i].number;
-        ok = ok && std::isfinite(xyz[i]) && std::fabs(xyz[i]) <= 1e6;
-    }
-    const double length = ok ? std::sqrt(xyz[0] * xyz[0] + xyz[1] * xyz[1] + xyz[2] * xyz[2]) : 0.0;
-    if (!(length > 1e-9)) {
-        error = "Light must be a direction x, y, z of three numbers, not all zero, not " + Number(xyz[0]) + ", " +
-                Number(xyz[1]) + ", " + Number(xyz[2]);
-        return false;
-    }
-    // The renderer expects a unit vector, as the dialog's direction pad makes. One that is
-    // already unit length (the plain light, or last values handed back) is kept to the bit,
-    // so it renders exactly as the record it came from.
-    const bool unit = exact || std::fabs(length - 1) < 1e-6;
-    for (int i = 0; i < 3; ++i) p.light_dir[i] = float(unit ? xyz[i] : xyz[i] / length);
-    return true;
+std::string Capitalised(const char* text) {
+    std::string s(text);
+    if (!s.empty() && s[0] >= 'a' && s[0] <= 'z') s[0] = char(s[0] - 'a' + 'A');
+    return s;
 }
 
 }  // namespace
@@ -118,178 +229,111 @@ const std::vector<ProcedureArg>& ProcedureArgs() {
 }
 
 std::vector<ArgValue> ArgsFromParams(const RenderParams& params) {
-    std::vector<ArgValue> values(ProcedureArgs().size());
-    for (int i = 0; i < kSliderCount; ++i) values[size_t(i)].number = params.*kSliders[i].field;
-    ArgValue* extra = values.data() + kSliderCount;
-    extra[kStyleArg].integer = params.style == kStyleSimple ? kStyleSimple : kStyleComplex;
-    extra[kGlueArg].integer = params.glue_mode;
-    const Rgb16* colours[2] = {&params.color, &params.glitter_color};
-    for (int c = 0; c < 2; ++c) {
-        extra[kColorArg + c].rgb[0] = colours[c]->r / 65535.0;
-        extra[kColorArg + c].rgb[1] = colours[c]->g / 65535.0;
-        extra[kColorArg + c].rgb[2] = colours[c]->b / 65535.0;
+    const std::vector<ProcedureArg>& args = ProcedureArgs();
+    std::vector<ArgValue> values(args.size());
+    for (size_t i = 0; i < args.size(); ++i) {
+        const ProcedureArg& a = args[i];
+        if (a.row == nullptr) continue;
+        switch (a.kind) {
+            case ArgKind::kFloat:
+                // The decimal a script would write, which comes back as the same float.
+                values[i].number = std::strtod(ComponentText(params, *a.row, std::max(a.component, 0)).c_str(), nullptr);
+                break;
+            case ArgKind::kInt: values[i].integer = int32_t(ParameterComponent(params, *a.row, 0)); break;
+            case ArgKind::kColour:
+                for (int c = 0; c < 3; ++c) values[i].rgb[c] = ParameterComponent(params, *a.row, c) / 65535.0;
+                break;
+            case ArgKind::kText: break;
+        }
     }
-    extra[kSeedArg].integer = params.seed;
-    extra[kCenterX].number = params.pick_x;
-    extra[kCenterY].number = params.pick_y;
-    for (int i = 0; i < 3; ++i) extra[kLightX + i].number = params.light_dir[i];
     return values;
 }
 
-namespace {
-
-// The procedure's values into a record; with `exact` the light is kept as given.
-bool FromArgs(const std::vector<ArgValue>& values, bool exact, RenderParams& params, std::string& error) {
-    if (values.size() != ProcedureArgs().size()) {
-        error = "the procedure takes " + std::to_string(ProcedureArgs().size()) + " filter values after the "
-                "drawable, not " + std::to_string(values.size());
+bool ParamsFromArgs(const std::vector<ArgValue>& values, RenderParams& params, std::string& error) {
+    const std::vector<ProcedureArg>& args = ProcedureArgs();
+    if (values.size() != args.size()) {
+        error = "the procedure takes " + std::to_string(args.size()) + " filter values after the drawable, not " +
+                std::to_string(values.size());
         return false;
     }
     RenderParams p = PlainParams();
-    for (int i = 0; i < kSliderCount; ++i) {
-        const SliderInfo& s = kSliders[i];
-        const double v = values[size_t(i)].number;
-        if (!std::isfinite(v) || v < s.min || v > s.max) {
-            error = std::string(s.label) + " must be a number " + Range(s.min, s.max) + ", not " + Number(v);
-            return false;
-        }
-        p.*s.field = float(v);
+    for (size_t i = 0; i < args.size(); ++i) {
+        // Each row's arguments are side by side; the row is taken at its first.
+        if (args[i].row == nullptr || args[i].component > 0) continue;
+        if (!TakeRow(*args[i].row, &values[i], p, error)) return false;
     }
-    const ArgValue* extra = values.data() + kSliderCount;
-    const int32_t style = extra[kStyleArg].integer;
-    if (style != kStyleSimple && style != kStyleComplex) {
-        error = "Style must be 1 (simple) or 2 (complex), not " + std::to_string(style);
-        return false;
-    }
-    p.style = style;
-    const int32_t glue = extra[kGlueArg].integer;
-    if (glue < 1 || glue > kGlueModeCount) {
-        error = "Glue must be a mode from 1 to " + std::to_string(kGlueModeCount) + ", not " + std::to_string(glue) +
-                " (the procedure's help lists the names)";
-        return false;
-    }
-    p.glue_mode = glue;
-    if (!TakeColour(extra[kColorArg], "Color", p.color, error) ||
-        !TakeColour(extra[kGlitterArg], "Glitter", p.glitter_color, error))
-        return false;
-    const int32_t seed = extra[kSeedArg].integer;
-    if (seed < 0 || seed > kMaxSeed) {
-        error = "Seed must be a whole number from 0 to " + std::to_string(kMaxSeed) + ", not " + std::to_string(seed);
-        return false;
-    }
-    p.seed = seed;
-    if (!TakeFraction(extra[kCenterX].number, "Center x", p.pick_x, error) ||
-        !TakeFraction(extra[kCenterY].number, "Center y", p.pick_y, error) ||
-        !TakeLight(extra + kLightX, p, exact, error))
-        return false;
     params = p;
     return true;
 }
 
-}  // namespace
+std::string SettingsFileArg(const std::vector<ArgValue>& values) {
+    const std::vector<ProcedureArg>& args = ProcedureArgs();
+    for (size_t i = 0; i < args.size() && i < values.size(); ++i)
+        if (args[i].kind == ArgKind::kText) return values[i].text;
+    return "";
+}
 
-bool ParamsFromArgs(const std::vector<ArgValue>& values, RenderParams& params, std::string& error) {
-    return FromArgs(values, false, params, error);
+std::string ProcedureHelp() {
+    std::string help =
+        "Draws lying water below a horizon: the drawable reflected in water seen from an altitude, with "
+        "waves, ripples round a centre, light, glitter and " +
+        std::to_string(kBlendModeCount) +
+        " ways to lay the water over the picture. The real Tarnwell plug-in module renders it, as the "
+        "tarnwell command does; only the selection changes. The values are the dialog's, by its labels. "
+        "With a settings file (*.q8r) its values are used instead. " +
+        std::string(RowOfKind(ParameterKind::kGlue).label) + " modes: ";
+    const std::vector<std::string> names = GlueNames();
+    const int first = int(RowOfKind(ParameterKind::kGlue).min);
+    for (size_t i = 0; i < names.size(); ++i)
+        help += (i ? ", " : "") + std::to_string(first + int(i)) + " " + names[i];
+    return help + ".";
 }
 
 std::string ValuesText(const RenderParams& params) {
-    const std::vector<ProcedureArg>& args = ProcedureArgs();
-    const std::vector<ArgValue> values = ArgsFromParams(params);
     std::string text;
-    char number[40];
-    for (size_t i = 0; i < args.size(); ++i) {
-        const ArgValue& v = values[i];
-        if (args[i].kind == ArgKind::kText) continue;  // a settings file is never part of a record
-        text += args[i].name;
-        if (args[i].kind == ArgKind::kColour) {
-            for (double c : v.rgb) {
-                std::snprintf(number, sizeof number, " %.17g", c);
-                text += number;
-            }
-        } else if (args[i].kind == ArgKind::kInt) {
-            std::snprintf(number, sizeof number, " %d", int(v.integer));
-            text += number;
-        } else {
-            std::snprintf(number, sizeof number, " %.9g", v.number);  // every float to the bit
-            text += number;
-        }
-        text += "\n";
-    }
-    text += "name ";
-    text += params.settings_name;
-    text += '\n';
-    return text;
+    for (const ParameterInfo& row : kParameters) text += std::string(row.label) + "=" + RowText(params, row) + "\n";
+    return text + "name " + params.settings_name + "\n";
 }
 
 bool ParamsFromValuesText(const std::string& text, RenderParams& params, std::string& error) {
-    const std::vector<ProcedureArg>& args = ProcedureArgs();
-    std::vector<ArgValue> values(args.size());
-    std::vector<bool> seen(args.size(), false);
-    std::string name = "plain settings";
+    RenderParams p = PlainParams();
+    std::vector<bool> seen(kParameterCount, false);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
         const std::string line = text.substr(start, end - start);
         start = end + 1;
-        const size_t space = line.find(' ');
-        const std::string key = line.substr(0, space);
-        const std::string rest = space == std::string::npos ? "" : line.substr(space + 1);
-        if (key == "name") {
-            name = rest;
+        if (line.compare(0, 5, "name ") == 0) {
+            SetText(p.settings_name, line.c_str() + 5);
             continue;
         }
-        size_t i = 0;
-        while (i < args.size() && args[i].name != key) ++i;
-        if (i == args.size() || args[i].kind == ArgKind::kText) {
-            error = "unknown value \"" + key + "\"";
+        const size_t eq = line.find('=');
+        const ParameterTarget target = FindParameter(line.substr(0, eq == std::string::npos ? 0 : eq));
+        if (target.parameter == nullptr || target.component >= 0) {
+            error = "not a value of a record: \"" + line + "\"";
             return false;
         }
-        ArgValue& v = values[i];
-        const char* at = rest.c_str();
-        char* next = nullptr;
-        const int count = args[i].kind == ArgKind::kColour ? 3 : 1;
-        double numbers[3] = {0, 0, 0};
-        for (int n = 0; n < count; ++n) {
-            numbers[n] = std::strtod(at, &next);
-            if (next == at) {
-                error = "\"" + key + "\" has no number";
+        const ParameterInfo& row = *target.parameter;
+        const std::string value = line.substr(eq + 1);
+        if (!SetRowText(p, row, value, error)) return false;
+        if (row.kind == ParameterKind::kDirection) {
+            double given[3];
+            if (!ReadNumbers(value, 3, given)) {  // the parser took it, so this does not happen
+                error = "not a direction: \"" + value + "\"";
                 return false;
             }
-            at = next;
+            KeepGivenDirection(p, row, given, true);
         }
-        v.number = numbers[0];
-        v.integer = int32_t(numbers[0]);
-        for (int n = 0; n < 3; ++n) v.rgb[n] = numbers[n];
-        seen[i] = true;
+        seen[size_t(&row - kParameters.data())] = true;
     }
-    for (size_t i = 0; i < args.size(); ++i)
-        if (!seen[i] && args[i].kind != ArgKind::kText) {  // a record has every value
-            error = "no value for \"" + args[i].name + "\"";
+    for (const ParameterInfo& row : kParameters)
+        if (!seen[size_t(&row - kParameters.data())]) {  // a record has every value
+            error = "no value for " + std::string(row.label);
             return false;
         }
-    RenderParams p{};
-    if (!FromArgs(values, true, p, error)) return false;
-    SetText(p.settings_name, name.c_str());
     params = p;
     return true;
-}
-
-std::string SettingsFileArg(const std::vector<ArgValue>& values) {
-    const size_t at = size_t(kSliderCount + kSettingsArg);
-    return at < values.size() ? values[at].text : std::string();
-}
-
-std::string ProcedureHelp() {
-    std::string help =
-        "Draws lying water below a horizon: the drawable reflected in water seen from an altitude, with "
-        "waves, ripples round a centre, light, glitter and 69 ways to lay the water over the picture. "
-        "The real Tarnwell plug-in module renders it, as the tarnwell command does; only the selection "
-        "changes. The values are the dialog's, by its labels. With a settings file (*.q8r) its values "
-        "are used instead. Glue modes: ";
-    const std::vector<std::string> names = GlueNames();
-    for (size_t i = 0; i < names.size(); ++i) help += (i ? ", " : "") + std::to_string(i + 1) + " " + names[i];
-    return help + ".";
 }
 
 RenderParams PlainParams() {
@@ -310,56 +354,99 @@ host::Descriptor ActionFor(const RenderParams& params) {
 
 void CopyRenderedValues(const RenderParams& from, RenderParams& to) {
     SetPlainSettings(to);
-    for (const SliderInfo& s : kSliders) to.*s.field = from.*s.field;
-    to.color = from.color;
-    to.glitter_color = from.glitter_color;
-    to.glue_mode = from.glue_mode;
-    to.seed = from.seed;
-    to.pick_x = from.pick_x;
-    to.pick_y = from.pick_y;
-    std::memcpy(to.light_dir, from.light_dir, sizeof to.light_dir);
-    to.style = from.style;
+    for (const ParameterInfo& row : kParameters)
+        for (int c = 0; c < row.components; ++c) SetParameterComponent(to, row, c, ParameterComponent(from, row, c));
 }
 
 void ClampToRanges(RenderParams& p) {
-    for (const SliderInfo& s : kSliders) {
-        float& v = p.*s.field;
-        v = std::isfinite(v) ? std::clamp(v, s.min, s.max) : s.plain;
+    for (const ParameterInfo& row : kParameters) {
+        switch (row.kind) {
+            case ParameterKind::kSlider:
+            case ParameterKind::kPoint:
+                for (int c = 0; c < row.components; ++c) {
+                    const double v = ParameterComponent(p, row, c);
+                    SetParameterComponent(p, row, c, std::isfinite(v) ? std::clamp(v, double(row.min), double(row.max))
+                                                                      : double(row.plain[c]));
+                }
+                break;
+            case ParameterKind::kStyle: {
+                // The renderer draws the complex style for its own value and the simple one
+                // for any other.
+                const double v = ParameterComponent(p, row, 0);
+                if (v != double(kStyleComplex)) SetParameterComponent(p, row, 0, kStyleSimple);
+                break;
+            }
+            case ParameterKind::kGlue: {
+                const double v = ParameterComponent(p, row, 0);
+                if (v < row.min || v > row.max) SetPlainValue(p, row);
+                break;
+            }
+            case ParameterKind::kSeed:
+                SetParameterComponent(p, row, 0, std::clamp(ParameterComponent(p, row, 0), double(row.min),
+                                                            double(row.max)));
+                break;
+            case ParameterKind::kColour: break;  // every 16-bit value is a colour
+            case ParameterKind::kDirection: {
+                // A direction needs a length to be made unit length from.
+                double sum = 0;
+                for (int c = 0; c < 3; ++c) sum += ParameterComponent(p, row, c) * ParameterComponent(p, row, c);
+                if (!std::isfinite(sum) || !(std::sqrt(sum) > 1e-6)) SetPlainValue(p, row);
+                break;
+            }
+        }
     }
-    if (p.style != kStyleSimple) p.style = kStyleComplex;  // what the renderer does with others
-    if (p.glue_mode < 1 || p.glue_mode > kGlueModeCount) p.glue_mode = 1;
-    p.seed = std::clamp(p.seed, 0, kMaxSeed);
-    p.pick_x = std::isfinite(p.pick_x) ? std::clamp(p.pick_x, 0.0f, 1.0f) : kPlainPickX;
-    p.pick_y = std::isfinite(p.pick_y) ? std::clamp(p.pick_y, 0.0f, 1.0f) : kPlainPickY;
-    const float* l = p.light_dir;
-    const float length = std::sqrt(l[0] * l[0] + l[1] * l[1] + l[2] * l[2]);
-    if (!std::isfinite(length) || !(length > 1e-6f)) std::memcpy(p.light_dir, kPlainLightDir, sizeof p.light_dir);
 }
 
-std::vector<SliderGroup> SliderGroups() {
-    std::vector<SliderGroup> groups;
-    for (const GroupLabels& wanted : kGroups) {
-        SliderGroup group{wanted.title, {}};
-        for (const char* label : wanted.labels) {
-            const SliderInfo* s = FindSlider(label);
-            if (s == nullptr) continue;
-            group.rows.push_back({int(s - kSliders), s->label, s->min, s->max, s->plain});
+std::vector<DialogGroup> DialogGroups() {
+    // The sliders from each of these to the next belong to one frame.
+    struct Frame {
+        const char* title;
+        const char* first_slider;
+    };
+    static constexpr Frame kFrames[] = {{"Water", "Horizon"}, {"View", "Waviness"}, {"Ripple", "Size"}};
+    std::vector<DialogGroup> groups;
+    for (const Frame& frame : kFrames) groups.push_back({frame.title, {}});
+    groups.push_back({nullptr, {}});  // the glue
+    DialogGroup& view = groups[1];
+    DialogGroup& ripple = groups[2];
+    size_t frame = 0;
+    for (const ParameterInfo& row : kParameters) {
+        switch (row.kind) {
+            case ParameterKind::kSlider:
+                while (frame + 1 < std::size(kFrames) && std::strcmp(row.label, kFrames[frame + 1].first_slider) == 0)
+                    ++frame;
+                groups[frame].rows.push_back(&row);
+                break;
+            case ParameterKind::kStyle:
+            case ParameterKind::kColour:
+            case ParameterKind::kDirection: view.rows.push_back(&row); break;
+            case ParameterKind::kSeed:
+            case ParameterKind::kPoint: ripple.rows.push_back(&row); break;
+            case ParameterKind::kGlue: groups.back().rows.push_back(&row); break;
         }
-        groups.push_back(std::move(group));
     }
     return groups;
 }
 
-float& SliderValue(RenderParams& params, int index) { return params.*kSliders[index].field; }
+std::string Tooltip(const ParameterInfo& row) { return Capitalised(row.summary); }
 
-std::vector<StyleChoice> StyleChoices() { return {{kStyleSimple, "Simple"}, {kStyleComplex, "Complex"}}; }
+std::vector<StyleChoice> StyleChoices() {
+    std::vector<StyleChoice> choices;
+    for (const StyleName& style : kStyleNames) choices.push_back({style.value, Capitalised(style.name)});
+    return choices;
+}
 
 std::vector<std::string> GlueNames() {
+    const ParameterInfo& glue = RowOfKind(ParameterKind::kGlue);
     std::vector<std::string> names;
-    for (int mode = 1; mode <= kGlueModeCount; ++mode) names.emplace_back(blendModeName(mode));
+    for (int mode = int(glue.min); mode <= int(glue.max); ++mode) names.emplace_back(blendModeName(mode));
     return names;
 }
 
-int32_t MaxSeed() { return kMaxSeed; }
+const ParameterInfo& RowOfKind(ParameterKind kind) {
+    for (const ParameterInfo& row : kParameters)
+        if (row.kind == kind) return row;
+    return kParameters[0];  // not reached: every kind has a row (the front end's tests check)
+}
 
 }  // namespace tw::gimp

@@ -1,8 +1,8 @@
 // The GIMP front end's one view of the filter's parameters: the procedure's arguments, the
-// dialog's rows, the plain settings and the recorded action that hands a record to the
-// plug-in. Everything here comes from the parameter table beside RenderParams and from the
-// host's descriptor code; no other file of the front end reads either, so a change of the
-// table is followed here alone.
+// dialog's groups of controls, the plain settings and the recorded action that hands a
+// record to the plug-in. Everything here is built from the rows of the parameter table
+// (params/parameter_table.h) and checked by its one parser (params/parameter_text.h), so a
+// new row reaches the procedure and the dialog without a change here.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "host/descriptor.h"
+#include "params/parameter_table.h"
 #include "params/render_params.h"
 
 namespace tw::gimp {
@@ -18,43 +19,49 @@ namespace tw::gimp {
 
 // What kind of value a procedure argument carries.
 enum class ArgKind : uint8_t {
-    kFloat,   // a slider, a ripple-centre fraction or a light component
+    kFloat,   // a slider, or one number of the ripple centre or the light
     kInt,     // Style, Glue, Seed
-    kColour,  // the water and glitter colours
+    kColour,  // a colour
     kText,    // the settings file
 };
 
-// One argument after run-mode, image and drawable, in the order the procedure takes them.
+// One argument after run-mode, image and drawable, in the order the procedure takes them:
+// one per table row in table order (the ripple centre and the light one per number), then
+// the settings file.
 struct ProcedureArg {
     ArgKind kind;
-    std::string name;         // the procedure's name for it: "horizon", "center-x"
-    std::string description;  // label, range and plain value, for the procedure browser
+    std::string name;         // the row's label in lower case: "horizon", "center-x"
+    std::string description;  // label, what it does, range and plain value
+    const ParameterInfo* row;  // null for the settings file
+    int component;             // the number of the row it carries; -1 for the whole value
 };
 const std::vector<ProcedureArg>& ProcedureArgs();
 
 // A value as GIMP hands it over: the field of its kind is set.
 struct ArgValue {
-    double number = 0;       // kFloat
-    int32_t integer = 0;     // kInt
+    double number = 0;          // kFloat
+    int32_t integer = 0;        // kInt
     double rgb[3] = {0, 0, 0};  // kColour, each 0..1
-    std::string text;        // kText
+    std::string text;           // kText
 };
 
 // The values of ProcedureArgs for `params`, so a script sees what a run would use.
 std::vector<ArgValue> ArgsFromParams(const RenderParams& params);
-// Turns the procedure's values into a parameter record on top of the plain settings.
-// False with a message naming the parameter, its range and the value given when any is
-// out of range, not a number, or of the wrong count. The settings file is not read here.
+// Turns the procedure's values into a parameter record on top of the plain settings, each
+// checked by the command line's parser: a bad value gets the message `--set` gives for it
+// ("Horizon must be a number from 0 to 100, not "150""), naming the glue's and the colours'
+// GIMP forms where those differ. `params` is unchanged on failure. The settings file is not
+// read here.
 bool ParamsFromArgs(const std::vector<ArgValue>& values, RenderParams& params, std::string& error);
 // The settings-file argument of `values` ("" when none was given).
 std::string SettingsFileArg(const std::vector<ArgValue>& values);
 
-// The procedure's help: what every argument means, with the 69 glue names.
+// The procedure's help: what it does, with the glue modes by number and name.
 std::string ProcedureHelp();
 
-// The values of `params` as text, one "name value..." line per argument (colours as three
-// fractions), exact to the bit, with the settings name last; and the way back, which checks
-// every value as ParamsFromArgs does but keeps the light as it was written.
+// The values of `params` as `--set` lines ("Horizon=33.3333", "Color=#2e2e3e3e5a5a"), one
+// per row and exact to the bit, with a "name" line last; and the way back, which checks
+// every value with the parser but keeps the light as it was written.
 std::string ValuesText(const RenderParams& params);
 bool ParamsFromValuesText(const std::string& text, RenderParams& params, std::string& error);
 
@@ -66,34 +73,38 @@ RenderParams PlainParams();
 void ResetToPlain(RenderParams& params);
 // The action that makes the plug-in render exactly `params`, as a recorded action does.
 host::Descriptor ActionFor(const RenderParams& params);
-// Sets `to` to the plain settings with exactly the values ActionFor hands over taken from
-// `from`, so a preview renders what the applied run will render.
+// Sets `to` to the plain settings with every row's value taken from `from`, so a preview
+// renders what the applied run will render.
 void CopyRenderedValues(const RenderParams& from, RenderParams& to);
-// Values the plug-in would clamp are clamped here too, so the dialog shows what renders.
+// Values the plug-in would not render as they are become the ones it renders (an unknown
+// style is the simple one), so the dialog shows what renders.
 void ClampToRanges(RenderParams& params);
 
 // ---- The dialog --------------------------------------------------------------------------------
 
-// One slider row: its label, range, plain value and the digits the number shows.
-struct SliderRow {
-    int index;            // for SliderValue
-    const char* label;
-    double min, max, plain;
-};
-// The dialog's groups of sliders, in the order they are shown.
-struct SliderGroup {
+// One frame of the dialog and the rows it shows, in table order. The sliders fall into
+// their frames by their place in the table; the other rows join the frame of what they
+// shape (the style, the colours and the light the view; the seed and the centre the
+// ripple); the glue has a row of its own without a frame (title null). Every row of the
+// table is in exactly one group.
+struct DialogGroup {
     const char* title;
-    std::vector<SliderRow> rows;
+    std::vector<const ParameterInfo*> rows;
 };
-std::vector<SliderGroup> SliderGroups();
-float& SliderValue(RenderParams& params, int index);
+std::vector<DialogGroup> DialogGroups();
+
+// The row's tooltip: what it does, from the table.
+std::string Tooltip(const ParameterInfo& row);
 
 struct StyleChoice {
     int32_t value;
-    const char* label;
+    std::string label;  // "Simple"
 };
-std::vector<StyleChoice> StyleChoices();     // Simple, Complex
-std::vector<std::string> GlueNames();        // mode 1 first
-int32_t MaxSeed();
+std::vector<StyleChoice> StyleChoices();
+// The glue modes' names, the glue row's first mode first.
+std::vector<std::string> GlueNames();
+
+// The one row of a kind (the first, for the colours); never null for a kind in the table.
+const ParameterInfo& RowOfKind(ParameterKind kind);
 
 }  // namespace tw::gimp

@@ -1,8 +1,13 @@
 // The dialog's preview renders, away from the user interface's thread, in the plug-in's own
-// preview mode (preview_session.h). Only the newest values matter: requests made while a
-// render runs replace one another, the render in progress is never shown, and the newest
-// request starts as soon as it ends. Nothing here knows about GTK; the dialog turns a
-// delivery into a redraw on its own thread.
+// preview mode: the plug-in's code runs in this process, prepared by a host session over
+// the drawable's pixels and held by the shell's offscreen session, which loads the picture
+// with its mip chain once and renders a preview per request (shell/offscreen_session.h).
+// The final render never goes this way: it runs the plug-in module through the host, as
+// `tarnwell apply` does.
+//
+// Only the newest values matter: requests made while a render runs replace one another, the
+// render in progress is never shown, and the newest request starts as soon as it ends.
+// Nothing here knows about GTK; the dialog turns a delivery into a redraw on its own thread.
 #pragma once
 
 #include <atomic>
@@ -14,18 +19,35 @@
 #include <string>
 #include <thread>
 
-#include "gimp/preview_session.h"
+#include <vector>
+
 #include "host/document.h"
 #include "params/render_params.h"
+#include "shell/offscreen_session.h"
 
 namespace tw::gimp {
+
+// A rendered view for the screen: 8-bit samples as the picture's planes hold them (grey: one
+// plane), interleaved, with the water over a chequerboard where the picture is transparent
+// and the horizon, waterline and ripple-centre guides drawn in.
+struct PreviewImage {
+    int32_t width = 0, height = 0;
+    int planes = 3;  // 1 or 3
+    std::vector<uint8_t> pixels;
+};
+
+// The water of `params` over `picture` at width x height as a picture of its own, without
+// the preview's guides: what a settings file keeps of its look, as the plug-in's dialog
+// saves it. Runs the plug-in's code on the calling thread. False with a one-line reason.
+bool RenderWaterPicture(const host::Document& picture, const RenderParams& params, int32_t width, int32_t height,
+                        PreviewImage& image, std::string& error);
 
 struct PreviewResult {
     uint64_t generation = 0;  // of the request it answers
     bool ok = false;
     std::string error;        // when not ok
     PreviewImage image;
-    PreviewView view;         // what was rendered
+    PreviewView view;         // what was rendered (the pan kept inside the picture)
     double seconds = 0;       // the render's wall time (with the picture's loading, the first time)
 };
 

@@ -190,13 +190,15 @@ bad-values)
     "$FIRST (tw-apply img RUN-NONINTERACTIVE 50 0 0 2 1 1841 0.5 0.2 1 1 1 \"$W/bad.q8r\")" \
     "$FIRST (tw-save-png img \"$W/out.png\") (gimp-message \"CASE-DONE\")"
   grep -q CASE-DONE "$W/log" || fail "the script did not finish: $(tail -3 "$W/log")"
-  for message in "Horizon must be a number from 0 to 100, not 150" \
-                 "Spin must be a number from -90 to 90, not -91" \
-                 "Style must be 1 (simple) or 2 (complex), not 3" \
-                 "Glue must be a mode from 1 to 69, not 70" \
-                 "Seed must be a whole number from 0 to 2047, not 5000" \
-                 "Center x must be a fraction of the picture from 0 to 1, not 1.5" \
-                 "Light must be a direction x, y, z of three numbers, not all zero" \
+  # The command line's words for the same values (tarnwell apply --set ...), but for the
+  # glue, which a script gives by number.
+  for message in "Horizon must be a number from 0 to 100, not \"150\"" \
+                 "Spin must be a number from -90 to 90, not \"-91\"" \
+                 "Style must be simple (1) or complex (2), not \"3\"" \
+                 "Glue must be a mode number from 1 to 69 (the procedure's help names them), not \"70\"" \
+                 "Seed must be a whole number from 0 to 2047, not \"5000\"" \
+                 "Center must be x,y with each a fraction of the picture from 0 to 1, not \"1.5,0.2\"" \
+                 "Light must be a direction x,y,z of three numbers, not all zero, not \"0,0,0\"" \
                  "cannot read the settings file \"$W/missing.q8r\"" \
                  "\"$W/bad.q8r\" is not a settings file"; do
     grep -qF "Tarnwell 2: $message" "$W/log" || fail "no message \"$message\" in GIMP's log"

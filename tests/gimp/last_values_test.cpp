@@ -85,9 +85,9 @@ TEST_F(LastValuesTest, ADamagedFileFallsBackToTheCache) {
     const std::string path = platform::JoinPath(platform::TempFolder(), "Tarnwell GIMP last values");
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
-    for (const char* damage : {"horizon 500", "seed", "bogus 1", ""}) {
+    for (const char* damage : {"Horizon=500", "Seed", "Bogus=1", "Pick X=0.5", "Light=1,2", ""}) {
         std::string text(bytes.begin(), bytes.end());
-        const size_t at = text.find("horizon ");
+        const size_t at = text.find("Horizon=");
         text = text.substr(0, at) + damage + "\n" + text.substr(text.find('\n', at) + 1);
         ASSERT_TRUE(platform::WriteFileAtomically(path, text.data(), text.size()));
         RenderParams back = PlainParams();
@@ -109,8 +109,25 @@ TEST(ValuesText, RoundTripsHostileButValidRecords) {
     ASSERT_TRUE(ParamsFromValuesText(ValuesText(p), back, error)) << error;
     EXPECT_EQ(ValuesText(back), ValuesText(p));
     EXPECT_EQ(back.glitter_color.b, 32768);
-    EXPECT_FALSE(ParamsFromValuesText("horizon 1\n", back, error));
+    EXPECT_FALSE(ParamsFromValuesText("Horizon=1\n", back, error));
     EXPECT_NE(error.find("no value for"), std::string::npos) << error;
+    // The text is --set lines, each the exact value of its row.
+    const std::string text = ValuesText(p);
+    EXPECT_NE(text.find("Spin=-90\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Glitter=#ffff00008000\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nLight=1e-07,"), std::string::npos) << text;
+}
+
+// A light read back keeps its bits, though the parser would make it unit length again.
+TEST(ValuesText, KeepsTheLightAsWritten) {
+    RenderParams p = PlainParams();
+    p.light_dir[0] = 0.6f;
+    p.light_dir[1] = -0.00123f;
+    p.light_dir[2] = 0.79999f;
+    RenderParams back{};
+    std::string error;
+    ASSERT_TRUE(ParamsFromValuesText(ValuesText(p), back, error)) << error;
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(back.light_dir[c], p.light_dir[c]) << c;
 }
 
 }  // namespace

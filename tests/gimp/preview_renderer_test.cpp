@@ -1,5 +1,6 @@
 // The preview in the plug-in's own preview mode on its render thread: the size and the
-// guides of a fitted view, panning at full size, newest values only, and no files written.
+// guides of a fitted view, every depth and grey pictures, newest values only, and no files
+// written. (How the shell's offscreen session pans and marks the centre is tested with it.)
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,6 +12,7 @@
 
 #include "gimp/parameters.h"
 #include "gimp/preview_renderer.h"
+#include "shell/render_driver.h"
 
 namespace tw::gimp {
 namespace {
@@ -89,7 +91,7 @@ bool RowHasGuide(const PreviewImage& image, int y, bool magenta) {
 }
 
 TEST_F(PreviewRendererTest, AFittedViewShowsTheWholePictureWithItsGuides) {
-    const int32_t zoom = FitZoom(400, 300, 160, 160);
+    const int32_t zoom = FitZoom(400, 300, 160, 160, true);
     EXPECT_EQ(zoom, 3);
     RenderParams p = Simple();
     p.offset = 50;  // the waterline half-way from the horizon to the bottom
@@ -139,26 +141,35 @@ TEST_F(PreviewRendererTest, GreyPicturesGiveOnePlane) {
     EXPECT_EQ(r.image.pixels.size(), size_t(50 * 40));
 }
 
-TEST_F(PreviewRendererTest, APannedViewIsThatPartOfTheWholeView) {
-    const auto picture = Picture(120, 90);
-    const PreviewResult whole = RenderOnce(picture, Simple(), PreviewView{1, 0, 0, 0, 0});
-    const PreviewResult part = RenderOnce(picture, Simple(), PreviewView{1, 30, 50, 40, 30});
-    ASSERT_TRUE(whole.ok && part.ok);
-    ASSERT_EQ(whole.image.width, 120);
-    ASSERT_EQ(part.image.width, 40);
-    ASSERT_EQ(part.image.height, 30);
-    // The same pixels, within one step: the plug-in's tiles start at the view's corner, and
-    // a few samples near tile edges round the other way.
-    int differing = 0;
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x)
-            for (int c = 0; c < 3; ++c) {
-                const int a = part.image.pixels[(size_t(y) * 40 + x) * 3 + c];
-                const int b = whole.image.pixels[(size_t(y + 50) * 120 + x + 30) * 3 + c];
-                ASSERT_LE(std::abs(a - b), 1) << x << "," << y;
-                differing += a != b;
-            }
-    EXPECT_LT(differing, 40 * 30 * 3 / 20);
+// A settings file's picture is the water alone: where the preview marks the ripple centre
+// with a white cross, the picture for the file, at the same size, has none.
+TEST_F(PreviewRendererTest, TheWaterPictureHasNoGuides) {
+    const auto picture = Picture(120, 100);
+    RenderParams p = Simple();
+    p.pick_x = 0.25f;
+    p.pick_y = 0.8f;
+    const PreviewResult preview = RenderOnce(picture, p, PreviewView{2, 0, 0, 0, 0});
+    PreviewImage water;
+    std::string error;
+    ASSERT_TRUE(RenderWaterPicture(*picture, p, 60, 50, water, error)) << error;
+    ASSERT_TRUE(preview.ok) << preview.error;
+    ASSERT_EQ(water.width, preview.image.width);
+    ASSERT_EQ(water.height, preview.image.height);
+    ASSERT_EQ(water.planes, 3);
+    const auto white_arm = [](const PreviewImage& image) {
+        int white = 0;
+        for (int x = 10; x <= 20; ++x) {
+            const uint8_t* px = image.pixels.data() + (size_t(40) * image.width + x) * 3;
+            white += px[0] >= 185 && px[1] >= 185 && px[2] >= 185;
+        }
+        return white;
+    };
+    EXPECT_EQ(white_arm(preview.image), 11);
+    EXPECT_LT(white_arm(water), 4);
+
+    PreviewImage none;
+    EXPECT_FALSE(RenderWaterPicture(host::Document{}, p, 10, 10, none, error));
+    EXPECT_FALSE(error.empty());
 }
 
 TEST_F(PreviewRendererTest, NewValuesChangeThePreview) {
@@ -213,17 +224,6 @@ TEST_F(PreviewRendererTest, NoPictureIsAnErrorNotACrash) {
 TEST_F(PreviewRendererTest, PreviewsWriteNoneOfThePlugInsFiles) {
     RenderOnce(Picture(80, 60), PlainParams(), PreviewView{1, 0, 0, 0, 0});
     EXPECT_TRUE(std::filesystem::is_empty(dir_)) << "the last values must stay those of the last applied run";
-}
-
-TEST(PreviewView, PanStaysInsideThePicture) {
-    PreviewView v{2, -50, 5000, 100, 80};
-    ClampPan(v, 500, 300);
-    EXPECT_EQ(v.pan_x, 0);
-    EXPECT_EQ(v.pan_y, 300 - 160);
-    PreviewView small{4, 30, 30, 200, 200};
-    ClampPan(small, 500, 300);  // the whole picture fits: no room to pan
-    EXPECT_EQ(small.pan_x, 0);
-    EXPECT_EQ(small.pan_y, 0);
 }
 
 }  // namespace
