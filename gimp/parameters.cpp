@@ -83,8 +83,9 @@ std::string StyleList() {
     return list;
 }
 
+// The plain colour as GIMP's colour selector shows it: 0..255 per component (65535 / 255 = 257).
 std::string PlainColour(const ParameterInfo& row) {
-    return Number(row.plain[0] / 256) + ", " + Number(row.plain[1] / 256) + ", " + Number(row.plain[2] / 256);
+    return Number(row.plain[0] / 257) + ", " + Number(row.plain[1] / 257) + ", " + Number(row.plain[2] / 257);
 }
 
 // What the procedure browser says about one argument.

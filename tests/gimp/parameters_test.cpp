@@ -73,6 +73,8 @@ TEST(ProcedureArgs, EveryTableRowInTableOrderThenTheSettingsFile) {
     EXPECT_EQ(args.back().kind, ArgKind::kText);
     EXPECT_NE(args[ArgIndex("spin")].description.find("from -90 to 90 (plain 0)"), std::string::npos);
     EXPECT_NE(args[ArgIndex("style")].description.find("1 simple, 2 complex (plain 2)"), std::string::npos);
+    EXPECT_NE(args[ArgIndex("color")].description.find("plain 46, 62, 90 of 255"), std::string::npos)
+        << args[ArgIndex("color")].description;
 }
 
 TEST(ProcedureArgs, PlainValuesComeBackAsTheSameAction) {
