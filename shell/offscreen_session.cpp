@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "shell/host_access.h"
+#include "ui/preview_zoom.h"
 
 namespace tw {
 
@@ -109,15 +110,12 @@ OffscreenOutcome OffscreenSession::Render(int32_t width, int32_t height,
 }
 
 void ClampPreviewPan(PreviewView& view, int32_t width, int32_t height) {
+    // The dialog's own rule (ui/preview_zoom.h); a pane without a limit shows the whole
+    // picture at the zoom, and so leaves no room to pan.
     const int32_t zoom = std::max(view.zoom, 1);
-    // The pane shows every zoom-th pixel: width / zoom of them, or fewer when it is smaller.
-    auto shown = [zoom](int32_t size, int32_t pane) {
-        return pane > 0 ? std::min(size / zoom, pane) : size / zoom;
-    };
-    const int32_t max_x = std::max(0, width - shown(width, view.pane_width) * zoom);
-    const int32_t max_y = std::max(0, height - shown(height, view.pane_height) * zoom);
-    view.pan_x = std::clamp(view.pan_x, 0, max_x);
-    view.pan_y = std::clamp(view.pan_y, 0, max_y);
+    const auto frame = [zoom](int32_t size, int32_t pane) { return pane > 0 ? pane : size / zoom; };
+    view.pan_x = ClampedPan(view.pan_x, width, zoom, frame(width, view.pane_width));
+    view.pan_y = ClampedPan(view.pan_y, height, zoom, frame(height, view.pane_height));
 }
 
 OffscreenPreview OffscreenSession::RenderPreview(const PreviewView& wanted) {

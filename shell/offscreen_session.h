@@ -58,8 +58,9 @@ struct PreviewView {
     int32_t pane_width = 0, pane_height = 0;
 };
 
-// Keeps the pan of `view` inside a width x height picture, so the pane shows no pixels
-// beyond its right or bottom edge where the picture is big enough to fill it.
+// Keeps the pan of `view` inside a width x height picture, as the plug-in's dialog keeps
+// its own: the pane shows no pixels beyond the picture's right or bottom edge where the
+// picture is big enough to fill it.
 void ClampPreviewPan(PreviewView& view, int32_t width, int32_t height);
 
 // A preview render. `pixels` is the plug-in's preview buffer: 8-bit planes one after

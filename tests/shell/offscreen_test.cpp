@@ -383,6 +383,12 @@ TEST(OffscreenPreview, KeepsThePanInsideThePicture) {
     ClampPreviewPan(v, 500, 300);
     EXPECT_EQ(v.pan_x, 0);
     EXPECT_EQ(v.pan_y, 300 - 160);
+    // As the plug-in's dialog pans: only whole zoomed pixels of the picture are shown, so a
+    // picture that is not a multiple of the zoom leaves its last few columns out of reach.
+    PreviewView ragged{3, 1000, 1000, 50, 40};
+    ClampPreviewPan(ragged, 500, 301);
+    EXPECT_EQ(ragged.pan_x, (500 / 3 - 50) * 3);
+    EXPECT_EQ(ragged.pan_y, (301 / 3 - 40) * 3);
     PreviewView small{4, 30, 30, 200, 200};
     ClampPreviewPan(small, 500, 300);  // the whole picture fits: no room to pan
     EXPECT_EQ(small.pan_x, 0);
