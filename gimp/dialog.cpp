@@ -23,11 +23,12 @@
 #include "gimp/mnemonics.h"
 #include "gimp/parameters.h"
 #include "gimp/preview_renderer.h"
+#include "params/settings_precision.h"
 #include "platform/platform.h"
 #include "settings/picture.h"
 #include "settings/random_settings.h"
 #include "settings/settings_file.h"
-#include "shell/render_driver.h"
+#include "ui/preview_zoom.h"
 
 namespace tw::gimp {
 namespace {
@@ -178,6 +179,9 @@ void ReadControl(Dialog& d, const RowControl& c) {
             break;
         case ParameterKind::kDirection: LightPadGet(c.widgets[0], d.params.*row.vector); break;
     }
+    // An edit lands in the precision a settings file keeps (the light in hundredths, the
+    // centre in 1/65536), so the preview renders what OK renders and the cached settings keep.
+    RoundToSettingsPrecision(d.params);
 }
 
 const RowControl* ControlOfKind(const Dialog& d, ParameterKind kind) {
@@ -241,22 +245,22 @@ gboolean OnQuiet(gpointer data) {
 }
 
 void ShowZoom(Dialog& d) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%d%%", int(std::lround(100.0 / d.view.zoom)));
-    gtk_label_set_text(GTK_LABEL(d.zoom_label), text);
+    gtk_label_set_text(GTK_LABEL(d.zoom_label), ZoomReadout(d.view.zoom).c_str());
     gtk_widget_set_sensitive(d.zoom_in, d.view.zoom > 1);
     gtk_widget_set_sensitive(d.zoom_out, d.view.zoom < d.fit_zoom);
 }
 
-// Zooms by one of the plug-in's steps (every zoom-th pixel), keeping the middle in place.
+// Zooms by one of the plug-in's steps (every zoom-th pixel), keeping the middle in place as
+// the plug-in's dialog does.
 void Zoom(Dialog& d, int32_t zoom) {
     zoom = std::clamp(zoom, 1, d.fit_zoom);
     if (zoom == d.view.zoom) return;
-    const double middle_x = d.view.pan_x + d.view.pane_width * d.view.zoom / 2.0;
-    const double middle_y = d.view.pan_y + d.view.pane_height * d.view.zoom / 2.0;
+    const int32_t from = d.view.zoom;
+    const int32_t shown_x = std::min(d.width / from, d.view.pane_width);
+    const int32_t shown_y = std::min(d.height / from, d.view.pane_height);
+    d.view.pan_x = RecentredPan(d.view.pan_x, from, zoom, shown_x, d.view.pane_width);
+    d.view.pan_y = RecentredPan(d.view.pan_y, from, zoom, shown_y, d.view.pane_height);
     d.view.zoom = zoom;
-    d.view.pan_x = int32_t(middle_x - d.view.pane_width * zoom / 2.0);
-    d.view.pan_y = int32_t(middle_y - d.view.pane_height * zoom / 2.0);
     ShowZoom(d);
     RequestPreview(d);
 }
@@ -368,9 +372,14 @@ gboolean OnAreaRelease(GtkWidget* area, GdkEventButton* event, gpointer data) {
     }
     const RowControl* centre = ControlOfKind(d, ParameterKind::kPoint);
     if (centre == nullptr) return TRUE;
+    // The picture pixel under the click, as the plug-in's dialog finds it; the view is drawn
+    // from the area's top-left corner.
+    const RippleCentre at = RippleCentreAt(PixelPoint{int32_t(event->x), int32_t(event->y)}, PixelPoint{0, 0},
+                                           d.view.zoom, d.view.pan_x, d.view.pan_y, d.width, d.height);
     const ParameterInfo& row = *centre->row;
-    SetParameterComponent(d.params, row, 0, std::clamp((d.view.pan_x + event->x * d.view.zoom) / d.width, 0.0, 1.0));
-    SetParameterComponent(d.params, row, 1, std::clamp((d.view.pan_y + event->y * d.view.zoom) / d.height, 0.0, 1.0));
+    SetParameterComponent(d.params, row, 0, at.pick_x);
+    SetParameterComponent(d.params, row, 1, at.pick_y);
+    RoundToSettingsPrecision(d.params);
     d.updating = true;
     ShowControl(d, *centre);
     d.updating = false;
@@ -868,7 +877,8 @@ bool RunDialog(int32_t drawable, RenderParams& params) {
     // pane keeps that size when the user zooms in.
     d.width = d.picture.document.width;
     d.height = d.picture.document.height;
-    // The substitute host's sessions can sample, so the preview may zoom out.
+    // The plug-in's dialog fits its preview the same way; the substitute host's sessions
+    // can sample, so the preview may zoom out.
     d.fit_zoom = FitZoom(d.width, d.height, kPaneWidth, kPaneHeight, true);
     d.view.zoom = d.fit_zoom;
     d.view.pane_width = std::max(d.width / d.fit_zoom, 1);

@@ -13,6 +13,7 @@
 #include "host/descriptor_settings.h"
 #include "params/blend_mode_names.h"
 #include "params/parameter_text.h"
+#include "params/settings_precision.h"
 
 namespace tw::gimp {
 namespace {
@@ -133,16 +134,6 @@ bool SetRowText(RenderParams& p, const ParameterInfo& row, const std::string& te
     return SetParameterValue(p, ParameterTarget{&row, -1, row.label}, text, error);
 }
 
-// The parser turns every direction into a unit vector, which moves one that is already of
-// unit length (the plain light, or a light read back from a record) by a bit or two. Such a
-// light is kept as given, so it renders exactly as the record it came from; with `always`
-// any valid light is kept.
-void KeepGivenDirection(RenderParams& p, const ParameterInfo& row, const double given[3], bool always) {
-    const double length = std::sqrt(given[0] * given[0] + given[1] * given[1] + given[2] * given[2]);
-    if (!always && std::fabs(length - 1) >= 1e-6) return;
-    for (int c = 0; c < 3; ++c) SetParameterComponent(p, row, c, given[c]);
-}
-
 // One row's arguments into `p`: the parser checks them as the command line's --set does.
 bool TakeRow(const ParameterInfo& row, const ArgValue* v, RenderParams& p, std::string& error) {
     switch (row.kind) {
@@ -174,46 +165,14 @@ bool TakeRow(const ParameterInfo& row, const ArgValue* v, RenderParams& p, std::
         case ParameterKind::kPoint:
         case ParameterKind::kDirection: {
             std::string text;
-            double given[3] = {0, 0, 0};
             for (int c = 0; c < row.components; ++c) {
-                given[c] = v[c].number;
                 if (c > 0) text += ',';
-                text += Shortest(given[c]);
+                text += Shortest(v[c].number);
             }
-            if (!SetRowText(p, row, text, error)) return false;
-            if (row.kind == ParameterKind::kDirection) KeepGivenDirection(p, row, given, false);
-            return true;
+            return SetRowText(p, row, text, error);
         }
     }
     return false;
-}
-
-// A row's value as exact text the parser reads back.
-std::string RowText(const RenderParams& p, const ParameterInfo& row) {
-    if (row.kind == ParameterKind::kColour) {
-        char text[16];
-        const Rgb16& c = p.*row.colour;
-        std::snprintf(text, sizeof text, "#%04x%04x%04x", unsigned(c.r), unsigned(c.g), unsigned(c.b));
-        return text;
-    }
-    std::string text;
-    for (int c = 0; c < row.components; ++c) {
-        if (c > 0) text += ',';
-        text += ComponentText(p, row, c);
-    }
-    return text;
-}
-
-// "x,y,z" as numbers; false unless there are exactly `count` of them.
-bool ReadNumbers(const std::string& text, int count, double* numbers) {
-    size_t start = 0;
-    for (int c = 0; c < count; ++c) {
-        const size_t comma = text.find(',', start);
-        if ((comma == std::string::npos) != (c == count - 1)) return false;
-        if (!ParseNumber(text.substr(start, comma - start), numbers[c])) return false;
-        start = comma + 1;
-    }
-    return true;
 }
 
 std::string Capitalised(const char* text) {
@@ -290,53 +249,6 @@ std::string ProcedureHelp() {
     return help + ".";
 }
 
-std::string ValuesText(const RenderParams& params) {
-    std::string text;
-    for (const ParameterInfo& row : kParameters) text += std::string(row.label) + "=" + RowText(params, row) + "\n";
-    return text + "name " + params.settings_name + "\n";
-}
-
-bool ParamsFromValuesText(const std::string& text, RenderParams& params, std::string& error) {
-    RenderParams p = PlainParams();
-    std::vector<bool> seen(kParameterCount, false);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (line.compare(0, 5, "name ") == 0) {
-            SetText(p.settings_name, line.c_str() + 5);
-            continue;
-        }
-        const size_t eq = line.find('=');
-        const ParameterTarget target = FindParameter(line.substr(0, eq == std::string::npos ? 0 : eq));
-        if (target.parameter == nullptr || target.component >= 0) {
-            error = "not a value of a record: \"" + line + "\"";
-            return false;
-        }
-        const ParameterInfo& row = *target.parameter;
-        const std::string value = line.substr(eq + 1);
-        if (!SetRowText(p, row, value, error)) return false;
-        if (row.kind == ParameterKind::kDirection) {
-            double given[3];
-            if (!ReadNumbers(value, 3, given)) {  // the parser took it, so this does not happen
-                error = "not a direction: \"" + value + "\"";
-                return false;
-            }
-            KeepGivenDirection(p, row, given, true);
-        }
-        seen[size_t(&row - kParameters.data())] = true;
-    }
-    for (const ParameterInfo& row : kParameters)
-        if (!seen[size_t(&row - kParameters.data())]) {  // a record has every value
-            error = "no value for " + std::string(row.label);
-            return false;
-        }
-    params = p;
-    return true;
-}
-
 RenderParams PlainParams() {
     RenderParams p;
     std::memset(&p, 0, sizeof p);
@@ -360,6 +272,7 @@ void CopyRenderedValues(const RenderParams& from, RenderParams& to) {
 }
 
 void ClampToRanges(RenderParams& p) {
+    const ParameterInfo* light = nullptr;
     for (const ParameterInfo& row : kParameters) {
         switch (row.kind) {
             case ParameterKind::kSlider:
@@ -387,14 +300,16 @@ void ClampToRanges(RenderParams& p) {
                                                             double(row.max)));
                 break;
             case ParameterKind::kColour: break;  // every 16-bit value is a colour
-            case ParameterKind::kDirection: {
-                // A direction needs a length to be made unit length from.
-                double sum = 0;
-                for (int c = 0; c < 3; ++c) sum += ParameterComponent(p, row, c) * ParameterComponent(p, row, c);
-                if (!std::isfinite(sum) || !(std::sqrt(sum) > 1e-6)) SetPlainValue(p, row);
-                break;
-            }
+            case ParameterKind::kDirection: light = &row; break;  // after the rounding below
         }
+    }
+    RoundToSettingsPrecision(p);
+    // The light needs a length to be made unit length from, also in the hundredths a file
+    // keeps it in; the plain light is already in them.
+    if (light != nullptr) {
+        double sum = 0;
+        for (int c = 0; c < 3; ++c) sum += ParameterComponent(p, *light, c) * ParameterComponent(p, *light, c);
+        if (!std::isfinite(sum) || !(std::sqrt(sum) > 1e-6)) SetPlainValue(p, *light);
     }
 }
 

@@ -48,22 +48,17 @@ struct ArgValue {
 // The values of ProcedureArgs for `params`, so a script sees what a run would use.
 std::vector<ArgValue> ArgsFromParams(const RenderParams& params);
 // Turns the procedure's values into a parameter record on top of the plain settings, each
-// checked by the command line's parser: a bad value gets the message `--set` gives for it
-// ("Horizon must be a number from 0 to 100, not "150""), naming the glue's and the colours'
-// GIMP forms where those differ. `params` is unchanged on failure. The settings file is not
-// read here.
+// checked by the command line's parser and kept in the precision a settings file keeps (the
+// light in hundredths, the centre in 1/65536), as `--set` keeps them: a bad value gets the
+// message `--set` gives for it ("Horizon must be a number from 0 to 100, not "150""), naming
+// the glue's and the colours' GIMP forms where those differ. `params` is unchanged on
+// failure. The settings file is not read here.
 bool ParamsFromArgs(const std::vector<ArgValue>& values, RenderParams& params, std::string& error);
 // The settings-file argument of `values` ("" when none was given).
 std::string SettingsFileArg(const std::vector<ArgValue>& values);
 
 // The procedure's help: what it does, with the glue modes by number and name.
 std::string ProcedureHelp();
-
-// The values of `params` as `--set` lines ("Horizon=33.3333", "Color=#2e2e3e3e5a5a"), one
-// per row and exact to the bit, with a "name" line last; and the way back, which checks
-// every value with the parser but keeps the light as it was written.
-std::string ValuesText(const RenderParams& params);
-bool ParamsFromValuesText(const std::string& text, RenderParams& params, std::string& error);
 
 // ---- Records ---------------------------------------------------------------------------------
 
@@ -77,7 +72,8 @@ host::Descriptor ActionFor(const RenderParams& params);
 // renders what the applied run will render.
 void CopyRenderedValues(const RenderParams& from, RenderParams& to);
 // Values the plug-in would not render as they are become the ones it renders (an unknown
-// style is the simple one), so the dialog shows what renders.
+// style is the simple one), in the precision a settings file keeps, so the dialog shows
+// what renders.
 void ClampToRanges(RenderParams& params);
 
 // ---- The dialog --------------------------------------------------------------------------------

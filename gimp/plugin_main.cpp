@@ -9,9 +9,9 @@
 
 #include "gimp/dialog.h"
 #include "gimp/filter_apply.h"
-#include "gimp/last_values.h"
 #include "gimp/parameters.h"
 #include "platform/platform.h"
+#include "settings/cached_settings.h"
 #include "settings/settings_file.h"
 
 namespace {
@@ -89,10 +89,13 @@ bool ScriptParams(const GimpParam* param, int nparams, tw::RenderParams& params,
     return true;
 }
 
-// The values the dialog opens with: those of the last applied run, or the plain ones.
+// The values the dialog opens with: the plug-in's cached settings of its last applied run
+// (from GIMP, the command line or another editor; the file the Windows module keeps), or the
+// plain ones before any run. The cache keeps every value as it rendered.
 tw::RenderParams LastParams() {
     tw::RenderParams params = tw::gimp::PlainParams();
-    tw::gimp::LoadLastValues(params);
+    tw::RenderParams cached = params;
+    if (tw::LoadCachedSettings(cached)) params = cached;
     return params;
 }
 
@@ -104,13 +107,13 @@ GimpPDBStatusType Run(const GimpParam* param, int nparams, std::string& error) {
     const GimpRunMode mode = GimpRunMode(param[0].data.d_int32);
     const gint32 drawable = param[2].data.d_drawable;
 
-    // The parameters: a script's, the dialog's, or the last ones. Without exact last values
-    // the plug-in is offered no action and loads its own cached settings.
+    // The parameters: a script's or the dialog's, handed over as a recorded action. Repeat
+    // hands over none, so the plug-in loads the settings it cached after its last applied
+    // run, which render exactly as that run did.
     tw::RenderParams params = tw::gimp::PlainParams();
-    bool exact = true;
+    const bool repeat = mode == GIMP_RUN_WITH_LAST_VALS;
     if (mode == GIMP_RUN_NONINTERACTIVE && !ScriptParams(param, nparams, params, error))
         return GIMP_PDB_CALLING_ERROR;
-    if (mode == GIMP_RUN_WITH_LAST_VALS) exact = tw::gimp::LoadLastValues(params) == tw::gimp::LastValues::kExact;
 
     tw::host::PluginModule module;
     if (!tw::gimp::LoadTarnwellModule(module, error)) return GIMP_PDB_EXECUTION_ERROR;
@@ -119,9 +122,8 @@ GimpPDBStatusType Run(const GimpParam* param, int nparams, std::string& error) {
         if (!tw::gimp::RunDialog(drawable, params)) return GIMP_PDB_CANCEL;
     }
     const tw::host::Descriptor action = tw::gimp::ActionFor(params);
-    if (!tw::gimp::ApplyToDrawable(module.entry, drawable, exact ? &action : nullptr, error))
+    if (!tw::gimp::ApplyToDrawable(module.entry, drawable, repeat ? nullptr : &action, error))
         return GIMP_PDB_EXECUTION_ERROR;
-    if (exact) tw::gimp::SaveLastValues(params);
     if (mode != GIMP_RUN_NONINTERACTIVE) gimp_displays_flush();
     return GIMP_PDB_SUCCESS;
 }

@@ -145,6 +145,13 @@ last-values)
     (tw-save-png img2 \"$W/again.png\")
     (gimp-message \"CASE-DONE\")" && grep -q CASE-DONE "$W/log" || fail "the script did not finish: $(tail -3 "$W/log")"
   check_pictures "RUN-WITH-LAST-VALS repeats the last run" same "$W/again.png" "$W/first.png"
+  # A new GIMP session repeats it too: the values live in the plug-in's cached settings.
+  gimp_batch "$W/log1" "$SCHEME_LIB
+    (define img (tw-load \"$W/in8.png\"))
+    (tw-plain img RUN-WITH-LAST-VALS)
+    (tw-save-png img \"$W/next-session.png\")
+    (gimp-message \"CASE-DONE\")" && grep -q CASE-DONE "$W/log1" || fail "the next session's script did not finish"
+  check_pictures "Repeat in the next GIMP session" same "$W/next-session.png" "$W/first.png"
   "$TARNWELL" apply "$W/in8.png" "$W/plain.png" -q || fail "tarnwell apply failed"
   check_pictures "the last values are not the plain ones" differ "$W/again.png" "$W/plain.png"
   "$TARNWELL" apply "$W/in8.png" "$W/cli.png" -q --set Horizon=70 --set Style=simple || fail "tarnwell apply failed"
@@ -197,8 +204,8 @@ bad-values)
                  "Style must be simple (1) or complex (2), not \"3\"" \
                  "Glue must be a mode number from 1 to 69 (the procedure's help names them), not \"70\"" \
                  "Seed must be a whole number from 0 to 2047, not \"5000\"" \
-                 "Center must be x,y with each a fraction of the picture from 0 to 1, not \"1.5,0.2\"" \
-                 "Light must be a direction x,y,z of three numbers, not all zero, not \"0,0,0\"" \
+                 "Center must be x,y with each a fraction of the picture from 0 to 1 (kept in steps of 1/65536), not \"1.5,0.2\"" \
+                 "Light must be a direction x,y,z of three numbers, not all zero (kept in hundredths), not \"0,0,0\"" \
                  "cannot read the settings file \"$W/missing.q8r\"" \
                  "\"$W/bad.q8r\" is not a settings file"; do
     grep -qF "Tarnwell 2: $message" "$W/log" || fail "no message \"$message\" in GIMP's log"

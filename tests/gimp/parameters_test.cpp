@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <set>
@@ -14,6 +15,7 @@
 #include "host/descriptor_settings.h"
 #include "hostapi/four_cc.h"
 #include "params/parameter_text.h"
+#include "params/settings_precision.h"
 
 namespace tw::gimp {
 namespace {
@@ -82,8 +84,9 @@ TEST(ProcedureArgs, PlainValuesComeBackAsTheSameAction) {
     std::string error;
     ASSERT_TRUE(ParamsFromArgs(PlainArgs(), back, error)) << error;
     EXPECT_EQ(host::DescriptorToJson(ActionFor(back)), host::DescriptorToJson(ActionFor(PlainParams())));
-    // The plain light is already unit length: it keeps its bits.
+    // The plain light made unit length and kept in hundredths is the plain light again.
     for (int c = 0; c < 3; ++c) EXPECT_EQ(back.light_dir[c], kPlainLightDir[c]);
+    EXPECT_EQ(back.pick_y, kPlainPickY);
 }
 
 TEST(ProcedureArgs, EveryValueTravelsToItsField) {
@@ -166,7 +169,7 @@ TEST(ProcedureArgs, BadValuesAreRefusedWithTheCommandLinesMessages) {
         {"glue", 0, 70, "not \"70\""},
         {"seed", 0, -1, "Seed must be a whole number from 0 to 2047, not \"-1\""},
         {"seed", 0, 2048, "not \"2048\""},
-        {"center-x", 1.5, 0, "Center must be x,y with each a fraction of the picture from 0 to 1, not \"1.5,0.2\""},
+        {"center-x", 1.5, 0, "Center must be x,y with each a fraction of the picture from 0 to 1"},
         {"center-y", -1, 0, "not \"0.5,-1\""},
     };
     for (const Refusal& c : cases) {
@@ -194,7 +197,13 @@ TEST(ProcedureArgs, BadValuesAreRefusedWithTheCommandLinesMessages) {
     EXPECT_EQ(message("horizon", 150, 0), CommandLineMessage("Horizon=150"));
     EXPECT_EQ(message("style", 0, 3), CommandLineMessage("Style=3"));
     EXPECT_EQ(message("seed", 0, 5000), CommandLineMessage("Seed=5000"));
-    EXPECT_EQ(message("center-x", 1.5, 0), CommandLineMessage("Center=1.5,0.2"));
+    std::vector<ArgValue> v = PlainArgs();
+    v[ArgIndex("center-x")].number = 1.5;
+    v[ArgIndex("center-y")].number = 0.2;
+    RenderParams p{};
+    std::string error;
+    EXPECT_FALSE(ParamsFromArgs(v, p, error));
+    EXPECT_EQ(error, CommandLineMessage("Center=1.5,0.2"));
 }
 
 TEST(ProcedureArgs, BadColoursLightsAndCountsAreRefused) {
@@ -322,13 +331,42 @@ TEST(ClampToRanges, HostileValuesBecomeOnesThePlugInRenders) {
     EXPECT_FLOAT_EQ(p.pick_x, kPlainPickX);
     EXPECT_FLOAT_EQ(p.pick_y, 0.0f);
     EXPECT_FLOAT_EQ(p.light_dir[2], kPlainLightDir[2]);
-    // A record already in range is left to the bit.
+    // A record in range and in a settings file's precision is left to the bit; otherwise the
+    // light and the centre are brought to that precision, as the dialog's edits are.
     RenderParams q = PlainParams();
     q.horizon = 33.3333f;
     q.light_dir[0] = 0.3f;
-    const std::string before = ValuesText(q);
+    q.pick_x = 0.123456789f;
+    RenderParams rounded = q;
+    RoundToSettingsPrecision(rounded);
+    EXPECT_NE(rounded.pick_x, q.pick_x);
     ClampToRanges(q);
-    EXPECT_EQ(ValuesText(q), before);
+    EXPECT_EQ(std::memcmp(&q, &rounded, sizeof q), 0);
+    ClampToRanges(q);
+    EXPECT_EQ(std::memcmp(&q, &rounded, sizeof q), 0);
+    // A light that rounds to nothing cannot be made unit length: it becomes the plain one.
+    q.light_dir[0] = q.light_dir[1] = q.light_dir[2] = 0.004f;
+    ClampToRanges(q);
+    EXPECT_EQ(q.light_dir[2], kPlainLightDir[2]);
+}
+
+// A script's values render what a settings file saved from them renders: the centre in
+// 1/65536 of the picture, the light in hundredths, as the command line keeps them.
+TEST(ProcedureArgs, ValuesAreKeptInTheSettingsFilesPrecision) {
+    std::vector<ArgValue> v = PlainArgs();
+    v[ArgIndex("center-x")].number = 0.123456789;
+    v[ArgIndex("light-x")].number = 1;
+    v[ArgIndex("light-y")].number = 2;
+    v[ArgIndex("light-z")].number = 2;
+    RenderParams p{};
+    std::string error;
+    ASSERT_TRUE(ParamsFromArgs(v, p, error)) << error;
+    EXPECT_EQ(p.pick_x, DecodeFixed16(EncodeFixed16(0.123456789f)));
+    EXPECT_EQ(p.light_dir[0], DecodeHundredths(33));
+    EXPECT_EQ(p.light_dir[2], DecodeHundredths(66));
+    RenderParams again = p;
+    RoundToSettingsPrecision(again);
+    EXPECT_EQ(std::memcmp(&again, &p, sizeof p), 0);
 }
 
 TEST(CopyRenderedValues, CarriesEveryRowAndNothingElse) {

@@ -12,7 +12,7 @@
 
 #include "gimp/parameters.h"
 #include "gimp/preview_renderer.h"
-#include "shell/render_driver.h"
+#include "ui/preview_zoom.h"
 
 namespace tw::gimp {
 namespace {
@@ -91,7 +91,7 @@ bool RowHasGuide(const PreviewImage& image, int y, bool magenta) {
 }
 
 TEST_F(PreviewRendererTest, AFittedViewShowsTheWholePictureWithItsGuides) {
-    const int32_t zoom = FitZoom(400, 300, 160, 160, true);
+    const int32_t zoom = FitZoom(400, 300, 160, 160, true);  // the plug-in dialog's fitting
     EXPECT_EQ(zoom, 3);
     RenderParams p = Simple();
     p.offset = 50;  // the waterline half-way from the horizon to the bottom
@@ -223,7 +223,7 @@ TEST_F(PreviewRendererTest, NoPictureIsAnErrorNotACrash) {
 
 TEST_F(PreviewRendererTest, PreviewsWriteNoneOfThePlugInsFiles) {
     RenderOnce(Picture(80, 60), PlainParams(), PreviewView{1, 0, 0, 0, 0});
-    EXPECT_TRUE(std::filesystem::is_empty(dir_)) << "the last values must stay those of the last applied run";
+    EXPECT_TRUE(std::filesystem::is_empty(dir_)) << "a preview must leave the plug-in's cached settings to the last applied run";
 }
 
 }  // namespace
