@@ -6,6 +6,7 @@
 #include <sys/resource.h>  // the memory-starved run below limits the address space
 #endif
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -127,8 +128,10 @@ TEST(TileScheduler, FirstHostErrorIsKeptAndEndsTheRun) {
         ASSERT_FALSE(rec.completed.empty());
         EXPECT_EQ(rec.completed.back(), 1);
         EXPECT_EQ(out.completed, out.dispatched);
-        // Each success before the refusal refilled its slot; nothing started after it.
-        EXPECT_EQ(out.dispatched, slots + int32_t(rec.completed.size()) - 1);
+        // Each success before the refusal refilled its slot while jobs were left (the area
+        // has 100); nothing started after it. On a busy machine the refused job may be one
+        // of the last to finish, when every job has long been started.
+        EXPECT_EQ(out.dispatched, std::min(100, slots + int32_t(rec.completed.size()) - 1));
     }
 }
 
