@@ -115,6 +115,10 @@ bool BigEndianReader::getF32(float& v) {
 
 bool BigEndianReader::getBytes(void* out, size_t size) {
     if (remaining() < size) return false;
+    // An empty field (a zero-length name or block) has nowhere to go: its target is often
+    // an empty vector's data(), a null pointer, which memcpy may not be given even for
+    // nothing, and the reader itself may span no bytes at all.
+    if (size == 0) return true;
     std::memcpy(out, data_ + pos_, size);
     pos_ += size;
     return true;

@@ -66,5 +66,24 @@ TEST(BigEndian, ShortReadsFailAndKeepTheTarget) {
     EXPECT_EQ(r.remaining(), 0u);
 }
 
+TEST(BigEndian, EmptyFieldsReadIntoEmptyTargets) {
+    // A zero-length field read into an empty vector (whose data() is null), from a reader
+    // over nothing at all: both succeed and move nothing. Found by the sanitizers.
+    std::vector<uint8_t> empty;
+    BigEndianReader nothing(empty);
+    EXPECT_TRUE(nothing.getBytes(empty.data(), 0));
+    EXPECT_FALSE(nothing.getBytes(empty.data(), 1));
+    EXPECT_EQ(nothing.position(), 0u);
+
+    const uint8_t data[] = {7, 8};
+    BigEndianReader r(data, sizeof data);
+    EXPECT_TRUE(r.getBytes(nullptr, 0));
+    EXPECT_EQ(r.position(), 0u);
+    uint8_t both[2] = {};
+    EXPECT_TRUE(r.getBytes(both, 2));
+    EXPECT_TRUE(r.getBytes(nullptr, 0));  // at the very end, too
+    EXPECT_EQ(both[1], 8);
+}
+
 }  // namespace
 }  // namespace tw
