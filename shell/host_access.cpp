@@ -42,6 +42,16 @@ HostRect GetMaskRect(const FilterRecord& record) {
     return UsesBigDocument(record) ? FromVRect(record.bigDocumentData->maskRect32)
                                    : FromRect16(record.maskRect);
 }
+HostRect GetImageRect(const FilterRecord& record) {
+    int32_t height = record.imageSize.v, width = record.imageSize.h;
+    if (UsesBigDocument(record)) {
+        height = record.bigDocumentData->imageSize32.v;
+        width = record.bigDocumentData->imageSize32.h;
+    }
+    const HostRect filter = GetFilterRect(record);
+    return {0, 0, std::max(height, filter.bottom), std::max(width, filter.right)};
+}
+
 void GetFloatCoord(const FilterRecord& record, int32_t& v, int32_t& h) {
     if (UsesBigDocument(record)) {
         v = record.bigDocumentData->floatCoord32.v;
@@ -86,6 +96,22 @@ void SetRequestFields(FilterRecord& record, int32_t rate) {
     record.inPreDummyPlanes = record.inPostDummyPlanes = 0;
     record.outPreDummyPlanes = record.outPostDummyPlanes = 0;
     record.autoMask = 0;
+}
+
+HostRect FitRequest(const FilterRecord& record, const HostRect& wanted, int32_t rate) {
+    if (record.supportsPadding || wanted.empty()) return wanted;
+    // At a rate of r, sample c is the picture's pixel c * r, so the picture holds the
+    // samples whose pixel lies inside it, the last of them perhaps a partial block.
+    const HostRect image = GetImageRect(record);
+    const int64_t r = std::max(rate, 1);
+    const auto height = int32_t((image.bottom + r - 1) / r), width = int32_t((image.right + r - 1) / r);
+    if (height <= 0 || width <= 0) return HostRect{0, 0, 0, 0};
+    HostRect fitted;
+    fitted.top = std::clamp(wanted.top, 0, height - 1);
+    fitted.left = std::clamp(wanted.left, 0, width - 1);
+    fitted.bottom = std::clamp(wanted.bottom, fitted.top + 1, height);
+    fitted.right = std::clamp(wanted.right, fitted.left + 1, width);
+    return fitted;
 }
 
 bool HostHasHandles(const FilterRecord& record) {

@@ -109,7 +109,12 @@ inline void ReadHost(const HostPixelFormat& fmt, int32_t x, int32_t y, float rgb
         rgba[0] = rgba[1] = rgba[2] = rgba[3] = 0;
         return;
     }
-    if (!fmt.job.contains(x, y) || !fmt.in_rect.contains(x, y)) return;
+    if (!fmt.job.contains(x, y)) return;
+    if (!fmt.in_rect.contains(x, y)) {
+        if (!fmt.replicate_edges || fmt.in_rect.empty()) return;
+        x = std::clamp(x, fmt.in_rect.left, fmt.in_rect.right - 1);
+        y = std::clamp(y, fmt.in_rect.top, fmt.in_rect.bottom - 1);
+    }
     const int32_t bytes = SampleBytes(fmt.depth);
     const uint8_t* pixel = fmt.in_data + ptrdiff_t(y - fmt.in_rect.top) * fmt.in_row_bytes +
                            ptrdiff_t(x - fmt.in_rect.left) * fmt.stride * bytes;
@@ -250,9 +255,14 @@ void WritePixel(const HostPixelFormat& fmt, int32_t x, int32_t y, const float wa
     }
 
     // The selection fades the effect out.
-    if (fmt.mask != nullptr && fmt.mask_rect.contains(x, y)) {
-        const uint8_t byte = fmt.mask[ptrdiff_t(y - fmt.mask_rect.top) * fmt.mask_row_bytes +
-                                      (x - fmt.mask_rect.left)];
+    int32_t mx = x, my = y;
+    if (fmt.mask != nullptr && fmt.replicate_edges && !fmt.mask_rect.empty()) {
+        mx = std::clamp(x, fmt.mask_rect.left, fmt.mask_rect.right - 1);
+        my = std::clamp(y, fmt.mask_rect.top, fmt.mask_rect.bottom - 1);
+    }
+    if (fmt.mask != nullptr && fmt.mask_rect.contains(mx, my)) {
+        const uint8_t byte = fmt.mask[ptrdiff_t(my - fmt.mask_rect.top) * fmt.mask_row_bytes +
+                                      (mx - fmt.mask_rect.left)];
         const float m = byte / 255.0f;
         if (m < 1)
             for (int c = 0; c < 4; ++c) result[c] = b[c] + m * (result[c] - b[c]);

@@ -48,6 +48,9 @@ struct HostPixelFormat {
     int32_t mask_row_bytes = 0;
     HostRect mask_rect{};
     HostRect job{};                 // the tile being written
+    // The host does not pad: it was asked only for what lies inside the picture, so a job
+    // pixel beyond the input or mask rectangle reads that rectangle's nearest edge pixel.
+    bool replicate_edges = false;
 
     // Preview target: 8-bit planar.
     uint8_t* preview = nullptr;
@@ -68,7 +71,8 @@ void DescribeHostBuffers(const FilterRecord& record, const HostRect& host_in,
                          int32_t shift_y, HostPixelFormat& fmt);
 
 // Reads one pixel of the input buffer. Outside the job or the input buffer `rgba` is left
-// untouched; without an input buffer it becomes (0, 0, 0, 0).
+// untouched (with `replicate_edges`, a job pixel outside the input reads its nearest edge
+// pixel instead); without an input buffer it becomes (0, 0, 0, 0).
 void ReadHostPixel(const HostPixelFormat& fmt, int32_t x, int32_t y, float rgba[4]);
 
 // Pushes the excess of channels above 1 into the others, so bright highlights whiten

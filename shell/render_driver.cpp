@@ -301,9 +301,9 @@ int16_t WriteWaterJob(const ShellContext& shell, TileJob& job, ImageBuffer* expo
         const int32_t shift_x = float_h / zoom + p.pan_x / zoom;
         const HostRect host{job.rect.top + shift_y, job.rect.left + shift_x,
                             job.rect.bottom + shift_y, job.rect.right + shift_x};
-        SetInRect(rec, host);
-        SetOutRect(rec, host);
-        if (rec.haveMask) SetMaskRect(rec, host);
+        SetInRect(rec, FitRequest(rec, host, zoom));
+        SetOutRect(rec, FitRequest(rec, host, 1));
+        if (rec.haveMask) SetMaskRect(rec, FitRequest(rec, host, zoom));
         SetRequestFields(rec, zoom);
         const OSErr error = rec.advanceState != nullptr ? rec.advanceState() : OSErr(0);
         // The host's buffers are not ours to write after a failed request.
@@ -312,6 +312,7 @@ int16_t WriteWaterJob(const ShellContext& shell, TileJob& job, ImageBuffer* expo
                             shift_y, fmt);
         fmt.render_mode = p.render_mode;
         fmt.float_output = p.render_mode == kRenderFinal && fmt.depth == HostDepth::kFloat;
+        fmt.replicate_edges = !rec.supportsPadding;
     }
 
     const int32_t columns = job.cells.columns;
@@ -370,9 +371,9 @@ bool LoadSource(const ShellContext& shell) {
         const HostRect wanted{filter.top + tile.y, filter.left + tile.x,
                               filter.top + tile.y + tile.height,
                               filter.left + tile.x + kSourceBlockWidth};
-        SetInRect(rec, wanted);
-        SetOutRect(rec, origin);
-        if (rec.haveMask) SetMaskRect(rec, origin);
+        SetInRect(rec, FitRequest(rec, wanted, 1));
+        SetOutRect(rec, FitRequest(rec, origin, 1));
+        if (rec.haveMask) SetMaskRect(rec, FitRequest(rec, origin, 1));
         // Full resolution whatever the preview's zoom: the working image is the whole picture.
         SetRequestFields(rec, 1);
         const OSErr error = rec.advanceState();
@@ -547,9 +548,13 @@ void BeforeView(const ShellContext& shell) {
     const int32_t shift_y = float_v / zoom + p.pan_y / zoom;
     const int32_t shift_x = float_h / zoom + p.pan_x / zoom;
     const HostRect host{shift_y, shift_x, g.preview_height + shift_y, g.preview_width + shift_x};
-    SetInRect(rec, host);
-    SetOutRect(rec, host);
-    if (rec.haveMask) SetMaskRect(rec, host);
+    // A host that does not pad is asked for the part inside the picture; the rows and
+    // columns it cannot give repeat its edge, as a padding host would have sent them.
+    const HostRect got = FitRequest(rec, host, zoom);
+    if (got.empty()) return;
+    SetInRect(rec, got);
+    SetOutRect(rec, FitRequest(rec, host, 1));
+    if (rec.haveMask) SetMaskRect(rec, got);
     SetRequestFields(rec, zoom);
 
     const HostDepth depth = HostDepthOf(rec.imageMode, rec.depth);
@@ -565,15 +570,17 @@ void BeforeView(const ShellContext& shell) {
         if (data == nullptr) continue;
         uint8_t* dst = g.preview_buffer + size_t(plane) * plane_size;
         for (int32_t y = 0; y < g.preview_height; ++y) {
-            const uint8_t* row = data + ptrdiff_t(y) * rec.inRowBytes;
+            const int32_t from_y = std::clamp(host.top + y, got.top, got.bottom - 1) - got.top;
+            const uint8_t* row = data + ptrdiff_t(from_y) * rec.inRowBytes;
             for (int32_t x = 0; x < g.preview_width; ++x) {
+                const int32_t at = std::clamp(host.left + x, got.left, got.right - 1) - got.left;
                 uint8_t v = 0;
                 if (depth == HostDepth::k8) {
-                    v = row[x];
+                    v = row[at];
                 } else if (depth == HostDepth::k16) {
-                    v = uint8_t(std::min(2u * ReadAt<uint16_t>(row + 2 * x) / 257u, 255u));
+                    v = uint8_t(std::min(2u * ReadAt<uint16_t>(row + 2 * at) / 257u, 255u));
                 } else {
-                    v = uint8_t(std::clamp(ReadAt<float>(row + 4 * x), 0.0f, 1.0f) * 255.0f);
+                    v = uint8_t(std::clamp(ReadAt<float>(row + 4 * at), 0.0f, 1.0f) * 255.0f);
                 }
                 dst[size_t(y) * size_t(g.preview_width) + size_t(x)] = v;
             }

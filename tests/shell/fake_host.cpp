@@ -112,7 +112,7 @@ FakeHost::FakeHost(const FakeHostOptions& options) : options_(options) {
     r.progressProc = Progress;
     r.advanceState = AdvanceState;
     r.displayPixels = options.display_pixels ? DisplayPixels : nullptr;
-    r.platformData = &platform_;
+    r.platformData = options.platform_data ? &platform_ : nullptr;
     r.hostSig = FourCC("TEST");
     r.planes = options.planes;
     r.imageMode = options.image_mode;
@@ -123,12 +123,21 @@ FakeHost::FakeHost(const FakeHostOptions& options) : options_(options) {
     r.maskData = nullptr;
     r.samplingSupport = options.sampling;
     r.maxSpace = 1 << 30;
-    r.filterRect = {0, 0, int16_t(std::min(options.height, 32767)),
-                    int16_t(std::min(options.width, 32767))};
-    r.imageSize = {int16_t(std::min(options.height, 32767)), int16_t(std::min(options.width, 32767))};
+    r.supportsPadding = options.padding ? 1 : 0;
+    const HostRect filter = options.filter_rect.empty()
+                                ? HostRect{0, 0, options.height, options.width}
+                                : options.filter_rect;
+    auto narrow = [](int32_t v) { return int16_t(std::min(v, 32767)); };
+    r.filterRect = {narrow(filter.top), narrow(filter.left), narrow(filter.bottom),
+                    narrow(filter.right)};
+    r.floatCoord = {narrow(filter.top), narrow(filter.left)};
+    r.imageSize = {narrow(options.height), narrow(options.width)};
+    r.wholeSize = r.imageSize;
     if (options.big_document) {
-        big_.filterRect32 = {0, 0, options.height, options.width};
+        big_.filterRect32 = {filter.top, filter.left, filter.bottom, filter.right};
+        big_.floatCoord32 = {filter.top, filter.left};
         big_.imageSize32 = {options.height, options.width};
+        big_.wholeSize32 = big_.imageSize32;
         r.bigDocumentData = &big_;
     }
 }
@@ -227,6 +236,12 @@ void FakeHost::Fill(std::vector<uint8_t>& buffer, const HostRect& rect, int32_t 
         }
 }
 
+bool FakeHost::Inside(const HostRect& rect, int32_t rate) const {
+    // Sample c is pixel c * rate: the last row and column asked for must exist.
+    return rect.top >= 0 && rect.left >= 0 && int64_t(rect.bottom - 1) * rate < options_.height &&
+           int64_t(rect.right - 1) * rate < options_.width;
+}
+
 void FakeHost::Flush() {
     if (!out_pending_) return;
     out_pending_ = false;
@@ -254,6 +269,14 @@ OSErr FakeHost::Advance() {
     r.inData = nullptr;
     r.outData = nullptr;
     r.maskData = nullptr;
+    if (!options_.padding) {
+        const bool mask_outside = r.haveMask && !GetMaskRect(r).empty() &&
+                                  !Inside(GetMaskRect(r), std::max(r.maskRate >> 16, 1));
+        if ((!in.empty() && !Inside(in, rate)) || (!out.empty() && !Inside(out, 1)) || mask_outside) {
+            ++refused_requests;
+            return -50;  // paramErr
+        }
+    }
     if (!in.empty()) {
         Fill(in_buffer_, in, r.inLoPlane, r.inHiPlane, rate, r.inRowBytes);
         r.inData = in_buffer_.data();

@@ -25,6 +25,13 @@ struct FakeHostOptions {
     bool buffer_procs = true;     // offer buffer procedures
     char sampling = 1;            // samplingSupport
     bool display_pixels = true;
+    // false: a host that cannot pad. It says so in supportsPadding and refuses (paramErr)
+    // any request reaching outside the picture.
+    bool padding = true;
+    // The part of the picture the host asks to filter; empty: the whole picture. Its
+    // top-left also becomes floatCoord, as editors set it.
+    HostRect filter_rect{0, 0, 0, 0};
+    bool platform_data = true;    // offer platformData (its window is always 0)
 };
 
 class FakeHost {
@@ -57,6 +64,7 @@ public:
 
     // Counters and switches.
     int advance_calls = 0;
+    int refused_requests = 0;     // requests outside the picture refused by a non-padding host
     int advance_fail_at = -1;     // 0-based call that returns advance_error
     int16_t advance_error = -36;
     int abort_calls = 0;
@@ -86,6 +94,7 @@ private:
 
     void Fill(std::vector<uint8_t>& buffer, const HostRect& rect, int32_t lo, int32_t hi,
               int32_t rate, int32_t& row_bytes);
+    bool Inside(const HostRect& rect, int32_t rate) const;
 };
 
 FakeHost* CurrentHost();

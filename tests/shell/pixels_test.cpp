@@ -200,6 +200,38 @@ TEST(ReadHostPixel, ReadsOnlyInsideTheJobAndTheInput) {
     EXPECT_EQ(untouched[3], 0);
 }
 
+TEST(ReadHostPixel, WithoutHostPaddingTheEdgeRepeatsBeyondTheInput) {
+    // A host that cannot pad was asked for the 2 x 2 inside the picture of a 3 x 3 job.
+    TileBuffers t(2, 2, 3, HostDepth::k8);
+    for (int i = 0; i < 12; ++i) t.in[i] = uint8_t(i * 20);
+    t.fmt.job = {0, 0, 3, 3};
+    t.fmt.replicate_edges = true;
+    struct Case {
+        int x, y, from_x, from_y;
+    };
+    for (const Case c : {Case{2, 0, 1, 0}, Case{0, 2, 0, 1}, Case{2, 2, 1, 1}, Case{1, 0, 1, 0}}) {
+        float rgba[4] = {-1, -1, -1, -1};
+        ReadHostPixel(t.fmt, c.x, c.y, rgba);
+        EXPECT_FLOAT_EQ(rgba[1], t.in[size_t((c.from_y * 2 + c.from_x) * 3 + 1)] / 255.0f) << c.x << "," << c.y;
+        EXPECT_FLOAT_EQ(rgba[3], 1.0f);
+    }
+    float outside_job[4] = {-1, -1, -1, -1};
+    ReadHostPixel(t.fmt, 3, 0, outside_job);
+    EXPECT_EQ(outside_job[0], -1);
+
+    // The selection's edge repeats too: an unselected edge keeps the pixel beyond it.
+    TileBuffers u(2, 1, 3, HostDepth::k8);
+    u.UseMask(0);
+    u.fmt.mask_rect = {0, 0, 1, 1};
+    u.fmt.replicate_edges = true;
+    const uint8_t host[6] = {10, 20, 30, 40, 50, 60};
+    std::memcpy(u.in.data(), host, sizeof host);
+    const float water[4] = {1, 1, 1, 1};
+    WritePixel(u.fmt, 1, 0, water);
+    EXPECT_EQ(u.out[3], 40);
+    EXPECT_EQ(u.out[5], 60);
+}
+
 TEST(StoreHostPixel, WritesNothingOutsideOutputOrJob) {
     TileBuffers t(2, 1, 3, HostDepth::k8);
     t.fmt.out_rect = {0, 0, 1, 1};
