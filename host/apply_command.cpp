@@ -65,6 +65,9 @@ std::string ApplyHelp() {
            "                  applied run (kept in the temporary folder, or TARNWELL_TEMP)\n"
            "  --threads N     most worker threads the plug-in may use, 1 to 1024\n"
            "                  (default: one per processor)\n"
+           "  --no-padding    act as an editor that cannot pad: tell the plug-in so, and refuse\n"
+           "                  every request for pixels outside the picture, as strict editors\n"
+           "                  do (the plug-in then repeats the edges itself; same result)\n"
            "  -q, --quiet     no progress bar (it is shown only when stderr is a terminal)\n"
            "  -h, --help      show this help\n"
            "\n"
@@ -96,6 +99,7 @@ struct ApplyOptions {
     std::vector<std::string> settings;  // --set, in order
     std::string record, replay, settings_file;
     bool dice = false, last = false;
+    bool no_padding = false;
     long random_seed = -1;  // -1: seed --dice from the clock
 };
 
@@ -103,7 +107,7 @@ struct ApplyOptions {
 int ParseApply(const Arguments& arguments, ApplyOptions& options) {
     ScannedArguments scanned;
     const std::string help = ApplyHelp();
-    const OptionTable table{"apply", help.c_str(), {"--dice", "--last", "--dialog"},
+    const OptionTable table{"apply", help.c_str(), {"--dice", "--last", "--dialog", "--no-padding"},
                             {"--mask", "--plugin", "--quality", "--threads", "--set", "--record", "--replay",
                              "--settings", "--random-seed"}};
     if (int status = ScanArguments(arguments, table, scanned); status >= 0) return status;
@@ -115,6 +119,7 @@ int ParseApply(const Arguments& arguments, ApplyOptions& options) {
         if (name == "--dice") options.dice = true;
         if (name == "--last") options.last = true;
         if (name == "--dialog") options.dialog = true;
+        if (name == "--no-padding") options.no_padding = true;
         if (name == "--mask") options.mask = value;
         if (name == "--plugin") options.plugin = value;
         if (name == "--set") options.settings.push_back(value);
@@ -338,8 +343,11 @@ int RunApply(const Arguments& arguments) {
     // current folder under it, so the folder is put back after the run.
     std::error_code folder_error;
     const std::filesystem::path folder = std::filesystem::current_path(folder_error);
-    const FilterRunResult run = RunFilter(module.entry, document, replaying ? &replay : nullptr, events,
-                                          FilterRunDialog{options.dialog, window.handle()});
+    FilterRunOptions run_options;
+    run_options.show_dialog = options.dialog;
+    run_options.parent_window = window.handle();
+    run_options.padding = !options.no_padding;
+    const FilterRunResult run = RunFilter(module.entry, document, replaying ? &replay : nullptr, events, run_options);
     clock.run = SteadySeconds();
     clock.stats = run.stats;
     EndProgress(bar);

@@ -9,15 +9,16 @@
 namespace tw::host {
 
 FilterRunResult RunFilter(PluginEntryProc entry, Document& document, const Descriptor* replay,
-                          const HostEvents& events, const FilterRunDialog& dialog) {
+                          const HostEvents& events, const FilterRunOptions& options) {
     FilterRunResult result;
     HostSession session;
+    session.SetPadding(options.padding);
     ScriptedRun scripted;
     scripted.replay = replay;
-    scripted.play_info = dialog.show ? plugInDialogDisplay : plugInDialogDontDisplay;
+    scripted.play_info = options.show_dialog ? plugInDialogDisplay : plugInDialogDontDisplay;
     RunOptions run;
-    run.interactive = dialog.show;
-    run.parent_window = dialog.parent_window;
+    run.interactive = options.show_dialog;
+    run.parent_window = options.parent_window;
     run.prepare_record = PrepareScriptedRun;
     run.prepare_context = &scripted;
     result.outcome = session.Apply(entry, document, events, run);

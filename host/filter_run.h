@@ -22,18 +22,23 @@ struct FilterRunResult {
     RunStats stats;             // when the plug-in's requests came, for TARNWELL_TIMINGS
 };
 
-// A run a person makes from an editor's menu: the plug-in shows its dialog, owned by the
-// editor's window `parent_window` (0 for none). The default is a run without the dialog.
-struct FilterRunDialog {
-    bool show = false;
+// How the editor runs the filter. The default is a run without the dialog, by a host that
+// pads requests reaching past the picture's edges.
+struct FilterRunOptions {
+    // A run a person makes from an editor's menu: the plug-in shows its dialog, owned by
+    // the editor's window `parent_window` (0 for none).
+    bool show_dialog = false;
     intptr_t parent_window = 0;
+    // False: the host cannot pad and refuses requests outside the picture, as strict
+    // editors do.
+    bool padding = true;
 };
 
 // Runs the plug-in over `document`, which holds the result afterwards. With `replay` the
 // plug-in renders exactly that action; without it, it is offered no action and loads the
 // settings it cached after its previous applied run.
 FilterRunResult RunFilter(PluginEntryProc entry, Document& document, const Descriptor* replay,
-                          const HostEvents& events, const FilterRunDialog& dialog = {});
+                          const HostEvents& events, const FilterRunOptions& options = {});
 
 // True when the run rendered; otherwise `message` says why in one line (empty after a
 // cancel, which callers report in their own words).

@@ -80,6 +80,16 @@ OSErr CheckPlanes(int lo, int hi, int planes) {
     return lo < 0 || hi >= planes ? paramErr : noErr;
 }
 
+// A host that does not pad takes only requests inside the picture: at a 16.16 `rate`, the
+// last row and column requested must still start inside it (as ScaleDown maps them).
+OSErr CheckInside(const HostSession::Impl& s, const VRect& rect, Fixed rate, const Document& doc) {
+    if (s.pads) return noErr;
+    const bool inside = rect.top >= 0 && rect.left >= 0 &&
+                        ((int64_t(rect.bottom) - 1) * rate) >> 16 < doc.height &&
+                        ((int64_t(rect.right) - 1) * rate) >> 16 < doc.width;
+    return inside ? noErr : paramErr;
+}
+
 OSErr Fetch(HostSession::Impl& s) {
     FilterRecord& r = s.record;
     Document& doc = *s.document;
@@ -93,6 +103,7 @@ OSErr Fetch(HostSession::Impl& s) {
     if (!IsEmpty(in) && r.inLoPlane <= r.inHiPlane) {
         if (OSErr e = CheckPlanes(r.inLoPlane, r.inHiPlane, doc.Planes())) return e;
         if (r.inputRate <= 0) return paramErr;
+        if (OSErr e = CheckInside(s, in, r.inputRate, doc)) return e;
         const uint8_t* original = s.source_kept ? s.source.data() : doc.pixels.data();
         PlaneSource picture{original, doc.width, doc.height, doc.Planes(), doc.depth};
         OSErr e = FillRequest(picture, in, r.inLoPlane, r.inHiPlane, r.inputRate, r.inputPadding,
@@ -107,6 +118,7 @@ OSErr Fetch(HostSession::Impl& s) {
     VRect out = Requested(s, r.outRect, s.big.outRect32);
     if (!IsEmpty(out) && r.outLoPlane <= r.outHiPlane) {
         if (OSErr e = CheckPlanes(r.outLoPlane, r.outHiPlane, doc.Planes())) return e;
+        if (OSErr e = CheckInside(s, out, Fixed(0x10000), doc)) return e;
         // Output will change the document from here on: keep the picture as it was first,
         // for the input requests and the selection's blending.
         if (!s.source_kept) {
@@ -131,6 +143,7 @@ OSErr Fetch(HostSession::Impl& s) {
     VRect mask = Requested(s, r.maskRect, s.big.maskRect32);
     if (doc.HasMask() && !IsEmpty(mask)) {
         if (r.maskRate <= 0) return paramErr;
+        if (OSErr e = CheckInside(s, mask, r.maskRate, doc)) return e;
         PlaneSource selection{doc.mask.data(), doc.width, doc.height, 1, 8};
         OSErr e = FillRequest(selection, mask, 0, 0, r.maskRate, r.maskPadding, s.mask_buffer,
                               s.column_map, row_bytes);
@@ -175,7 +188,7 @@ void FillRecord(HostSession::Impl& s, const Document& doc) {
     r.handleProcs = &s.handle_procs;
     r.filterCase = doc.FilterCase();
     r.advanceState = AdvanceStateProc;
-    r.supportsPadding = kTrue;
+    r.supportsPadding = s.pads ? kTrue : kFalse;
     r.inputPadding = r.outputPadding = r.maskPadding = plugInDoesNotWantPadding;
     r.samplingSupport = hostSupportsIntegralSampling;
     r.inputRate = r.maskRate = Fixed(0x10000);
@@ -217,6 +230,10 @@ HostSession::~HostSession() = default;
 FilterRecord& HostSession::record() { return impl_->record; }
 BigDocumentStruct& HostSession::big_document() { return impl_->big; }
 intptr_t& HostSession::data_slot() { return impl_->data_slot; }
+void HostSession::SetPadding(bool pads) {
+    impl_->pads = pads;
+    impl_->record.supportsPadding = pads ? kTrue : kFalse;
+}
 const RunStats& HostSession::stats() const { return impl_->stats; }
 size_t HostSession::live_handles() const { return impl_->handles.size(); }
 size_t HostSession::live_buffers() const { return impl_->buffers.size(); }

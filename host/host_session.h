@@ -87,6 +87,11 @@ public:
     bool RectanglesEmpty() const;
     void EndRun();
 
+    // Whether this host pads (on by default, kept from run to run, as an editor's own
+    // property). Without padding it says so in `supportsPadding` and, as a strict editor
+    // does, refuses with paramErr any request reaching outside the picture.
+    void SetPadding(bool pads);
+
     FilterRecord& record();
     BigDocumentStruct& big_document();
     intptr_t& data_slot();

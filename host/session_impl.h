@@ -70,6 +70,7 @@ struct HostSession::Impl {
     std::vector<int32_t> column_map;  // reused per request: no allocation per pixel
 
     HostSession* owner = nullptr;
+    bool pads = true;  // edge padding offered; off: requests must stay inside the picture
 
     ~Impl();
 };

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <sstream>
@@ -269,6 +270,45 @@ TEST(RealPlugin, LeavesUnselectedPixelsAlone) {
         }
     }
     EXPECT_TRUE(right_changed);
+}
+
+// An editor that cannot pad (--no-padding) refuses every request reaching outside the
+// picture; the plug-in then asks only inside it and repeats the edges itself.
+TEST(RealPlugin, HostWithoutPaddingGetsTheSamePicture) {
+    if (!platform::FileExists(kRealPlugin)) GTEST_SKIP() << "Tarnwell.so is not built in " << kBin;
+    struct Case { int32_t width, height, bits; const char* extension; };
+    for (const Case c : {Case{777, 555, 8, ".png"}, Case{777, 555, 16, ".png"}, Case{777, 555, 32, ".tif"},
+                         Case{1, 1, 8, ".png"}, Case{1, 1, 32, ".tif"}, Case{1030, 3, 16, ".png"}}) {
+        const std::string name = std::to_string(c.width) + "x" + std::to_string(c.height) + "-" +
+                                 std::to_string(c.bits);
+        Picture original = PatternPicture(c.width, c.height, 3, c.bits);
+        if (c.bits == 32) {
+            auto* f = reinterpret_cast<float*>(original.data.data());
+            for (size_t i = 0; i < original.data.size() / 4; ++i) f[i] = (f[i] + 1.0f) / 4.0f;
+        }
+        Picture mask;
+        ASSERT_TRUE(mask.Allocate(c.width, c.height, 1, 8));
+        for (int32_t y = 0; y < c.height; ++y)
+            for (int32_t x = 0; x < c.width; ++x)
+                mask.data[size_t(y) * size_t(c.width) + size_t(x)] = uint8_t(std::clamp((x * 5 + y * 3) % 400 - 70, 0, 255));
+        const std::string in = Saved("pad-in-" + name + c.extension, original);
+        const std::string selection = Saved("pad-mask-" + name + ".png", mask);
+        const std::string padded = ScratchPath("pad-out-" + name + c.extension);
+        const std::string strict = ScratchPath("pad-strict-" + name + c.extension);
+        // The large picture in the quick style.
+        const std::string style = c.width * c.height > 100000 ? "style=simple" : "style=complex";
+        Ran ran = RunTarnwell({"apply", in, padded, "--mask", selection, "--set", style, "-q"});
+        ASSERT_EQ(ran.status, 0) << name << ": " << ran.errors;
+        ran = RunTarnwell({"apply", in, strict, "--mask", selection, "--set", style, "--no-padding", "-q"});
+        ASSERT_EQ(ran.status, 0) << name << ": " << ran.errors;
+        std::vector<uint8_t> a, b;
+        ASSERT_TRUE(platform::ReadWholeFile(padded, a));
+        ASSERT_TRUE(platform::ReadWholeFile(strict, b));
+        EXPECT_TRUE(a == b) << name;
+        if (c.width > 1) {
+            EXPECT_FALSE(Load(padded).data == original.data) << name << ": no water drawn";
+        }
+    }
 }
 
 TEST(RealPlugin, GivesTheSameBytesWhateverTheThreadCount) {

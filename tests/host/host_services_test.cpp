@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "host/host_session.h"
@@ -76,6 +77,58 @@ TEST_F(AdvanceState, FillsOrRefusesOutsideThePictureAsAsked) {
     EXPECT_EQ(session.AdvanceState(), paramErr);
     Request({0, 0, 4, 5});
     EXPECT_EQ(session.AdvanceState(), noErr);       // inside is fine with that padding
+}
+
+TEST(StrictHost, WithoutPaddingRequestsOutsideThePictureAreRefused) {
+    Document doc = SmallRgb();  // 5 x 4
+    doc.mask.assign(20, 255);
+    HostSession session;
+    session.SetPadding(false);
+    session.BeginRun(doc, {});
+    FilterRecord& r = session.record();
+    EXPECT_EQ(r.supportsPadding, kFalse);
+    r.inLoPlane = 0;
+    r.inHiPlane = 2;
+    r.inputPadding = r.maskPadding = r.outputPadding = plugInWantsEdgeReplication;
+    struct Case {
+        Rect rect;
+        int rate;
+        bool inside;
+    };
+    for (const Case c : {Case{{0, 0, 4, 5}, 1, true}, Case{{1, 1, 3, 4}, 1, true},
+                         Case{{0, 0, 4, 6}, 1, false}, Case{{0, 0, 5, 5}, 1, false},
+                         Case{{-1, 0, 2, 2}, 1, false}, Case{{0, -1, 2, 2}, 1, false},
+                         Case{{0, 0, 2, 2}, 2, true}, Case{{0, 0, 2, 3}, 2, true},
+                         Case{{0, 0, 2, 4}, 2, false}, Case{{0, 0, 3, 2}, 2, false}}) {
+        const OSErr expected = c.inside ? noErr : paramErr;
+        const std::string what = std::to_string(c.rect.top) + "," + std::to_string(c.rect.left) + "," +
+                                 std::to_string(c.rect.bottom) + "," + std::to_string(c.rect.right) +
+                                 " at rate " + std::to_string(c.rate);
+        r.inputRate = r.maskRate = c.rate << 16;
+        r.inRect = c.rect;
+        EXPECT_EQ(session.AdvanceState(), expected) << "input " << what;
+        r.inRect = {0, 0, 0, 0};
+        r.maskRect = c.rect;
+        EXPECT_EQ(session.AdvanceState(), expected) << "mask " << what;
+        r.maskRect = {0, 0, 0, 0};
+        if (c.rate == 1) {
+            r.outRect = c.rect;
+            r.outLoPlane = 0;
+            r.outHiPlane = 2;
+            EXPECT_EQ(session.AdvanceState(), expected) << "output " << what;
+            r.outRect = {0, 0, 0, 0};
+        }
+    }
+    session.EndRun();
+    // The setting is the editor's own and holds for the next run, until it is changed.
+    session.BeginRun(doc, {});
+    EXPECT_EQ(session.record().supportsPadding, kFalse);
+    session.SetPadding(true);
+    EXPECT_EQ(session.record().supportsPadding, kTrue);
+    session.record().inRect = {0, 0, 4, 6};
+    session.record().inputRate = 1 << 16;
+    EXPECT_EQ(session.AdvanceState(), noErr);
+    session.EndRun();
 }
 
 TEST_F(AdvanceState, SubsamplesByTheInputRate) {
