@@ -1,27 +1,34 @@
 #!/bin/sh
-# Builds the libFuzzer targets with clang (AddressSanitizer and UndefinedBehaviorSanitizer)
-# and runs one of them. Usage:
-#   fuzz/run.sh settings|jpeg [seconds]      default 60 seconds
-# The build goes to build/fuzz; findings land in build/fuzz/findings-<target>/.
+# Builds the libFuzzer targets with clang (AddressSanitizer and UndefinedBehaviorSanitizer,
+# the `fuzz` CMake preset) and runs one of them. Usage:
+#   fuzz/run.sh TARGET [seconds]      default 60 seconds
+# Targets:
+#   settings  settings files (*.q8r), with and without their picture
+#   jpeg      JPEG streams decoded in memory (the pictures inside settings files)
+#   replay    recorded-action files (the JSON of `apply --record` and `--replay`), read,
+#             written back, and handed to the plug-in for a render of a small picture
+#   picture   PNG, JPEG and TIFF files as the host reads them
+# The build goes to build/fuzz; new inputs to build/fuzz/work-TARGET (the small seed corpus
+# in fuzz/corpus/TARGET is only read); findings to build/fuzz/findings-TARGET/. To replay
+# one finding: build/fuzz/bin/TARGET_fuzz FILE
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")
 target=${1:-}
 seconds=${2:-60}
 case "$target" in
-  settings|jpeg) ;;
-  *) echo "usage: fuzz/run.sh settings|jpeg [seconds]" >&2; exit 2 ;;
+  settings|jpeg|replay|picture) ;;
+  -h|--help) sed -n '2,13p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  *) echo "usage: fuzz/run.sh settings|jpeg|replay|picture [seconds]" >&2; exit 2 ;;
 esac
-command -v clang++ >/dev/null || { echo "fuzz/run.sh: clang++ is needed (apt-get install clang)" >&2; exit 1; }
+command -v clang++ >/dev/null || { echo "fuzz/run.sh: clang++ is needed (apt-get install clang libclang-rt-dev)" >&2; exit 1; }
 out=$root/build/fuzz
-mkdir -p "$out/findings-$target" "$out/work-$target"
-flags="-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -I$root"
-sources="$root/settings/picture.cpp $root/settings/jpeg_memory.cpp"
-if [ "$target" = settings ]; then
-  sources="$sources $root/settings/settings_file.cpp $root/params/render_params.cpp $root/platform/big_endian.cpp \
-    $root/platform/platform_common.cpp $root/platform/platform_posix.cpp"
-fi
-clang++ $flags "$here/${target}_fuzz.cpp" $sources -ljpeg -lpthread -o "$out/${target}_fuzz"
-# New inputs go to a scratch folder; the small seed corpus in the tree is only read.
-exec nice "$out/${target}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=70000 \
-  -artifact_prefix="$out/findings-$target/" "$out/work-$target" "$here/corpus/$target"
+cd "$root"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz --target "${target}_fuzz" -j "${FUZZ_JOBS:-2}"
+mkdir -p "$out/findings-$target" "$out/work-$target" "$out/scratch-$target"
+# The replayed render caches its settings in the temporary folder; keep that in the build.
+export TARNWELL_TEMP="$out/scratch-$target" TARNWELL_THREADS=1
+exec nice "$out/bin/${target}_fuzz" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  -max_len=70000 -print_final_stats=1 -artifact_prefix="$out/findings-$target/" \
+  "$out/work-$target" "$here/corpus/$target"

@@ -41,7 +41,7 @@ inline f32x4 Rgba8ToRgba(f32x4 c) {
     uint32_t probe = 0x01020304u;
     uint8_t first;
     std::memcpy(&first, &probe, 1);
-    return first == 0x04 ? __builtin_shuffle(c, i32x4{3, 2, 1, 0}) : c;
+    return first == 0x04 ? __builtin_shufflevector(c, c, 3, 2, 1, 0) : c;
 }
 
 // The column pass of the fast filters: the five filtered rows combined like the rows' pixels.
