@@ -187,11 +187,14 @@ struct Json {
     double number = 0;
     std::string text;                                  // String; a Number's own digits
     std::vector<Json> elements;                        // Array
-    std::vector<std::pair<std::string, Json>> fields;  // Object, in file order
+    // Object, in file order: names and values side by side (a pair holding the type being
+    // defined is not allowed by every standard library).
+    std::vector<std::string> names;
+    std::vector<Json> fields;
 
     const Json* Field(const char* name) const {
-        for (const auto& f : fields)
-            if (f.first == name) return &f.second;
+        for (size_t i = 0; i < names.size(); ++i)
+            if (names[i] == name) return &fields[i];
         return nullptr;
     }
 };
@@ -343,8 +346,9 @@ private:
             SkipSpace();
             if (pos_ >= s_.size() || s_[pos_] != ':') return Fail("expected :");
             ++pos_;
-            v.fields.emplace_back(std::move(name), Json{});
-            if (!ParseValue(v.fields.back().second, depth + 1)) return false;
+            v.names.push_back(std::move(name));
+            v.fields.emplace_back();
+            if (!ParseValue(v.fields.back(), depth + 1)) return false;
             SkipSpace();
             if (pos_ < s_.size() && s_[pos_] == ',') {
                 ++pos_;
