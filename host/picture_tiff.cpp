@@ -35,6 +35,9 @@ tmsize_t MemRead(thandle_t handle, void* data, tmsize_t size) {
     auto* file = static_cast<MemoryFile*>(handle);
     uint64_t available = file->position < file->Size() ? file->Size() - file->position : 0;
     uint64_t count = std::min<uint64_t>(available, uint64_t(size));
+    // Nothing left (an empty file, or a seek past its end): no pointer into it is formed,
+    // since an empty file's data() is null and a position past the end points nowhere.
+    if (count == 0) return 0;
     const uint8_t* base = file->source ? file->source->data() : file->bytes->data();
     std::memcpy(data, base + file->position, size_t(count));
     file->position += count;

@@ -200,6 +200,19 @@ TEST(BadFiles, AreRefusedWithAReasonThatNamesTheFile) {
     EXPECT_EQ(picture.width, 0);
 }
 
+// Inputs the picture fuzzer found (fuzz/picture_fuzz.cpp); each once misbehaved.
+TEST(BadFiles, FoundByFuzzing) {
+    Picture picture;
+    std::string error;
+    // No bytes at all, given straight to each decoder: the TIFF reader once copied from the
+    // null data() of the empty buffer.
+    const std::vector<uint8_t> nothing;
+    EXPECT_FALSE(DecodePng(nothing, picture, error));
+    EXPECT_FALSE(DecodeJpeg(nothing, picture, error));
+    EXPECT_FALSE(DecodeTiff(nothing, picture, error));
+    EXPECT_FALSE(error.empty());
+}
+
 TEST(BadFiles, TruncatedFilesOfEveryFormatAreRefused) {
     for (FileFormat format : {FileFormat::Png, FileFormat::Jpeg, FileFormat::Tiff}) {
         std::vector<uint8_t> bytes = EncodedPattern(format);
