@@ -25,6 +25,13 @@ struct Picture {
     // Allocates zeroed samples for the given shape; false (with the picture left empty)
     // when the shape is invalid or too large to hold.
     bool Allocate(int32_t w, int32_t h, int channel_count, int bits_per_sample);
+    // For readers: the shape Allocate gives, with room for every row set aside but no row
+    // made yet; RowAt(y) then makes rows up to y (zeroed) and returns row y. A file that
+    // claims a huge picture and ends early so never makes real the memory of rows it does
+    // not hold. FinishRows makes any rows still missing.
+    bool Reserve(int32_t w, int32_t h, int channel_count, int bits_per_sample);
+    uint8_t* RowAt(int32_t y);
+    void FinishRows();
 };
 
 enum class FileFormat {

@@ -7,21 +7,40 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 
 #include "platform/platform.h"
 
 namespace tw::host {
 
+namespace {
+
+// The picture's size in bytes, or 0 for a shape no picture may have.
+size_t PictureBytes(int32_t w, int32_t h, int channel_count, int bits_per_sample) {
+    if (w < 1 || h < 1 || w > kMaxPictureSide || h > kMaxPictureSide) return 0;
+    if (channel_count < 1 || channel_count > 4) return 0;
+    if (bits_per_sample != 8 && bits_per_sample != 16 && bits_per_sample != 32) return 0;
+    return size_t(w) * size_t(h) * size_t(channel_count) * size_t(bits_per_sample / 8);
+}
+
+}  // namespace
+
 bool Picture::Allocate(int32_t w, int32_t h, int channel_count, int bits_per_sample) {
-    data.clear();
+    if (!Reserve(w, h, channel_count, bits_per_sample)) return false;
+    FinishRows();
+    return true;
+}
+
+bool Picture::Reserve(int32_t w, int32_t h, int channel_count, int bits_per_sample) {
+    std::vector<uint8_t>().swap(data);
     width = height = 0;
-    if (w < 1 || h < 1 || w > kMaxPictureSide || h > kMaxPictureSide) return false;
-    if (channel_count < 1 || channel_count > 4) return false;
-    if (bits_per_sample != 8 && bits_per_sample != 16 && bits_per_sample != 32) return false;
-    size_t bytes = size_t(w) * size_t(h) * size_t(channel_count) * size_t(bits_per_sample / 8);
+    const size_t bytes = PictureBytes(w, h, channel_count, bits_per_sample);
+    if (bytes == 0) return false;
     try {
-        data.assign(bytes, 0);
+        data.reserve(bytes);  // address space only: no page is touched before its row
     } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
         return false;
     }
     width = w;
@@ -30,6 +49,15 @@ bool Picture::Allocate(int32_t w, int32_t h, int channel_count, int bits_per_sam
     bits = bits_per_sample;
     return true;
 }
+
+uint8_t* Picture::RowAt(int32_t y) {
+    const size_t end = (size_t(y) + 1) * RowBytes();
+    // Within the reserved room, so the rows already made never move.
+    if (data.size() < end) data.resize(end, 0);
+    return data.data() + size_t(y) * RowBytes();
+}
+
+void Picture::FinishRows() { data.resize(RowBytes() * size_t(height), 0); }
 
 FileFormat FormatFromName(const std::string& path) {
     size_t dot = path.find_last_of('.');

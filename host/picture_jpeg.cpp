@@ -8,6 +8,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "host/picture.h"
 
@@ -28,9 +29,25 @@ void OnJpegError(j_common_ptr info) {
 
 void OnJpegMessage(j_common_ptr info, int level) {
     // Data that ends early is padded out by the library with a warning; count that one so
-    // the caller can refuse the file. Milder damage (stray bytes between markers) is common
-    // in files that display fine, and is let through.
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) info->err->num_warnings++;
+    // the caller can refuse the file. That is the file ending, or the picture's data ending
+    // at a marker before the picture is complete (a file that claims a far larger picture
+    // than it holds does that). Milder damage (stray bytes between markers) is common in
+    // files that display fine, and is let through.
+    const int code = info->err->msg_code;
+    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) info->err->num_warnings++;
+}
+
+// Whether a file of `file_bytes` could hold the picture its header declares. Every 8 x 8
+// block of every component carries a Huffman-coded DC value of at least one bit, so a file
+// holds at most eight blocks per byte; a header claiming more is damaged or made up, and is
+// refused before the library sets aside room for the whole picture (a progressive file's
+// coefficients) or any row is made. Arithmetic coding has no such floor.
+bool FileCanHold(const jpeg_decompress_struct& info, size_t file_bytes) {
+    if (info.arith_code) return true;
+    uint64_t blocks = 0;
+    for (int c = 0; c < info.num_components; ++c)
+        blocks += uint64_t(info.comp_info[c].width_in_blocks) * uint64_t(info.comp_info[c].height_in_blocks);
+    return blocks <= 8 * uint64_t(file_bytes);
 }
 
 }  // namespace
@@ -56,22 +73,35 @@ bool DecodeJpeg(const std::vector<uint8_t>& bytes, Picture& picture, std::string
         error = "CMYK JPEG files are not supported (convert to RGB first)";
         return false;
     }
+    if (!FileCanHold(info, bytes.size())) {
+        error = "the JPEG data is truncated or damaged (far too little for a " +
+                std::to_string(info.image_width) + " x " + std::to_string(info.image_height) + " picture)";
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
     int channels = info.num_components == 1 ? 1 : 3;
     info.out_color_space = channels == 1 ? JCS_GRAYSCALE : JCS_RGB;
     if (info.image_width > unsigned(kMaxPictureSide) || info.image_height > unsigned(kMaxPictureSide) ||
-        !picture.Allocate(int32_t(info.image_width), int32_t(info.image_height), channels, 8)) {
+        !picture.Reserve(int32_t(info.image_width), int32_t(info.image_height), channels, 8)) {
         jpeg_destroy_decompress(&info);
         error = "the picture is too large";
         return false;
     }
     jpeg_start_decompress(&info);
     rows.resize(1);
-    while (info.output_scanline < info.output_height) {
-        rows[0] = picture.data.data() + size_t(info.output_scanline) * picture.RowBytes();
-        jpeg_read_scanlines(&info, rows.data(), 1);
-    }
-    jpeg_finish_decompress(&info);
+    // Rows are made as they are decoded, and the reading stops where the data ends: a
+    // small file claiming a huge picture costs no more than the rows it holds. (A
+    // progressive file is read whole by the start above, so its damage is known already.)
     bool damaged = errors.manager.num_warnings > 0;
+    while (info.output_scanline < info.output_height && !damaged) {
+        rows[0] = picture.RowAt(int32_t(info.output_scanline));
+        jpeg_read_scanlines(&info, rows.data(), 1);
+        damaged = errors.manager.num_warnings > 0;
+    }
+    if (!damaged) {
+        jpeg_finish_decompress(&info);
+        damaged = errors.manager.num_warnings > 0;
+    }
     jpeg_destroy_decompress(&info);
     if (damaged) {
         picture = Picture();

@@ -3,9 +3,11 @@
 // png_encoder.cpp.
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "host/picture.h"
 
@@ -31,6 +33,19 @@ void ReadFromMemory(png_structp png, png_bytep data, size_t length) {
     if (io->in->size() - io->offset < length) png_error(png, "the file is truncated");
     std::memcpy(data, io->in->data() + io->offset, length);
     io->offset += length;
+}
+
+// Whether a file of `file_bytes` could hold the picture its header declares. Its pixel
+// data is deflate-compressed, which shrinks data at most 1032-fold, so a header claiming
+// more is damaged or made up; refusing it before anything is allocated keeps a tiny file
+// from costing gigabytes of memory.
+bool FileCanHold(size_t file_bytes, png_uint_32 width, png_uint_32 height, int depth, int colour_type) {
+    const int samples = colour_type == PNG_COLOR_TYPE_RGB ? 3
+                      : colour_type == PNG_COLOR_TYPE_RGB_ALPHA ? 4
+                      : colour_type == PNG_COLOR_TYPE_GRAY_ALPHA ? 2 : 1;
+    const uint64_t row_bits = uint64_t(width) * uint64_t(samples) * uint64_t(std::max(depth, 1));
+    const uint64_t pixel_bytes = uint64_t(height) * (row_bits / 8);
+    return pixel_bytes / 1032 <= uint64_t(file_bytes);
 }
 
 bool IsLittleEndian() {
@@ -64,6 +79,12 @@ bool DecodePng(const std::vector<uint8_t>& bytes, Picture& picture, std::string&
     png_uint_32 width = 0, height = 0;
     int depth = 0, colour_type = 0, interlace = 0;
     png_get_IHDR(png, info, &width, &height, &depth, &colour_type, &interlace, nullptr, nullptr);
+    if (!FileCanHold(bytes.size(), width, height, depth, colour_type)) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        error = "bad PNG file: far too small for a " + std::to_string(width) + " x " +
+                std::to_string(height) + " picture";
+        return false;
+    }
     if (colour_type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
     if (colour_type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
     if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);

@@ -8,6 +8,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "host/picture.h"
 
@@ -110,7 +112,7 @@ bool ReadStrips(TIFF* tiff, Picture& picture, uint16_t planar, std::string& erro
                 error = "bad TIFF file: " + LastTiffError("cannot read the picture data");
                 return false;
             }
-            uint8_t* row = picture.data.data() + size_t(y) * picture.RowBytes();
+            uint8_t* row = picture.RowAt(y);
             if (planes == 1) {
                 std::memcpy(row, buffer.data(), picture.RowBytes());
                 continue;
@@ -134,22 +136,29 @@ bool ReadTiles(TIFF* tiff, Picture& picture, uint16_t planar, std::string& error
         error = "bad TIFF file: " + LastTiffError("its tiles have no size");
         return false;
     }
-    std::vector<uint8_t> tile(static_cast<size_t>(tile_bytes));
+    // Not zeroed: only what the file's data fills is ever touched, so tags that claim an
+    // enormous tile cost nothing until the data is there. A short read is refused below,
+    // so no unfilled byte reaches the picture.
+    std::unique_ptr<uint8_t[]> tile(new (std::nothrow) uint8_t[size_t(tile_bytes)]);
+    if (!tile) {
+        error = "the picture's tiles are too large";
+        return false;
+    }
     size_t sample = picture.SampleBytes();
     int planes = planar == PLANARCONFIG_SEPARATE ? picture.channels : 1;
     size_t tile_pixel = planes == 1 ? sample * size_t(picture.channels) : sample;
     for (int plane = 0; plane < planes; ++plane) {
         for (uint32_t top = 0; top < uint32_t(picture.height); top += tile_height) {
             for (uint32_t left = 0; left < uint32_t(picture.width); left += tile_width) {
-                if (TIFFReadTile(tiff, tile.data(), left, top, 0, uint16_t(plane)) < 0) {
+                if (TIFFReadTile(tiff, tile.get(), left, top, 0, uint16_t(plane)) != tile_bytes) {
                     error = "bad TIFF file: " + LastTiffError("cannot read a tile");
                     return false;
                 }
                 uint32_t rows = std::min(tile_height, uint32_t(picture.height) - top);
                 uint32_t columns = std::min(tile_width, uint32_t(picture.width) - left);
                 for (uint32_t y = 0; y < rows; ++y) {
-                    const uint8_t* from = tile.data() + size_t(y) * tile_width * tile_pixel;
-                    uint8_t* row = picture.data.data() + size_t(top + y) * picture.RowBytes();
+                    const uint8_t* from = tile.get() + size_t(y) * tile_width * tile_pixel;
+                    uint8_t* row = picture.RowAt(int32_t(top + y));
                     if (planes == 1) {
                         std::memcpy(row + size_t(left) * tile_pixel, from, size_t(columns) * tile_pixel);
                         continue;
@@ -206,9 +215,11 @@ bool DecodeTiff(const std::vector<uint8_t>& bytes, Picture& picture, std::string
         error = unsupported;
         return false;
     }
-    if (!picture.Allocate(int32_t(std::min<uint32_t>(width, uint32_t(kMaxPictureSide) + 1)),
-                          int32_t(std::min<uint32_t>(height, uint32_t(kMaxPictureSide) + 1)),
-                          samples, bits)) {
+    // Rows are made as they are read (Reserve, then RowAt), so a small file that claims a
+    // huge picture fails at its first missing row without taking the memory of the rest.
+    if (!picture.Reserve(int32_t(std::min<uint32_t>(width, uint32_t(kMaxPictureSide) + 1)),
+                         int32_t(std::min<uint32_t>(height, uint32_t(kMaxPictureSide) + 1)),
+                         samples, bits)) {
         TIFFClose(tiff);
         error = "the picture is too large or empty";
         return false;
@@ -220,6 +231,7 @@ bool DecodeTiff(const std::vector<uint8_t>& bytes, Picture& picture, std::string
         picture = Picture();
         return false;
     }
+    picture.FinishRows();
     if (associated && picture.HasAlpha()) {
         if (bits == 8) Unpremultiply<uint8_t>(picture, 255.0);
         else if (bits == 16) Unpremultiply<uint16_t>(picture, 65535.0);
