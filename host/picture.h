@@ -25,10 +25,11 @@ struct Picture {
     // Allocates zeroed samples for the given shape; false (with the picture left empty)
     // when the shape is invalid or too large to hold.
     bool Allocate(int32_t w, int32_t h, int channel_count, int bits_per_sample);
-    // For readers: the shape Allocate gives, with room for every row set aside but no row
-    // made yet; RowAt(y) then makes rows up to y (zeroed) and returns row y. A file that
-    // claims a huge picture and ends early so never makes real the memory of rows it does
-    // not hold. FinishRows makes any rows still missing.
+    // For readers: the shape Allocate gives, with no row made yet; RowAt(y) then makes the
+    // rows up to y (zeroed) and returns row y, which stays where it is only until the next
+    // call. Room is taken as rows arrive (the first 64 MB at once, the rest once those are
+    // filled), so a small file that claims a huge picture and ends early costs no more
+    // memory than the rows it holds. FinishRows makes any rows still missing.
     bool Reserve(int32_t w, int32_t h, int channel_count, int bits_per_sample);
     uint8_t* RowAt(int32_t y);
     void FinishRows();

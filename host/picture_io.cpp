@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
-#include <stdexcept>
 
 #include "platform/platform.h"
 
@@ -26,10 +25,30 @@ size_t PictureBytes(int32_t w, int32_t h, int channel_count, int bits_per_sample
 }  // namespace
 
 bool Picture::Allocate(int32_t w, int32_t h, int channel_count, int bits_per_sample) {
-    if (!Reserve(w, h, channel_count, bits_per_sample)) return false;
-    FinishRows();
+    data.clear();
+    width = height = 0;
+    const size_t bytes = PictureBytes(w, h, channel_count, bits_per_sample);
+    if (bytes == 0) return false;
+    try {
+        data.assign(bytes, 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    width = w;
+    height = h;
+    channels = channel_count;
+    bits = bits_per_sample;
     return true;
 }
+
+namespace {
+
+// Room a reader takes before any row has arrived. A picture larger than this takes the
+// rest in one step once this much has been filled: one copy of 64 MB at most, and never
+// memory for rows a file merely claims.
+constexpr size_t kRowsAhead = size_t(64) << 20;
+
+}  // namespace
 
 bool Picture::Reserve(int32_t w, int32_t h, int channel_count, int bits_per_sample) {
     std::vector<uint8_t>().swap(data);
@@ -37,10 +56,8 @@ bool Picture::Reserve(int32_t w, int32_t h, int channel_count, int bits_per_samp
     const size_t bytes = PictureBytes(w, h, channel_count, bits_per_sample);
     if (bytes == 0) return false;
     try {
-        data.reserve(bytes);  // address space only: no page is touched before its row
+        data.reserve(std::min(bytes, kRowsAhead));
     } catch (const std::bad_alloc&) {
-        return false;
-    } catch (const std::length_error&) {
         return false;
     }
     width = w;
@@ -52,8 +69,10 @@ bool Picture::Reserve(int32_t w, int32_t h, int channel_count, int bits_per_samp
 
 uint8_t* Picture::RowAt(int32_t y) {
     const size_t end = (size_t(y) + 1) * RowBytes();
-    // Within the reserved room, so the rows already made never move.
-    if (data.size() < end) data.resize(end, 0);
+    if (data.size() < end) {
+        if (end > data.capacity()) data.reserve(RowBytes() * size_t(height));  // the rest at once
+        data.resize(end, 0);
+    }
     return data.data() + size_t(y) * RowBytes();
 }
 

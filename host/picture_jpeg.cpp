@@ -8,6 +8,7 @@
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "host/picture.h"
@@ -93,10 +94,17 @@ bool DecodeJpeg(const std::vector<uint8_t>& bytes, Picture& picture, std::string
     // small file claiming a huge picture costs no more than the rows it holds. (A
     // progressive file is read whole by the start above, so its damage is known already.)
     bool damaged = errors.manager.num_warnings > 0;
-    while (info.output_scanline < info.output_height && !damaged) {
-        rows[0] = picture.RowAt(int32_t(info.output_scanline));
-        jpeg_read_scanlines(&info, rows.data(), 1);
-        damaged = errors.manager.num_warnings > 0;
+    try {
+        while (info.output_scanline < info.output_height && !damaged) {
+            rows[0] = picture.RowAt(int32_t(info.output_scanline));
+            jpeg_read_scanlines(&info, rows.data(), 1);
+            damaged = errors.manager.num_warnings > 0;
+        }
+    } catch (const std::bad_alloc&) {
+        jpeg_destroy_decompress(&info);
+        picture = Picture();
+        error = "the picture is too large for the memory available";
+        return false;
     }
     if (!damaged) {
         jpeg_finish_decompress(&info);

@@ -224,8 +224,13 @@ bool DecodeTiff(const std::vector<uint8_t>& bytes, Picture& picture, std::string
         error = "the picture is too large or empty";
         return false;
     }
-    bool ok = TIFFIsTiled(tiff) ? ReadTiles(tiff, picture, planar, error)
-                                : ReadStrips(tiff, picture, planar, error);
+    bool ok = false;
+    try {
+        ok = TIFFIsTiled(tiff) ? ReadTiles(tiff, picture, planar, error)
+                               : ReadStrips(tiff, picture, planar, error);
+    } catch (const std::bad_alloc&) {
+        error = "the picture is too large for the memory available";
+    }
     TIFFClose(tiff);
     if (!ok) {
         picture = Picture();

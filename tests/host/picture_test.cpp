@@ -200,6 +200,29 @@ TEST(BadFiles, AreRefusedWithAReasonThatNamesTheFile) {
     EXPECT_EQ(picture.width, 0);
 }
 
+TEST(Picture, RowsMadeOneByOneKeepTheirContentWhenTheRoomGrows) {
+    // 72 MB: more than a reader sets aside before any row has arrived.
+    Picture p;
+    ASSERT_TRUE(p.Reserve(3000, 3000, 4, 16));
+    EXPECT_EQ(p.RowBytes(), 24000u);
+    EXPECT_TRUE(p.data.empty());
+    for (int32_t y = 0; y < 2999; ++y) {
+        uint8_t* row = p.RowAt(y);
+        row[0] = uint8_t(y);
+        row[p.RowBytes() - 1] = uint8_t(y >> 8);
+    }
+    p.FinishRows();  // the last row was never read: it is made, zeroed
+    ASSERT_EQ(p.data.size(), p.RowBytes() * 3000);
+    for (int32_t y = 0; y < 2999; ++y) {
+        ASSERT_EQ(p.data[size_t(y) * p.RowBytes()], uint8_t(y)) << y;
+        ASSERT_EQ(p.data[size_t(y + 1) * p.RowBytes() - 1], uint8_t(y >> 8)) << y;
+    }
+    EXPECT_EQ(p.data.back(), 0);
+    EXPECT_FALSE(p.Reserve(0, 5, 3, 8));
+    EXPECT_FALSE(p.Reserve(5, 5, 3, 12));
+    EXPECT_EQ(p.width, 0);
+}
+
 // Inputs the picture fuzzer found (fuzz/picture_fuzz.cpp); each once misbehaved.
 TEST(BadFiles, FoundByFuzzing) {
     Picture picture;
