@@ -202,10 +202,13 @@ TEST(BadFiles, AreRefusedWithAReasonThatNamesTheFile) {
 
 TEST(Picture, RowsMadeOneByOneKeepTheirContentWhenTheRoomGrows) {
     // 72 MB: more than a reader sets aside before any row has arrived.
+    constexpr size_t kFirstRoom = size_t(64) << 20;
     Picture p;
     ASSERT_TRUE(p.Reserve(3000, 3000, 4, 16));
     EXPECT_EQ(p.RowBytes(), 24000u);
     EXPECT_TRUE(p.data.empty());
+    // No more than the first room is taken before a row arrives.
+    EXPECT_LE(p.data.capacity(), kFirstRoom);
     for (int32_t y = 0; y < 2999; ++y) {
         uint8_t* row = p.RowAt(y);
         row[0] = uint8_t(y);
@@ -218,6 +221,17 @@ TEST(Picture, RowsMadeOneByOneKeepTheirContentWhenTheRoomGrows) {
         ASSERT_EQ(p.data[size_t(y + 1) * p.RowBytes() - 1], uint8_t(y >> 8)) << y;
     }
     EXPECT_EQ(p.data.back(), 0);
+
+    // A header may claim a terabyte (the largest sides, four 32-bit channels); a reader
+    // still starts with the first room only and refuses the file once its rows run out,
+    // instead of asking the system for the whole claim at once.
+    Picture claimed;
+    ASSERT_TRUE(claimed.Reserve(kMaxPictureSide, kMaxPictureSide, 4, 32));
+    EXPECT_LE(claimed.data.capacity(), kFirstRoom);
+    std::fill_n(claimed.RowAt(1), claimed.RowBytes(), uint8_t(9));
+    EXPECT_EQ(claimed.data.size(), 2 * claimed.RowBytes());
+    EXPECT_EQ(claimed.data.back(), 9);
+
     EXPECT_FALSE(p.Reserve(0, 5, 3, 8));
     EXPECT_FALSE(p.Reserve(5, 5, 3, 12));
     EXPECT_EQ(p.width, 0);
@@ -234,6 +248,13 @@ TEST(BadFiles, FoundByFuzzing) {
     EXPECT_FALSE(DecodeJpeg(nothing, picture, error));
     EXPECT_FALSE(DecodeTiff(nothing, picture, error));
     EXPECT_FALSE(error.empty());
+    // A TIFF header whose first directory lies far past the end of the file: the reader
+    // seeks there, finds nothing to read and refuses the file.
+    const std::vector<uint8_t> header = {'I', 'I', 42, 0, 0x00, 0x00, 0x00, 0x40};
+    error.clear();
+    EXPECT_FALSE(DecodeTiff(header, picture, error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(picture.width, 0);
 }
 
 TEST(BadFiles, TruncatedFilesOfEveryFormatAreRefused) {
