@@ -1,7 +1,8 @@
 // Where every control of the plug-in's dialogs sits: one table per dialog template with
 // each control's window class, rectangle (dialog units), style and caption, said once. The
-// Windows build is to generate the resource script's dialog templates from these tables;
-// the tests' fake window takes its control rectangles from them too.
+// Windows build generates the resource script's dialog templates from these tables
+// (resources/dialog_script.cpp); the tests' fake window takes its control rectangles from
+// them too.
 //
 // Also the two drawing fonts of the main dialog.
 #pragma once
