@@ -2,6 +2,7 @@
 #include "ui/win32/system_dialogs_win32.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 
@@ -45,24 +46,6 @@ void LoadCommonDialogs() {
     lib.save = LookUpFunction<FileDialogProc>(lib.module, "GetSaveFileNameA");
     lib.colour = LookUpFunction<ColourDialogProc>(lib.module, "ChooseColorA");
 }
-
-struct FilterRow {
-    FileDialogFilter save;
-    FileDialogFilter open;
-};
-constexpr FileDialogFilter kNotShown{nullptr, nullptr};
-constexpr FileDialogFilter kBitmaps{"Bitmap files (*.bmp)", "*.bmp"};
-constexpr FileDialogFilter kPresets{"Tarnwell presets (*.q8r)", "*.q8r"};
-constexpr FilterRow kFilters[] = {
-    {kBitmaps, kBitmaps},
-    {kPresets, kPresets},
-    {{"Photoshop files (*.psd)", "*.psd"}, kNotShown},
-    {{"HTML files (*.html)", "*.html"}, kNotShown},
-    {{"LDraw files (*.ldr)", "*.ldr"}, kNotShown},
-    {kNotShown, {"All files (*.*)", "*.*"}},
-    {{"Wavefront files (*.obj)", "*.obj"}, kNotShown},
-    {kNotShown, {"All Image Files", "*.bmp;*.dib;*.wdp;*.mdp;*.hdp;*.gif;*.png;*.jpg;*.jpeg;*.tif;*.ico"}},
-};
 
 // Centres a file dialog over its owner (or the screen), its top-left corner kept on the
 // screen so its caption can always be grabbed.
@@ -159,8 +142,19 @@ int RunFileDialog(HINSTANCE module, bool save, HWND owner, char* file_name, char
 }  // namespace
 
 const FileDialogFilter* FileDialogFilterFor(int type, bool save) {
-    if (type < 0 || type >= int(std::size(kFilters))) return nullptr;
-    const FileDialogFilter& filter = save ? kFilters[type].save : kFilters[type].open;
+    constexpr int kTypes = kFileImages + 1;
+    if (type < 0 || type >= kTypes) return nullptr;
+    // The model's filters, kept where a pointer to them stays valid.
+    static const auto table = [] {
+        std::array<std::array<FileDialogFilter, kTypes>, 2> rows{};
+        for (int t = 0; t < kTypes; ++t) {
+            const FileFilter s = SaveDialogFilter(FileDialogType(t)), o = OpenDialogFilter(FileDialogType(t));
+            rows[1][t] = {s.description, s.pattern};
+            rows[0][t] = {o.description, o.pattern};
+        }
+        return rows;
+    }();
+    const FileDialogFilter& filter = table[save ? 1 : 0][type];
     return filter.pattern ? &filter : nullptr;
 }
 

@@ -15,29 +15,31 @@
 
 #include <string>
 
+#include "ui/file_dialogs.h"
+
 namespace tw {
 
 // Every path buffer these dialogs fill holds this many bytes, the terminator included.
 constexpr int kPathBufferSize = 260;
 
-// What a file dialog is asked for; the type chooses the filter.
-enum FileDialogType : int {
-    kBitmapFiles = 0,   // "*.bmp"
-    kPresetFiles = 1,   // settings files, "*.q8r"; the open dialog adds the preset browser
-    kPsdFiles = 2,      // save only
-    kHtmlFiles = 3,     // save only
-    kLdrawFiles = 4,    // save only
-    kAnyFiles = 5,      // open only, "*.*"
-    kObjFiles = 6,      // save only
-    kImageFiles = 7,    // open only: every picture format the system reads
-};
+// What a file dialog is asked for: the model's file-dialog types (ui/file_dialogs.h), under
+// the names this layer's callers and tests use; the type chooses the filter.
+constexpr int kBitmapFiles = kFileBitmap;  // "*.bmp"
+constexpr int kPresetFiles = kFilePresets; // settings files, "*.q8r"; the open dialog adds the preset browser
+constexpr int kPsdFiles = kFilePsd;        // save only
+constexpr int kHtmlFiles = kFileHtml;      // save only
+constexpr int kLdrawFiles = kFileLDraw;    // save only
+constexpr int kAnyFiles = kFileAll;        // open only, "*.*"
+constexpr int kObjFiles = kFileObj;        // save only
+constexpr int kImageFiles = kFileImages;   // open only: every picture format the system reads
 
 struct FileDialogFilter {
     const char* description;
     const char* pattern;  // one or more "*.ext" joined by ';'
 };
-// The filter of `type` in the save (or open) dialog; null for a type that dialog never
-// shows (and for numbers that are no type).
+// The filter of `type` in the save (or open) dialog, as the model's SaveDialogFilter and
+// OpenDialogFilter give it; null for a type that dialog never shows (and for numbers that
+// are no type).
 const FileDialogFilter* FileDialogFilterFor(int type, bool save);
 // The extension a typed name without one gets: the first pattern without its "*.";
 // empty when that leaves "*".
