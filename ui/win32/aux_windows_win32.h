@@ -28,6 +28,8 @@ namespace tw {
 
 // The module whose resources these windows use: the one this code is linked into.
 HINSTANCE AuxWindowsModule();
+// Takes the templates and pictures from `module` instead (tests: the plug-in's module).
+void UseAuxWindowsModule(HINSTANCE module);
 
 // The About box (ABOUTBOX, picture 312), modal; returns when it closes. Its button opens the
 // README beside the module with the shell's "open" verb.
