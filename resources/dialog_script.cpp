@@ -35,9 +35,11 @@ const char* ClassName(ControlClass c) {
 }
 
 std::string ControlStyles(const ControlLayout& c) {
+    // The resource compiler gives every CONTROL the child and visible styles unless told
+    // otherwise, so a control that only reserves its rectangle says NOT WS_VISIBLE.
     std::string s = "WS_CHILD";
     const uint32_t st = c.style;
-    if (st & kStyleVisible) Append(s, "WS_VISIBLE");
+    Append(s, st & kStyleVisible ? "WS_VISIBLE" : "NOT WS_VISIBLE");
     if (st & kStyleGroup) Append(s, "WS_GROUP");
     if (st & kStyleTabStop) Append(s, "WS_TABSTOP");
     if (st & kStyleBorder) Append(s, "WS_BORDER");

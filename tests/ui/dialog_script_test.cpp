@@ -49,9 +49,11 @@ TEST(DialogScript, StylesFollowTheTable) {
             if (l.find(key) != std::string::npos) return l;
         return std::string();
     };
-    // The reserving statics stay hidden, so the dialog's own painting shows through.
-    EXPECT_EQ(line_of(kIdPreview).find("WS_VISIBLE"), std::string::npos);
-    EXPECT_EQ(line_of(kIdFirstDot).find("WS_VISIBLE"), std::string::npos);
+    // The reserving statics stay hidden, so the dialog's own painting shows through; the
+    // resource compiler makes every CONTROL visible unless it is told NOT WS_VISIBLE.
+    EXPECT_NE(line_of(kIdPreview).find("| NOT WS_VISIBLE |"), std::string::npos);
+    EXPECT_NE(line_of(kIdFirstDot).find("| NOT WS_VISIBLE |"), std::string::npos);
+    EXPECT_NE(line_of(kIdOk).find("WS_CHILD | WS_VISIBLE |"), std::string::npos);
     EXPECT_NE(line_of(kIdOk).find("BS_DEFPUSHBUTTON"), std::string::npos);
     EXPECT_EQ(line_of(kIdCancel).find("BS_DEFPUSHBUTTON"), std::string::npos);
     EXPECT_NE(line_of(kIdWaterColour).find("BS_OWNERDRAW"), std::string::npos);
