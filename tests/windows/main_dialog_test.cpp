@@ -263,6 +263,26 @@ TEST_F(MainDialog, TypingSliderPressesAndThePadLandInTheSettingsAndEnterKeepsThe
     EXPECT_EQ(run.params.offset, 0);
 }
 
+TEST_F(MainDialog, ADragWhoseMouseIsTakenAwayEndsAsIfReleased) {
+    MainDialogRun run;
+    run.Run([&](HWND d) {
+        Settle(d);
+        const RECT offset = testing::ControlRect(d, 57);
+        Press(d, {offset.right - 2, Centre(offset).y});
+        EXPECT_EQ(run.dialog.state.captured, 57);
+        // Another window takes the mouse before the button is released.
+        SendMessageA(d, WM_CAPTURECHANGED, 0, 0);
+        Settle(d);
+        EXPECT_EQ(run.dialog.state.captured, -1);
+        EXPECT_EQ(run.params.offset, 100) << "the drag's value is applied";
+        // The next press is heard.
+        Press(d, {offset.left + 1, Centre(offset).y});
+        EXPECT_EQ(run.dialog.controls[57].value, 0);
+        Release(d, {offset.left + 1, Centre(offset).y});
+        testing::PostKey(d, VK_ESCAPE);
+    });
+}
+
 TEST_F(MainDialog, AStyleChangeRendersAgainAndThePreviewShowsIt) {
     MainDialogRun run;
     run.Run([&](HWND d) {

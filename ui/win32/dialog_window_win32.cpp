@@ -151,6 +151,13 @@ INT_PTR Win32DialogView::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_RBUTTONUP:
         MouseRelease(d, PointOf(lparam));
         return TRUE;
+    case WM_CAPTURECHANGED:
+        // Another window took the mouse in the middle of a drag (a system dialog, a switch
+        // to another program): the drag ends there, as a release would end it, rather than
+        // leaving the dialog deaf to every later press.
+        if (!releasing_ && d.state.captured != -1 && reinterpret_cast<HWND>(lparam) != window_)
+            MouseRelease(d, {d.state.mouse_x, d.state.mouse_y});
+        return TRUE;
     case WM_SETCURSOR:
         // Over the dialog's own surface the model's cursor; over child windows theirs.
         if (reinterpret_cast<HWND>(wparam) == window_ && LOWORD(lparam) == HTCLIENT) {
@@ -272,7 +279,9 @@ void Win32DialogView::SetTimer(int id, int milliseconds) { ::SetTimer(window_, i
 void Win32DialogView::KillTimer(int id) { ::KillTimer(window_, id); }
 void Win32DialogView::CaptureMouse() { SetCapture(window_); }
 void Win32DialogView::ReleaseMouse() {
+    releasing_ = true;  // the capture change this causes is the release itself
     if (GetCapture() == window_) ReleaseCapture();
+    releasing_ = false;
 }
 
 void Win32DialogView::SetCursor(CursorShape shape) {

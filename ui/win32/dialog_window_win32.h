@@ -81,6 +81,7 @@ private:
     HBRUSH background_ = nullptr;
     CursorShape cursor_ = CursorShape::kArrow;
     POINT press_point_{};  // where the last press was, for the move a press posts
+    bool releasing_ = false;  // ReleaseMouse is giving the capture back
 };
 
 // The main dialog window open now, or null (for tests and the information box).
