@@ -131,7 +131,7 @@ struct MainDialogRun {
         WindowQuery query;
         query.title = "Tarnwell 2";
         query.class_name = testing::kDialogClass;
-        ModalActor actor(query, act, 30000);
+        ModalActor actor(query, act, 90000);  // a first start under load is slow
         const int ended = view->Run(nullptr);
         actor.Join();
         EXPECT_TRUE(actor.found()) << "the dialog never showed";
