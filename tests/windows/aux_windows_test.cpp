@@ -329,12 +329,12 @@ TEST_F(AuxWindows, AMessageIsPlacedOverItsOwnerAndEndsWithOk) {
     OwnerWindow owner(300, 200, 700, 500);
     std::string text;
     RECT placed{};
-    POINT expected{};
+    PixelPoint expected{};
     ModalActor actor(Titled("Tarnwell 2"), [&](HWND d) {
         Sleep(200);
         text = StaticTexts(d);
         GetWindowRect(d, &placed);
-        expected = DialogPlacementPoint(GatherPlacementInput(d, owner.get()));
+        expected = place_dialog(GatherPlacementInput(d, owner.get()));
         PostCommand(d, IDOK);
     });
     ShowMessageWindow(owner.get(), "The PSD file could not be written: disk full");

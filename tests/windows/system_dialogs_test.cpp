@@ -468,44 +468,43 @@ TEST(ColourDialog, CustomColoursLastFromOneDialogToTheNext) {
 
 TEST(Placement, TheRuleCentresAcrossAndPutsAThirdAbove) {
     PlacementInput in;
-    in.owner_client = RECT{100, 50, 900, 650};  // 800 x 600
+    in.owner_client = PixelRect{100, 50, 900, 650};  // 800 x 600
     in.caption_button_width = 18;
-    in.screen_width = 1280;
-    in.screen_height = 1024;
+    in.screen = PixelRect{0, 0, 1280, 1024};
     in.dialog_width = 400;
     in.dialog_height = 300;
     in.has_system_menu = true;
-    POINT p = DialogPlacementPoint(in);
+    PixelPoint p = place_dialog(in);
     EXPECT_EQ(p.x, 100 + 200 - 18);
     EXPECT_EQ(p.y, 50 + 100);
     in.has_system_menu = false;
-    EXPECT_EQ(DialogPlacementPoint(in).x, 100 + 200 - (18 - 6));
+    EXPECT_EQ(place_dialog(in).x, 100 + 200 - (18 - 6));
 
     // A dialog larger than the owner starts at the owner's corner, less the button.
     in.dialog_width = 1000;
     in.dialog_height = 700;
-    p = DialogPlacementPoint(in);
+    p = place_dialog(in);
     EXPECT_EQ(p.x, 100 - 12);
     EXPECT_EQ(p.y, 50);
 
     // Off the right or bottom of the screen: pulled back onto it.
-    in.owner_client = RECT{1000, 900, 1800, 1500};
+    in.owner_client = PixelRect{1000, 900, 1800, 1500};
     in.dialog_width = 400;
     in.dialog_height = 300;
-    p = DialogPlacementPoint(in);
+    p = place_dialog(in);
     EXPECT_EQ(p.x, 1280 - 400);
     EXPECT_EQ(p.y, 1024 - 300);
     // Larger than the screen: its corner at the screen's.
     in.dialog_width = 2000;
     in.dialog_height = 1100;
-    p = DialogPlacementPoint(in);
+    p = place_dialog(in);
     EXPECT_EQ(p.x, 0);
     EXPECT_EQ(p.y, 0);
     // Off the left or top: the caption stays on the screen.
-    in.owner_client = RECT{-900, -700, -100, -100};
+    in.owner_client = PixelRect{-900, -700, -100, -100};
     in.dialog_width = 400;
     in.dialog_height = 300;
-    p = DialogPlacementPoint(in);
+    p = place_dialog(in);
     EXPECT_EQ(p.x, 0);
     EXPECT_EQ(p.y, 0);
 }

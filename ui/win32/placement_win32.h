@@ -1,6 +1,6 @@
 // Where the plug-in's dialogs appear: over their owner's client area, a little above its
-// centre, kept on the primary screen. place_dialog gathers what the rule needs from the
-// system and moves the window; the rule itself is a pure function.
+// centre, kept on the screen. place_dialog gathers what the model's rule (ui/placement.h)
+// needs from the system and moves the window.
 //
 // Windows build only.
 #pragma once
@@ -10,24 +10,13 @@
 #endif
 #include <windows.h>
 
+#include "ui/placement.h"
+
 namespace tw {
 
-// What the placement rule reads, all in screen pixels.
-struct PlacementInput {
-    RECT owner_client{};          // the owner's (or the desktop's) client area on the screen
-    int caption_button_width = 0; // SM_CXSIZE
-    int screen_width = 0, screen_height = 0;  // the primary screen
-    int dialog_width = 0, dialog_height = 0;  // the dialog's window
-    bool has_system_menu = false;
-};
-
-// The dialog's top-left corner on the screen.
-//
-// TODO(model): this stand-in goes when the dialog's model brings its own pure placement
-// function in ui/ (the same rule, tested there); place_dialog then calls that one.
-POINT DialogPlacementPoint(const PlacementInput& input);
-
-// What place_dialog would read for `dialog` over `owner` (null: the desktop).
+// What the rule would read for `dialog` over `owner` (null: the desktop): the owner's client
+// area on the screen, the dialog's window size and style, and the work area of the monitor
+// the owner (or the dialog) is on.
 PlacementInput GatherPlacementInput(HWND dialog, HWND owner);
 
 // Moves `dialog` over `owner` (null: the desktop) by the rule, keeping its size and Z order.
