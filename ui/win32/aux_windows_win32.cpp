@@ -354,8 +354,11 @@ void ShowProgressWindow(int per_mille) {
     char text[16];
     std::snprintf(text, sizeof text, "%d%%", percent);
     SetDlgItemTextA(window, kProgressPercent, text);
-    // The export runs on this thread: paint now rather than when it is over.
+    // The export runs on this thread: paint now rather than when it is over, and look at
+    // the queue so the system does not take the plug-in's windows for hung meanwhile.
     UpdateWindow(window);
+    MSG waiting;
+    PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE);
 }
 
 void CloseProgressWindow() {

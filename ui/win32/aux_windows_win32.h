@@ -31,13 +31,16 @@ HINSTANCE AuxWindowsModule();
 // Takes the templates and pictures from `module` instead (tests: the plug-in's module).
 void UseAuxWindowsModule(HINSTANCE module);
 
-// The About box (ABOUTBOX, picture 312), modal; returns when it closes. Its button opens the
-// README beside the module with the shell's "open" verb.
+// The About box (ABOUTBOX, picture 312); returns when it closes. Its button opens the README
+// beside the module with the shell's "open" verb (a message says so when there is none).
+// Placed over `owner` but not owned by it: like the information box it runs its own loop
+// while the main dialog stays usable, so asking again only brings it to the top.
 void ShowAboutBoxWindow(HWND owner);
 
 // The information box (MORVO_INFO_BOX, bitmap 303, or its half-size twin 179 when that one's
-// scale to the picture area is nearer 1: UseSingleSizePicture), modeless; returns at once. It closes itself within a second after `owner` is
-// gone (timer 997).
+// scale to the picture area is nearer 1: UseSingleSizePicture); returns when it closes. Not
+// owned by `owner` (the main dialog stays usable beside it); it closes itself within a second
+// after `owner` has been destroyed or hidden (timer 997). A null owner never closes it.
 void ShowInfoWindow(HWND owner);
 
 // The export size dialog (CHOOSEPSDWITHSIZE) over `dialog`, modal; true when the user
