@@ -1,0 +1,159 @@
+// The dialog's smaller windows as a person reaches them from the main dialog inside
+// Tarnwell.8bf, run from the substitute host (`tarnwell apply --dialog`): the PSD export from
+// the size dialog through the save dialog to the file, written at the chosen size by the
+// in-process render; the About box; the information box closing itself after the main
+// dialog has ended.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "host/commands.h"
+#include "host/picture.h"
+#include "tests/windows/dialog_driver.h"
+#include "ui/control_table.h"
+
+namespace tw::testing {
+namespace {
+
+using host::Arguments;
+
+std::string TempPath(const std::string& name) {
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    return std::string(folder) + "tarnwell-aux-module-" + std::to_string(GetCurrentProcessId()) + "-" + name;
+}
+
+WindowQuery Titled(const std::string& title) {
+    WindowQuery q;
+    q.title = title;
+    q.class_name = kDialogClass;
+    return q;
+}
+
+void Settle(HWND dialog, int ms = 200) {
+    Sleep(ms);
+    SendMessageA(dialog, WM_NULL, 0, 0);
+}
+
+uint32_t BigEndian32(const unsigned char* p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
+
+class AuxWindowsFromTheMainDialog : public ::testing::Test {
+protected:
+    void SetUp() override {
+        input = TempPath("in.png");
+        output = TempPath("out.png");
+        host::Picture picture;
+        ASSERT_TRUE(picture.Allocate(300, 200, 3, 8));
+        for (size_t i = 0; i < picture.data.size(); ++i) picture.data[i] = uint8_t(40 + (i / 3) % 50);
+        std::string error;
+        ASSERT_TRUE(host::WritePicture(input, picture, {}, error)) << error;
+        DeleteFileA(output.c_str());
+        const std::string temp = TempPath("temp");
+        CreateDirectoryA(temp.c_str(), nullptr);
+        _putenv_s("TARNWELL_TEMP", temp.c_str());
+    }
+    void TearDown() override {
+        DeleteFileA(input.c_str());
+        DeleteFileA(output.c_str());
+    }
+    int Apply(const std::function<void(HWND)>& act) {
+        ModalActor actor(Titled("Tarnwell 2"), act, 60000);
+        Arguments arguments{"-q", "--dialog", "--plugin", TARNWELL_PLUGIN_PATH, input, output};
+        const int status = host::RunApply(arguments);
+        actor.StopWaiting();
+        EXPECT_TRUE(actor.found());
+        return status;
+    }
+    std::string input, output;
+};
+
+TEST_F(AuxWindowsFromTheMainDialog, APsdExportAsksTheSizeAndTheFileThenWritesIt) {
+    const std::string psd = TempPath("Tarnwell result.psd");
+    DeleteFileA(psd.c_str());
+    std::string proposed;
+    bool sized = false, saved = false;
+    const int status = Apply([&](HWND d) {
+        Settle(d);
+        PostCommand(d, kIdExportPsd);
+        if (HWND size = WaitForWindow(Titled("Export PSD image"), 10000)) {
+            sized = true;
+            ClickButton(size, 12);
+            SetEditText(size, 3, "120");
+            SetEditText(size, 4, "80");
+            Sleep(200);
+            SaveCaptureBmp(CaptureClient(size), TempPath("size.bmp"));  // for looking at a failure
+            PostCommand(size, IDOK);
+        }
+        if (HWND save = WaitForWindow(Titled("Save a PSD file"), 10000)) {
+            saved = true;
+            Sleep(200);
+            proposed = GetText(save, kFileNameField);
+            ChooseFileInDialog(save, psd);
+        }
+        // The export runs on the dialog's thread; the main dialog answers again after it.
+        // A small export may be over before its progress window is seen: kept only to look at.
+        if (HWND progress = WaitForWindow(Titled("PSD file progress"), 3000)) {
+            SaveCaptureBmp(CaptureClient(progress), TempPath("progress.bmp"));
+        }
+        for (int i = 0; i < 300 && GetFileAttributesA(psd.c_str()) == INVALID_FILE_ATTRIBUTES; ++i) Sleep(100);
+        Settle(d, 500);
+        PostKey(d, VK_ESCAPE);
+    });
+    EXPECT_EQ(status, host::kExitCancelled);
+    EXPECT_TRUE(sized) << "no size dialog";
+    EXPECT_TRUE(saved) << "no save dialog";
+    EXPECT_EQ(proposed, "Tarnwell result.psd");
+
+    FILE* file = std::fopen(psd.c_str(), "rb");
+    ASSERT_NE(file, nullptr) << "no PSD file written";
+    unsigned char header[26] = {};
+    EXPECT_EQ(std::fread(header, 1, sizeof header, file), sizeof header);
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    std::fclose(file);
+    DeleteFileA(psd.c_str());
+    EXPECT_EQ(std::memcmp(header, "8BPS", 4), 0);
+    EXPECT_EQ(BigEndian32(header + 14), 80u) << "height";
+    EXPECT_EQ(BigEndian32(header + 18), 120u) << "width";
+    EXPECT_GT(size, 120 * 80 * 3) << "the pixels are there";
+}
+
+TEST_F(AuxWindowsFromTheMainDialog, AboutOpensOnceAndInfoClosesItselfAfterTheMainDialogEnds) {
+    int abouts = 0;
+    bool info_gone = false;
+    const int status = Apply([&](HWND d) {
+        Settle(d);
+        PostCommand(d, kIdAbout);
+        if (HWND about = WaitForWindow(Titled("About"), 10000)) {
+            // A second click while it is up opens no second box.
+            PostCommand(d, kIdAbout);
+            Settle(d, 400);
+            abouts = 0;
+            for (HWND w = FindProcessWindow(Titled("About")); w;) {
+                ++abouts;
+                WindowQuery next = Titled("About");
+                next.except.push_back(w);
+                w = FindProcessWindow(next);
+                if (abouts > 3) break;
+            }
+            PostMessageA(about, WM_CLOSE, 0, 0);
+            WaitForWindowGone(about, 5000);
+        }
+        PostCommand(d, kIdInfo);
+        HWND info = WaitForWindow(Titled("Info"), 10000);
+        if (!info) return;
+        // The main dialog is cancelled while the information box is up (its Cancel button:
+        // keys go to the box that has the focus); the box follows it.
+        PostCommand(d, IDCANCEL);
+        info_gone = WaitForWindowGone(info, 3000);
+    });
+    EXPECT_EQ(abouts, 1);
+    EXPECT_TRUE(info_gone) << "the information box outlived the main dialog";
+    EXPECT_EQ(status, host::kExitCancelled);
+}
+
+}  // namespace
+}  // namespace tw::testing
