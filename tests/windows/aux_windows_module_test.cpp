@@ -1,8 +1,9 @@
 // The dialog's smaller windows as a person reaches them from the main dialog inside
 // Tarnwell.8bf, run from the substitute host (`tarnwell apply --dialog`): the PSD export from
 // the size dialog through the save dialog to the file, written at the chosen size by the
-// in-process render; the About box; the information box closing itself after the main
-// dialog has ended.
+// in-process render; the two web pages (button 40's presets page after the folder choice, and
+// the memory dots' page from a right click on the memory area); the About box; the
+// information box closing itself after the main dialog has ended.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -119,6 +120,57 @@ TEST_F(AuxWindowsFromTheMainDialog, APsdExportAsksTheSizeAndTheFileThenWritesIt)
     EXPECT_EQ(BigEndian32(header + 14), 80u) << "height";
     EXPECT_EQ(BigEndian32(header + 18), 120u) << "width";
     EXPECT_GT(size, 120 * 80 * 3) << "the pixels are there";
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+TEST_F(AuxWindowsFromTheMainDialog, TheWebPagesAskForTheirFoldersAndFilesAndAreWritten) {
+    // A folder with one preset for the presets page.
+    const std::string folder = TempPath("presets\\");
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string preset = folder + "calm.q8r";
+    if (FILE* f = std::fopen(preset.c_str(), "wb")) std::fclose(f);  // an empty file: listed, no picture
+    const std::string presets_page = TempPath("presets page.html");
+    const std::string dots_page = TempPath("dots page.html");
+    std::string source_title, presets_name, dots_name;
+    const int status = Apply([&](HWND d) {
+        Settle(d);
+        PostCommand(d, kIdPresetsPage);
+        if (HWND source = WaitForWindow(Titled("Choose any file in the source folder"), 10000)) {
+            source_title = "seen";
+            ChooseFileInDialog(source, preset);
+        }
+        if (HWND save = WaitForWindow(Titled("Save an HTML page"), 10000)) {
+            Sleep(200);
+            presets_name = GetText(save, kFileNameField);
+            ChooseFileInDialog(save, presets_page);
+        }
+        for (int i = 0; i < 100 && !Exists(presets_page); ++i) Sleep(100);
+        Settle(d, 500);
+        // A right click on the memory area: the page of the memory dots.
+        const RECT well = ControlRect(d, kIdMemoryArea);
+        const int x = (well.left + well.right) / 2, y = (well.top + well.bottom) / 2;
+        PostMessageA(d, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
+        PostMessageA(d, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
+        if (HWND save = WaitForWindow(Titled("Save an HTML page"), 10000)) {
+            Sleep(200);
+            dots_name = GetText(save, kFileNameField);
+            ChooseFileInDialog(save, dots_page);
+        }
+        for (int i = 0; i < 100 && !Exists(dots_page); ++i) Sleep(100);
+        Settle(d, 500);
+        PostCommand(d, IDCANCEL);
+    });
+    EXPECT_EQ(status, host::kExitCancelled);
+    EXPECT_EQ(source_title, "seen") << "no folder choice";
+    EXPECT_EQ(presets_name, "Tarnwell presets.html");
+    EXPECT_EQ(dots_name, "Tarnwell memory dots.html");
+    EXPECT_TRUE(Exists(presets_page));
+    EXPECT_TRUE(Exists(dots_page));
+    DeleteFileA(presets_page.c_str());
+    DeleteFileA(dots_page.c_str());
+    DeleteFileA(preset.c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 TEST_F(AuxWindowsFromTheMainDialog, AboutOpensOnceAndInfoClosesItselfAfterTheMainDialogEnds) {
