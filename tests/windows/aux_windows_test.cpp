@@ -170,6 +170,30 @@ TEST_F(AuxWindows, AboutShowsItsPictureOnWhiteOnceAndItsButtonLooksForTheReadme)
     EXPECT_GT(ShareOfColour(shot, RECT{0, 0, shot.width, area.top - 1}, Rgb(255, 255, 255), 2), 0.99);
 }
 
+TEST_F(AuxWindows, AWindowThatCannotBeMadeIsSaidNotSwallowed) {
+    // The test program carries none of the templates.
+    UseAuxWindowsModule(GetModuleHandleA(nullptr));
+    std::string about, size;
+    ModalActor first(Titled("Tarnwell 2"), [&](HWND d) {
+        about = StaticTexts(d);
+        PostCommand(d, IDOK);
+    });
+    ShowAboutBoxWindow(nullptr);
+    first.Join();
+    RenderParams params{};
+    ExportSizeDialog dialog;
+    ModalActor second(Titled("Tarnwell 2"), [&](HWND d) {
+        size = StaticTexts(d);
+        PostCommand(d, IDOK);
+    });
+    EXPECT_FALSE(RunExportSizeWindow(nullptr, dialog, params));
+    second.Join();
+    UseAuxWindowsModule(PluginModule());
+    EXPECT_NE(about.find("ABOUTBOX could not be opened"), std::string::npos) << about;
+    EXPECT_NE(size.find("could not be opened"), std::string::npos) << size;
+    EXPECT_EQ(AuxWindowHandle(AuxWindow::kAbout), nullptr);
+}
+
 // ---- Information ----------------------------------------------------------------------------------
 
 TEST_F(AuxWindows, InfoShowsTheBetterSizedPictureOnceAndClosesItselfAfterTheMainDialog) {

@@ -192,9 +192,11 @@ void RunPictureBox(AuxWindow kind, const char* template_name, DLGPROC procedure,
     }
     PictureBox box;
     box.owner = owner;
-    RunModalDialog(AuxWindowsModule(), template_name, nullptr, procedure, reinterpret_cast<LPARAM>(&box));
+    const INT_PTR result =
+        RunModalDialog(AuxWindowsModule(), template_name, nullptr, procedure, reinterpret_cast<LPARAM>(&box));
     Slot(kind) = nullptr;
     if (box.picture) DeleteObject(box.picture);
+    if (result == -1) ShowMessageWindow(owner, std::string("The window ") + template_name + " could not be opened.");
 }
 
 // ---- Export size ------------------------------------------------------------------------------
