@@ -129,8 +129,11 @@ run() {
   export TARNWELL_DIALOG_DPI="$dpi"
   local limit="${TARNWELL_DIALOG_TIMEOUT:-300}"
   local shot="$prefix/hung-$(basename "$1" .exe).png"
-  # -a picks a free display number, so runs of several build folders can overlap.
-  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$(declare -f run_inside); run_inside \"\$@\"" \
+  # -a picks a free display number, so runs of several build folders can overlap. Two runs
+  # that look at the same moment can both pick the same one, and the second program then
+  # opens its windows on the first one's screen; so each DPI starts its search elsewhere
+  # (the tests of one DPI run one at a time).
+  xvfb-run -a -n $(( 100 + dpi )) -s "-screen 0 1280x1024x24" bash -c "$(declare -f run_inside); run_inside \"\$@\"" \
     run_inside "$limit" "$shot" "$@"
 }
 
