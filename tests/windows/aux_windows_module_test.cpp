@@ -14,18 +14,11 @@
 #include "host/commands.h"
 #include "host/picture.h"
 #include "tests/windows/dialog_driver.h"
+#include "tests/windows/module_dialog_run.h"
 #include "ui/control_table.h"
 
 namespace tw::testing {
 namespace {
-
-using host::Arguments;
-
-std::string TempPath(const std::string& name) {
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    return std::string(folder) + "tarnwell-aux-module-" + std::to_string(GetCurrentProcessId()) + "-" + name;
-}
 
 WindowQuery Titled(const std::string& title) {
     WindowQuery q;
@@ -34,41 +27,11 @@ WindowQuery Titled(const std::string& title) {
     return q;
 }
 
-void Settle(HWND dialog, int ms = 200) {
-    Sleep(ms);
-    SendMessageA(dialog, WM_NULL, 0, 0);
-}
-
 uint32_t BigEndian32(const unsigned char* p) { return uint32_t(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3]; }
 
-class AuxWindowsFromTheMainDialog : public ::testing::Test {
+class AuxWindowsFromTheMainDialog : public ModuleDialogRun {
 protected:
-    void SetUp() override {
-        input = TempPath("in.png");
-        output = TempPath("out.png");
-        host::Picture picture;
-        ASSERT_TRUE(picture.Allocate(300, 200, 3, 8));
-        for (size_t i = 0; i < picture.data.size(); ++i) picture.data[i] = uint8_t(40 + (i / 3) % 50);
-        std::string error;
-        ASSERT_TRUE(host::WritePicture(input, picture, {}, error)) << error;
-        DeleteFileA(output.c_str());
-        const std::string temp = TempPath("temp");
-        CreateDirectoryA(temp.c_str(), nullptr);
-        _putenv_s("TARNWELL_TEMP", temp.c_str());
-    }
-    void TearDown() override {
-        DeleteFileA(input.c_str());
-        DeleteFileA(output.c_str());
-    }
-    int Apply(const std::function<void(HWND)>& act) {
-        ModalActor actor(Titled("Tarnwell 2"), act, 60000);
-        Arguments arguments{"-q", "--dialog", "--plugin", TARNWELL_PLUGIN_PATH, input, output};
-        const int status = host::RunApply(arguments);
-        actor.StopWaiting();
-        EXPECT_TRUE(actor.found());
-        return status;
-    }
-    std::string input, output;
+    AuxWindowsFromTheMainDialog() : ModuleDialogRun("tarnwell-aux-module", 40, 50) {}
 };
 
 TEST_F(AuxWindowsFromTheMainDialog, APsdExportAsksTheSizeAndTheFileThenWritesIt) {

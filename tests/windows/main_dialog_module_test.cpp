@@ -9,59 +9,18 @@
 #include "host/commands.h"
 #include "host/picture.h"
 #include "tests/windows/dialog_driver.h"
+#include "tests/windows/module_dialog_run.h"
 #include "ui/control_table.h"
 
 namespace tw::testing {
 namespace {
 
-using host::Arguments;
-
-std::string TempPath(const std::string& name) {
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    return std::string(folder) + "tarnwell-main-module-" + std::to_string(GetCurrentProcessId()) + "-" + name;
-}
-
-void Settle(HWND dialog, int ms = 200) {
-    Sleep(ms);
-    SendMessageA(dialog, WM_NULL, 0, 0);
-}
-
 int Brightness(uint32_t c) { return (Red(c) + Green(c) + Blue(c)) / 3; }
 
-class MainDialogInTheModule : public ::testing::Test {
+// A dark picture: the whole of it fits the pane at 100 %.
+class MainDialogInTheModule : public ModuleDialogRun {
 protected:
-    void SetUp() override {
-        input = TempPath("in.png");
-        output = TempPath("out.png");
-        // A dark 300 x 200 picture: the whole of it fits the pane at 100 %.
-        host::Picture picture;
-        ASSERT_TRUE(picture.Allocate(300, 200, 3, 8));
-        for (size_t i = 0; i < picture.data.size(); ++i) picture.data[i] = uint8_t(20 + (i / 3) % 7);
-        std::string error;
-        ASSERT_TRUE(host::WritePicture(input, picture, {}, error)) << error;
-        DeleteFileA(output.c_str());
-        const std::string temp = TempPath("temp");
-        CreateDirectoryA(temp.c_str(), nullptr);
-        _putenv_s("TARNWELL_TEMP", temp.c_str());
-    }
-    void TearDown() override {
-        DeleteFileA(input.c_str());
-        DeleteFileA(output.c_str());
-    }
-    int Apply(const std::function<void(HWND)>& act) {
-        WindowQuery dialog;
-        dialog.title = "Tarnwell 2";
-        dialog.class_name = kDialogClass;
-        ModalActor actor(dialog, act, 60000);
-        Arguments arguments{"-q", "--dialog", "--plugin", TARNWELL_PLUGIN_PATH, input, output};
-        const int status = host::RunApply(arguments);
-        actor.StopWaiting();
-        EXPECT_TRUE(actor.found());
-        return status;
-    }
-    bool OutputWritten() const { return GetFileAttributesA(output.c_str()) != INVALID_FILE_ATTRIBUTES; }
-    std::string input, output;
+    MainDialogInTheModule() : ModuleDialogRun("tarnwell-main-module", 20, 7) {}
 };
 
 TEST_F(MainDialogInTheModule, AClickPutsTheRippleCrossThereAndEscapeAfterChangesWritesNothing) {
