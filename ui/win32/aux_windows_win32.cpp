@@ -74,6 +74,24 @@ struct PictureBox {
     RECT area{};
 };
 
+// What both picture boxes draw: a white background and the picture stretched into its
+// area. True, with the procedure's answer in `result`, when `message` was one of those.
+bool PaintPictureBox(HWND dialog, const PictureBox* box, UINT message, WPARAM w, INT_PTR& result) {
+    switch (message) {
+    case WM_ERASEBKGND: result = EraseWhite(dialog, reinterpret_cast<HDC>(w)); return true;
+    case WM_CTLCOLORDLG: result = reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH)); return true;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(dialog, &ps);
+        if (box) StretchPicture(dc, box->picture, box->area);
+        EndPaint(dialog, &ps);
+        result = TRUE;
+        return true;
+    }
+    default: return false;
+    }
+}
+
 // The README shipped beside the module, in the forms it may come in ("" when none is there).
 std::string ReadmeBesideModule() {
     char path[MAX_PATH] = {};
@@ -100,6 +118,7 @@ void OpenReadme(HWND about) {
 
 INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {
     auto* box = reinterpret_cast<PictureBox*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (INT_PTR result = 0; PaintPictureBox(dialog, box, message, w, result)) return result;
     switch (message) {
     case WM_INITDIALOG: {
         box = reinterpret_cast<PictureBox*>(l);
@@ -111,15 +130,6 @@ INT_PTR CALLBACK AboutProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {
         ShowWindow(GetDlgItem(dialog, kAboutPictureArea), SW_HIDE);
         box->picture = load_picture(AuxWindowsModule(), TW_JPEG_ABOUT, "JPEG", box->area.right - box->area.left,
                                     box->area.bottom - box->area.top);
-        return TRUE;
-    }
-    case WM_ERASEBKGND: return EraseWhite(dialog, reinterpret_cast<HDC>(w));
-    case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(dialog, &ps);
-        if (box) StretchPicture(dc, box->picture, box->area);
-        EndPaint(dialog, &ps);
         return TRUE;
     }
     case WM_COMMAND:
@@ -141,6 +151,7 @@ bool OwnerGone(HWND owner) { return owner && (!IsWindow(owner) || !IsWindowVisib
 
 INT_PTR CALLBACK InfoProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {
     auto* box = reinterpret_cast<PictureBox*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (INT_PTR result = 0; PaintPictureBox(dialog, box, message, w, result)) return result;
     switch (message) {
     case WM_INITDIALOG: {
         box = reinterpret_cast<PictureBox*>(l);
@@ -154,15 +165,6 @@ INT_PTR CALLBACK InfoProcedure(HWND dialog, UINT message, WPARAM w, LPARAM l) {
         ShowWindow(GetDlgItem(dialog, kInfoPictureArea), SW_HIDE);
         const bool half = UseSingleSizePicture(kInfoHalfWidth, box->area.right - box->area.left);
         box->picture = LoadBitmapPicture(AuxWindowsModule(), half ? TW_BMP_INFO_HALF : TW_BMP_INFO);
-        return TRUE;
-    }
-    case WM_ERASEBKGND: return EraseWhite(dialog, reinterpret_cast<HDC>(w));
-    case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(GetStockObject(WHITE_BRUSH));
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = BeginPaint(dialog, &ps);
-        if (box) StretchPicture(dc, box->picture, box->area);
-        EndPaint(dialog, &ps);
         return TRUE;
     }
     case WM_TIMER:
