@@ -122,15 +122,15 @@ TEST_F(DialogContext, ModalDialogsRunInsideIt) {
 // ---- File dialogs ------------------------------------------------------------------------------
 
 TEST(FileDialogTypes, EachDialogShowsOnlyItsTypesWithTheirFilters) {
-    ASSERT_NE(FileDialogFilterFor(kPresetFiles, true), nullptr);
-    EXPECT_STREQ(FileDialogFilterFor(kPresetFiles, true)->description, "Tarnwell presets (*.q8r)");
-    EXPECT_STREQ(FileDialogFilterFor(kPresetFiles, false)->pattern, "*.q8r");
-    EXPECT_STREQ(FileDialogFilterFor(kPsdFiles, true)->pattern, "*.psd");
-    EXPECT_STREQ(FileDialogFilterFor(kHtmlFiles, true)->description, "HTML files (*.html)");
-    EXPECT_STREQ(FileDialogFilterFor(kImageFiles, false)->description, "All Image Files");
-    for (int type : {kPsdFiles, kHtmlFiles, kLdrawFiles, kObjFiles})
+    ASSERT_NE(FileDialogFilterFor(kFilePresets, true), nullptr);
+    EXPECT_STREQ(FileDialogFilterFor(kFilePresets, true)->description, "Tarnwell presets (*.q8r)");
+    EXPECT_STREQ(FileDialogFilterFor(kFilePresets, false)->pattern, "*.q8r");
+    EXPECT_STREQ(FileDialogFilterFor(kFilePsd, true)->pattern, "*.psd");
+    EXPECT_STREQ(FileDialogFilterFor(kFileHtml, true)->description, "HTML files (*.html)");
+    EXPECT_STREQ(FileDialogFilterFor(kFileImages, false)->description, "All Image Files");
+    for (int type : {kFilePsd, kFileHtml, kFileLDraw, kFileObj})
         EXPECT_EQ(FileDialogFilterFor(type, false), nullptr) << "open dialog, type " << type;
-    for (int type : {kAnyFiles, kImageFiles}) EXPECT_EQ(FileDialogFilterFor(type, true), nullptr) << "save, type " << type;
+    for (int type : {kFileAll, kFileImages}) EXPECT_EQ(FileDialogFilterFor(type, true), nullptr) << "save, type " << type;
     for (int type : {-1, 8, 1000}) {
         EXPECT_EQ(FileDialogFilterFor(type, true), nullptr);
         EXPECT_EQ(FileDialogFilterFor(type, false), nullptr);
@@ -139,7 +139,7 @@ TEST(FileDialogTypes, EachDialogShowsOnlyItsTypesWithTheirFilters) {
 
 TEST(FileDialogTypes, TheDefaultExtensionIsTheFirstPatterns) {
     EXPECT_EQ(DefaultExtension("*.q8r"), "q8r");
-    EXPECT_EQ(DefaultExtension(FileDialogFilterFor(kImageFiles, false)->pattern), "bmp");
+    EXPECT_EQ(DefaultExtension(FileDialogFilterFor(kFileImages, false)->pattern), "bmp");
     EXPECT_EQ(DefaultExtension("*.*"), "");
     EXPECT_EQ(DefaultExtension(""), "");
     EXPECT_EQ(DefaultExtension(nullptr), "");
@@ -209,7 +209,7 @@ TEST_F(FileDialogs, OpenReturnsTheChosenFileAndRemembersItsFolder) {
     const std::string lake = scratch.File("lake.q8r");
     PathBuffers b;
     ModalActor actor(DialogTitled("Open a settings file"), [&](HWND d) { ChooseFileInDialog(d, lake); });
-    EXPECT_EQ(open_file_dialog(PluginModule(), nullptr, b.name, b.title, b.folder, kPresetFiles, "Open a settings file"), 1);
+    EXPECT_EQ(open_file_dialog(PluginModule(), nullptr, b.name, b.title, b.folder, kFilePresets, "Open a settings file"), 1);
     actor.Join();
     ASSERT_TRUE(actor.found());
     EXPECT_STRCASEEQ(b.name, lake.c_str());
@@ -221,7 +221,7 @@ TEST_F(FileDialogs, OpenReturnsTheChosenFileAndRemembersItsFolder) {
     const std::string pond = scratch.File("pond.q8r");
     b.name[0] = 0;
     ModalActor again(DialogTitled("Open a settings file"), [&](HWND d) { ChooseFileInDialog(d, "pond.q8r"); });
-    EXPECT_EQ(open_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, kPresetFiles, "Open a settings file"), 1);
+    EXPECT_EQ(open_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, kFilePresets, "Open a settings file"), 1);
     again.Join();
     EXPECT_STRCASEEQ(b.name, pond.c_str());
 }
@@ -232,7 +232,7 @@ TEST_F(FileDialogs, TheProcessKeepsItsCurrentFolder) {
     const std::string lake = scratch.File("lake.q8r");
     PathBuffers b;
     ModalActor actor(DialogTitled("Open a settings file"), [&](HWND d) { ChooseFileInDialog(d, lake); });
-    ASSERT_EQ(open_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, kPresetFiles, "Open a settings file"), 1);
+    ASSERT_EQ(open_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, kFilePresets, "Open a settings file"), 1);
     actor.Join();
     GetCurrentDirectoryA(MAX_PATH, after);
     EXPECT_STREQ(after, before) << "a host's relative paths would point elsewhere after the dialog";
@@ -243,7 +243,7 @@ TEST_F(FileDialogs, SaveAddsTheTypesExtensionAndAsksBeforeReplacing) {
     Put(b.folder, scratch.path());
     Put(b.name, "Tarnwell result");
     ModalActor actor(DialogTitled("Save a PSD file"), [&](HWND d) { ChooseFileInDialog(d, scratch.path() + "result"); });
-    EXPECT_EQ(save_file_dialog(PluginModule(), nullptr, b.name, b.title, b.folder, kPsdFiles, "Save a PSD file"), 1);
+    EXPECT_EQ(save_file_dialog(PluginModule(), nullptr, b.name, b.title, b.folder, kFilePsd, "Save a PSD file"), 1);
     actor.Join();
     EXPECT_STRCASEEQ(b.name, (scratch.path() + "result.psd").c_str());
     EXPECT_STREQ(b.title, "result.psd");
@@ -257,7 +257,7 @@ TEST_F(FileDialogs, SaveAddsTheTypesExtensionAndAsksBeforeReplacing) {
         ChooseFileInDialog(d, page);
         prompted = ConfirmOverwritePrompt("Save an HTML page", d);
     });
-    EXPECT_EQ(save_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, kHtmlFiles, "Save an HTML page"), 1);
+    EXPECT_EQ(save_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, kFileHtml, "Save an HTML page"), 1);
     replace.Join();
     EXPECT_TRUE(prompted) << "no replace prompt came";
     EXPECT_STRCASEEQ(b.name, page.c_str());
@@ -268,7 +268,7 @@ TEST_F(FileDialogs, CancelChangesNothing) {
     Put(b.name, "Tarnwell settings");
     Put(b.folder, scratch.path());
     ModalActor actor(DialogTitled("Save a settings file"), [](HWND d) { CancelDialog(d); });
-    EXPECT_EQ(save_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, kPresetFiles, "Save a settings file"), 0);
+    EXPECT_EQ(save_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, kFilePresets, "Save a settings file"), 0);
     actor.Join();
     ASSERT_TRUE(actor.found());
     EXPECT_STREQ(b.folder, scratch.path().c_str());
@@ -281,10 +281,10 @@ TEST_F(FileDialogs, ASecondFileDialogIsRefusedWhileOneIsOpen) {
     int second_result = -1;
     ModalActor actor(DialogTitled("Save a settings file"), [&](HWND d) {
         open_inside = FileDialogIsOpen();
-        second_result = open_file_dialog(PluginModule(), nullptr, second.name, nullptr, second.folder, kPresetFiles, "Second");
+        second_result = open_file_dialog(PluginModule(), nullptr, second.name, nullptr, second.folder, kFilePresets, "Second");
         CancelDialog(d);
     });
-    EXPECT_EQ(save_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, kPresetFiles, "Save a settings file"), 0);
+    EXPECT_EQ(save_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, kFilePresets, "Save a settings file"), 0);
     actor.Join();
     ASSERT_TRUE(actor.found());
     EXPECT_TRUE(open_inside);
@@ -295,10 +295,10 @@ TEST_F(FileDialogs, ASecondFileDialogIsRefusedWhileOneIsOpen) {
 
 TEST_F(FileDialogs, TypesADialogDoesNotShowAreRefusedWithoutAWindow) {
     PathBuffers b;
-    EXPECT_EQ(save_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, kAnyFiles, "x"), 0);
-    EXPECT_EQ(open_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, kPsdFiles, "x"), 0);
+    EXPECT_EQ(save_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, kFileAll, "x"), 0);
+    EXPECT_EQ(open_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, kFilePsd, "x"), 0);
     EXPECT_EQ(open_file_dialog(PluginModule(), nullptr, b.name, nullptr, b.folder, 42, "x"), 0);
-    EXPECT_EQ(open_file_dialog(PluginModule(), nullptr, nullptr, nullptr, b.folder, kPresetFiles, "x"), 0);
+    EXPECT_EQ(open_file_dialog(PluginModule(), nullptr, nullptr, nullptr, b.folder, kFilePresets, "x"), 0);
     EXPECT_FALSE(FileDialogIsOpen());
 }
 
@@ -342,7 +342,7 @@ TEST_F(FileDialogs, TheDialogIsCentredOverItsOwnerAndKeptOnTheScreen) {
         placed = SettledRect(d);
         CancelDialog(d);
     });
-    save_file_dialog(PluginModule(), owner.get(), b.name, nullptr, b.folder, kPresetFiles, "Save a settings file");
+    save_file_dialog(PluginModule(), owner.get(), b.name, nullptr, b.folder, kFilePresets, "Save a settings file");
     actor.Join();
     ASSERT_TRUE(actor.found());
     const RECT o = WindowRectOf(owner.get());
@@ -355,7 +355,7 @@ TEST_F(FileDialogs, TheDialogIsCentredOverItsOwnerAndKeptOnTheScreen) {
         placed = SettledRect(d);
         CancelDialog(d);
     });
-    save_file_dialog(PluginModule(), away.get(), b.name, nullptr, b.folder, kPresetFiles, "Save a settings file");
+    save_file_dialog(PluginModule(), away.get(), b.name, nullptr, b.folder, kFilePresets, "Save a settings file");
     second.Join();
     EXPECT_EQ(placed.left, 0);
     EXPECT_EQ(placed.top, 0);
@@ -398,7 +398,7 @@ TEST_F(FileDialogs, OpenCarriesAChildTemplateAndItsHook) {
         placed = SettledRect(d);
         ChooseFileInDialog(d, lake);
     });
-    EXPECT_EQ(open_file_dialog(PluginModule(), owner.get(), b.name, nullptr, b.folder, kPresetFiles,
+    EXPECT_EQ(open_file_dialog(PluginModule(), owner.get(), b.name, nullptr, b.folder, kFilePresets,
                                "Open a settings file", &child), 1);
     actor.Join();
     gChildLog = nullptr;

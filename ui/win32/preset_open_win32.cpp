@@ -135,7 +135,7 @@ int OpenPresetDialog(HINSTANCE module, HWND owner, char* file_name, char* file_t
     child.template_name = "FANCY_OPEN4";
     child.hook = PaneHook;
     gPane = &pane;
-    const int result = open_file_dialog(module, owner, file_name, file_title, folder, kPresetFiles, title, &child);
+    const int result = open_file_dialog(module, owner, file_name, file_title, folder, kFilePresets, title, &child);
     gPane = nullptr;
     gPaneWindow = nullptr;
     return result;

@@ -22,17 +22,8 @@ namespace tw {
 // Every path buffer these dialogs fill holds this many bytes, the terminator included.
 constexpr int kPathBufferSize = 260;
 
-// What a file dialog is asked for: the model's file-dialog types (ui/file_dialogs.h), under
-// the names this layer's callers and tests use; the type chooses the filter.
-constexpr int kBitmapFiles = kFileBitmap;  // "*.bmp"
-constexpr int kPresetFiles = kFilePresets; // settings files, "*.q8r"; the open dialog adds the preset browser
-constexpr int kPsdFiles = kFilePsd;        // save only
-constexpr int kHtmlFiles = kFileHtml;      // save only
-constexpr int kLdrawFiles = kFileLDraw;    // save only
-constexpr int kAnyFiles = kFileAll;        // open only, "*.*"
-constexpr int kObjFiles = kFileObj;        // save only
-constexpr int kImageFiles = kFileImages;   // open only: every picture format the system reads
-
+// The type a file dialog is asked for is one of the model's (kFile..., ui/file_dialogs.h);
+// it chooses the filter.
 struct FileDialogFilter {
     const char* description;
     const char* pattern;  // one or more "*.ext" joined by ';'
