@@ -13,7 +13,10 @@
 # without it) and, with --dpi 120, large fonts. Every run has its own Xvfb and Wine server, which is stopped afterwards, so one
 # test's windows never meet another's. A run that outlives TARNWELL_DIALOG_TIMEOUT seconds
 # (default 300) is stopped after a screenshot of the X screen is kept beside the prefix
-# (ImageMagick's `import`), so a hung dialog can be looked at.
+# (ImageMagick's `import`), so a hung dialog can be looked at, and is then run once more
+# on a fresh screen and server (TARNWELL_DIALOG_HANG_RETRIES, default 1): Wine under Xvfb
+# very rarely stalls a run that passes hundreds of times, and a real hang hangs again.
+# A run that fails without hanging is never repeated.
 #
 # Exit status: the program's; 77 when Wine or Xvfb is missing (CTest counts that as
 # skipped); 2 for a bad command line.
@@ -91,6 +94,19 @@ prepare() {
   echo "dialog prefix $prefix made in $(( $(date +%s) - started )) s ($want)"
 }
 
+# Where each thread of the hung program waits, from Wine's debugger: the program's Windows
+# process id from its process list, then the backtraces of that process's threads only.
+backtrace() {
+  local exe="$1" wpid
+  command -v winedbg >/dev/null 2>&1 || return 0
+  wpid=$(echo "info proc" | timeout 20 winedbg 2>/dev/null | awk -v exe="'$exe'" '$NF == exe { sub("=", "", $1); print $1; exit }')
+  [ -n "$wpid" ] || return 0
+  echo "wine-dialog.sh: where the threads of $exe (process $wpid) wait:"
+  { echo "bt all"; sleep 15; echo detach; echo quit; } | timeout 40 winedbg $(( 16#$wpid )) 2>/dev/null |
+    awk -v p="$wpid" 'function id(x) { sub(/^0+/, "", x); return x }
+           /^Backtracing for thread/ { show = (id($7) == id(p)) } show'
+}
+
 # Inside xvfb-run: stop a Wine server left by an earlier run (it would keep that run's
 # screen), run the program with a time limit, keep a screenshot when it hangs (taken
 # before it is stopped, while its windows are still up), and stop this run's server.
@@ -106,6 +122,7 @@ run_inside() {
       if command -v import >/dev/null 2>&1 && import -window root "$shot" 2>/dev/null; then
         echo "wine-dialog.sh: the screen as it was: $shot" >&2
       fi
+      backtrace "$(basename "$1")" >&2
       kill $child 2>/dev/null
       wineserver -k >/dev/null 2>&1
       wait $child 2>/dev/null
@@ -133,8 +150,17 @@ run() {
   # that look at the same moment can both pick the same one, and the second program then
   # opens its windows on the first one's screen; so each DPI starts its search elsewhere
   # (the tests of one DPI run one at a time).
-  xvfb-run -a -n $(( 100 + dpi )) -s "-screen 0 1280x1024x24" bash -c "$(declare -f run_inside); run_inside \"\$@\"" \
-    run_inside "$limit" "$shot" "$@"
+  # (xvfb-run reads its options in order: -n must come before -a, or -a searches from its
+  # default and -n then forces a number that may be taken.)
+  local retries="${TARNWELL_DIALOG_HANG_RETRIES:-1}" status
+  for (( attempt = 0; ; ++attempt )); do
+    xvfb-run -n $(( 100 + dpi )) -a -s "-screen 0 1280x1024x24" bash -c "$(declare -f backtrace run_inside); run_inside \"\$@\"" \
+      run_inside "$limit" "$shot" "$@"
+    status=$?
+    [ $status -eq 124 ] && [ "$attempt" -lt "$retries" ] || return $status
+    say "RETRY: $1 hung (screen kept above); running it once more on a fresh screen and Wine server"
+    shot="${shot%.png}-again.png"
+  done
 }
 
 [ $# -ge 1 ] || usage
