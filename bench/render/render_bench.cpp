@@ -1,8 +1,14 @@
 // Renderer speed: whole renders of a final 1920 x 1080 picture and a 640 x 450 preview in
-// both styles on one and two threads, the per-job set-up the scheduler pays on the host's
-// thread, and the wave-surface primitives the Complex style spends its time in.
+// both styles on one and two threads, final renders of 1, 6 and 24 megapixels (the time per
+// pixel should not grow with the picture), the per-job set-up the scheduler pays on the
+// host's thread, and the wave-surface primitives the Complex style spends its time in.
+//
+// The output buffer is made before the clock starts, as a host's document is: on this
+// virtual machine first touching a fresh 33 MB buffer costs about 80 ms of page faults, on
+// one thread, which would hide how the render itself scales.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -46,6 +52,20 @@ tw::RenderParams params(int style, int mode, int zoom) {
 }
 
 // Arguments: style, preview (0/1), threads.
+// Times renderImage of `source` into an output buffer made beforehand.
+void renderTimed(benchmark::State& state, tw::ImageBuffer& source, const tw::RenderParams& p,
+                 const tw::RenderImageRequest& req) {
+    std::vector<float> out(static_cast<size_t>(req.width) * req.height * 4, 0.0f);
+    for (auto _ : state) {
+        tw::renderImage(source, p, req, out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    const double pixels = static_cast<double>(req.width) * req.height;
+    state.counters["Mpixel/s"] = benchmark::Counter(pixels * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["ns/pixel"] =
+        benchmark::Counter(pixels * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 void BM_Render(benchmark::State& state) {
     const int style = static_cast<int>(state.range(0));
     const bool preview = state.range(1) != 0;
@@ -60,15 +80,7 @@ void BM_Render(benchmark::State& state) {
     req.width = (src.width + zoom - 1) / zoom;
     req.height = (src.height + zoom - 1) / zoom;
     req.threads = threads;
-    std::vector<float> out;
-    for (auto _ : state) {
-        tw::renderImage(src, p, req, out);
-        benchmark::DoNotOptimize(out.data());
-    }
-    const double pixels = static_cast<double>(req.width) * req.height;
-    state.counters["Mpixel/s"] = benchmark::Counter(pixels * 1e-6, benchmark::Counter::kIsIterationInvariantRate);
-    state.counters["ns/pixel"] =
-        benchmark::Counter(pixels * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    renderTimed(state, src, p, req);
 }
 BENCHMARK(BM_Render)
     ->ArgNames({"style", "preview", "threads"})
@@ -77,6 +89,27 @@ BENCHMARK(BM_Render)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(0.5);
+
+// Arguments: style, megapixels (a 3:2 picture), threads. One iteration each: the Complex
+// render of 24 megapixels takes minutes; `--benchmark_filter=PerPixel` runs only these.
+void BM_RenderPerPixel(benchmark::State& state) {
+    const int style = static_cast<int>(state.range(0));
+    const double megapixels = static_cast<double>(state.range(1));
+    const int height = static_cast<int>(std::lround(std::sqrt(megapixels * 1e6 / 1.5)));
+    const int width = height * 3 / 2;
+    Buffer source = makeSource(width, height);
+    tw::RenderImageRequest req;
+    req.width = width;
+    req.height = height;
+    req.threads = static_cast<int>(state.range(2));
+    renderTimed(state, *source, params(style, tw::kRenderFinal, 1), req);
+}
+BENCHMARK(BM_RenderPerPixel)
+    ->ArgNames({"style", "megapixels", "threads"})
+    ->ArgsProduct({{1, 2}, {1, 6, 24}, {2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
 
 void BM_SetupWaterState(benchmark::State& state) {
     const tw::RenderParams p = params(static_cast<int>(state.range(0)), tw::kRenderFinal, 1);
