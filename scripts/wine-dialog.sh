@@ -12,7 +12,7 @@
 # letters), unmanaged windows (no window manager means a 2-second wait on every hide
 # without it) and, with --dpi 120, large fonts. Every run has its own Xvfb and Wine server, which is stopped afterwards, so one
 # test's windows never meet another's. A run that outlives TARNWELL_DIALOG_TIMEOUT seconds
-# (default 300) is stopped after a screenshot of the X screen is kept beside the prefix
+# (default 240) is stopped after a screenshot of the X screen is kept beside the prefix
 # (ImageMagick's `import`), so a hung dialog can be looked at, and is then run once more
 # on a fresh screen and server (TARNWELL_DIALOG_HANG_RETRIES, default 1): Wine under Xvfb
 # very rarely stalls a run that passes hundreds of times, and a real hang hangs again.
@@ -94,14 +94,23 @@ prepare() {
   echo "dialog prefix $prefix made in $(( $(date +%s) - started )) s ($want)"
 }
 
-# Where each thread of the hung program waits, from Wine's debugger: the program's Windows
-# process id from its process list, then the backtraces of that process's threads only.
+# Where each thread of the hung program waits. GDB shows the Unix side of Wine (the window
+# system's locks and once-only set-ups), and can look even when the loader lock is held;
+# Wine's own debugger, used when GDB is missing, needs a thread of its own in the process.
 backtrace() {
-  local exe="$1" wpid
+  local exe="$1" pid wpid
+  if command -v gdb >/dev/null 2>&1; then
+    for pid in $(pgrep -f "$exe"); do
+      [ "$(cat /proc/$pid/comm 2>/dev/null)" = "$(echo "${exe%.exe}" | cut -c1-15)" ] || continue
+      echo "wine-dialog.sh: where the threads of $exe (process $pid) wait:"
+      timeout 60 gdb -p "$pid" -batch -ex "thread apply all bt 25" 2>/dev/null | grep -E '^(Thread|#)'
+    done
+    return 0
+  fi
   command -v winedbg >/dev/null 2>&1 || return 0
   wpid=$(echo "info proc" | timeout 20 winedbg 2>/dev/null | awk -v exe="'$exe'" '$NF == exe { sub("=", "", $1); print $1; exit }')
   [ -n "$wpid" ] || return 0
-  echo "wine-dialog.sh: where the threads of $exe (process $wpid) wait:"
+  echo "wine-dialog.sh: where the threads of $exe (Windows process $wpid) wait:"
   { echo "bt all"; sleep 15; echo detach; echo quit; } | timeout 40 winedbg $(( 16#$wpid )) 2>/dev/null |
     awk -v p="$wpid" 'function id(x) { sub(/^0+/, "", x); return x }
            /^Backtracing for thread/ { show = (id($7) == id(p)) } show'
@@ -144,7 +153,7 @@ run() {
   fi
   wine_env
   export TARNWELL_DIALOG_DPI="$dpi"
-  local limit="${TARNWELL_DIALOG_TIMEOUT:-300}"
+  local limit="${TARNWELL_DIALOG_TIMEOUT:-240}"
   local shot="$prefix/hung-$(basename "$1" .exe).png"
   # -a picks a free display number, so runs of several build folders can overlap. Two runs
   # that look at the same moment can both pick the same one, and the second program then

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 
 namespace tw::testing {
 
@@ -394,13 +395,28 @@ DWORD UserObjectCount() { return GetGuiResources(GetCurrentProcess(), GR_USEROBJ
 // ---- ModalActor ------------------------------------------------------------------------------
 
 ModalActor::ModalActor(WindowQuery query, std::function<void(HWND)> act, int timeout_ms) {
-    thread_ = std::thread([this, query = std::move(query), act = std::move(act), timeout_ms] {
+    // Under Wine, the window system sets itself up (display driver, built-in classes) on
+    // the first call that needs it, once per process, and may load modules while doing
+    // so. When that first call came from this thread while the caller's thread was
+    // making its first dialog (loading the common controls, whose start registers
+    // classes while it holds the loader lock), each waited for the other for good: the
+    // first main-dialog test of a run hung now and then with no window on the screen. So
+    // the caller makes the calls this thread will make, once, before it starts; and the
+    // constructor returns only once the thread runs, so that its own start (the loader
+    // telling every module about the new thread) is over before the caller's window.
+    GetDesktopWindow();
+    FindProcessWindow(query);
+    std::promise<void> running;
+    std::future<void> started = running.get_future();
+    thread_ = std::thread([this, &running, query = std::move(query), act = std::move(act), timeout_ms] {
+        running.set_value();
         HWND window = WaitForWindow(query, timeout_ms, &stop_);
         if (!window) return;
         window_ = window;
         found_ = true;
         act(window);
     });
+    started.wait();
 }
 
 ModalActor::~ModalActor() { Join(); }
