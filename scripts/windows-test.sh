@@ -42,11 +42,11 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 # ---- 1. Packages ---------------------------------------------------------------------------
 # librsvg2-bin, imagemagick, fontconfig and fonts-liberation2 draw the dialog's pictures
 # (resources/art/); xvfb gives the dialog tests a screen (scripts/wine-dialog.sh), and
-# ImageMagick's `import` keeps a picture of it when one hangs.
+# ImageMagick's `import` keeps a picture of it when one hangs, and GDB where its threads wait.
 packages=(cmake make g++ dpkg-dev g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
           binutils-mingw-w64-x86-64 mingw-w64-tools googletest wine64
           libgtest-dev libpng-dev libjpeg62-turbo-dev libtiff-dev zlib1g-dev
-          librsvg2-bin imagemagick fontconfig fonts-liberation2 xvfb)
+          librsvg2-bin imagemagick fontconfig fonts-liberation2 xvfb gdb)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
