@@ -317,7 +317,7 @@ void beginComplex(WaterState& s, GeometryTask& task, PixelRecord& rec, double x,
         rec.roughness[0] = s.cachedRoughness[0];
         rec.roughness[1] = s.cachedRoughness[1];
     }
-    task.cache = footprintCacheOf(s);
+    readFootprintCache(s, task.cache);
 }
 
 // Whether a ray meets the water, wherever it does, beyond the waterline distance. The hit
@@ -436,15 +436,6 @@ Plane2 projectDirection(const WaterState& s, const Vec3& r) {
     return {s.focal * r.x * f, -s.focal * r.y * f};
 }
 
-FootprintCacheState footprintCacheOf(const WaterState& s) {
-    FootprintCacheState c;
-    c.key = s.footprintKey;
-    for (int k = 0; k < 5; ++k) c.octaveWeight[k] = s.octaveWeight[k];
-    for (int k = 0; k < 2; ++k) c.roughness[k] = s.cachedRoughness[k];
-    for (int k = 0; k < 2; ++k) c.slopeSigma[k] = s.cachedSlopeSigma[k];
-    return c;
-}
-
 void setFootprintCache(WaterState& s, const FootprintCacheState& c) {
     s.footprintKey = c.key;
     for (int k = 0; k < 5; ++k) s.octaveWeight[k] = c.octaveWeight[k];
@@ -456,6 +447,12 @@ bool sameFootprintCache(const FootprintCacheState& a, const FootprintCacheState&
     return a.key == b.key && std::memcmp(a.octaveWeight, b.octaveWeight, sizeof a.octaveWeight) == 0 &&
            std::memcmp(a.roughness, b.roughness, sizeof a.roughness) == 0 &&
            std::memcmp(a.slopeSigma, b.slopeSigma, sizeof a.slopeSigma) == 0;
+}
+
+bool holdsFootprintCache(const WaterState& s, const FootprintCacheState& c) {
+    return c.key == s.footprintKey && std::memcmp(c.octaveWeight, s.octaveWeight, sizeof c.octaveWeight) == 0 &&
+           std::memcmp(c.roughness, s.cachedRoughness, sizeof c.roughness) == 0 &&
+           std::memcmp(c.slopeSigma, s.cachedSlopeSigma, sizeof c.slopeSigma) == 0;
 }
 
 namespace {

@@ -33,10 +33,25 @@ struct FootprintCacheState {
     int32_t key;
     double octaveWeight[5], roughness[2], slopeSigma[2];
 };
-FootprintCacheState footprintCacheOf(const WaterState& s);
+// Copies the state's cache into `c` field by field. Every ray and sub-sample takes such a
+// copy, and one returned by value was written in pieces into a temporary and then read back
+// in wider pieces, which makes the read wait until the writes have reached the cache.
+inline void readFootprintCache(const WaterState& s, FootprintCacheState& c) {
+    c.key = s.footprintKey;
+    for (int k = 0; k < 5; ++k) c.octaveWeight[k] = s.octaveWeight[k];
+    for (int k = 0; k < 2; ++k) c.roughness[k] = s.cachedRoughness[k];
+    for (int k = 0; k < 2; ++k) c.slopeSigma[k] = s.cachedSlopeSigma[k];
+}
+inline FootprintCacheState footprintCacheOf(const WaterState& s) {
+    FootprintCacheState c;
+    readFootprintCache(s, c);
+    return c;
+}
 void setFootprintCache(WaterState& s, const FootprintCacheState& c);
 // Whether two cache states trace every ray alike: the same key and the very same bits.
 bool sameFootprintCache(const FootprintCacheState& a, const FootprintCacheState& b);
+// The same test of `c` against the state's cache as it stands, without copying it first.
+bool holdsFootprintCache(const WaterState& s, const FootprintCacheState& c);
 
 // pixelGeometry in two halves, so several positions can be traced at once.
 // beginGeometry resets the record, maps the position and updates the footprint cache

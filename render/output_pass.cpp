@@ -144,9 +144,9 @@ struct Probes {
         for (int i = 0; i < 4; ++i) {
             const float px = x + ox[i], py = y + oy[i];
             beginGeometry(s, tasks[i], record[i], px, py, pixelKey(static_cast<int32_t>(px), static_cast<int32_t>(py)));
-            if (i == 2) afterThree = footprintCacheOf(s);
+            if (i == 2) readFootprintCache(s, afterThree);
         }
-        afterFour = footprintCacheOf(s);
+        readFootprintCache(s, afterFour);
     }
 
     // The footprint, once the probes are traced; leaves the cache as the probes that count do.
@@ -188,8 +188,13 @@ struct SharedEdgeMemo {
         FootprintCacheState cache;  // the cache after it
     };
     static constexpr int kColumnRows = 5;  // the 5 x 5 grid's column; line grids keep one
-    Entry left[kColumnRows], right[kColumnRows];  // previous pixel's right column, this pixel's
+    // The previous pixel's right column and this pixel's, which trade places after each
+    // pixel rather than being copied over (each entry is a few hundred bytes).
+    Entry columns[2][kColumnRows];
+    int leftSide = 0;
     int leftCount = 0, rightCount = 0;
+    Entry* left() { return columns[leftSide]; }
+    Entry* right() { return columns[1 - leftSide]; }
     std::vector<Entry> above, below;  // bottom rows of the row above and of this row, by column
     size_t aboveCursor = 0;
 
@@ -204,7 +209,7 @@ struct SharedEdgeMemo {
         while (aboveCursor < above.size() && above[aboveCursor].column < column) ++aboveCursor;
     }
     void finishPixel() {
-        for (int i = 0; i < rightCount; ++i) left[i] = right[i];
+        leftSide = 1 - leftSide;
         leftCount = rightCount;
     }
     void skipPixel() { leftCount = rightCount = 0; }
@@ -216,7 +221,7 @@ bool reusable(const SharedEdgeMemo::Entry& e, const WaterState& s, float x, floa
     if (!e.readCache) return true;  // a ray that never reached the water
     // Now the cache would either be rebuilt here, as it was for the entry, or read as it
     // stands, which must then hold what the entry read.
-    return s.footprintKey != key ? e.rebuiltCache : sameFootprintCache(e.cache, footprintCacheOf(s));
+    return s.footprintKey != key ? e.rebuiltCache : holdsFootprintCache(s, e.cache);
 }
 
 // The cache as reusing `e` leaves it: as computing the entry's geometry did.
@@ -225,12 +230,12 @@ void takeCacheOf(WaterState& s, const SharedEdgeMemo::Entry& e) {
     if (e.readCache) setFootprintCache(s, e.cache);
 }
 
-const SharedEdgeMemo::Entry* findReusable(const SharedEdgeMemo* memo, const WaterState& s, float x, float y,
+const SharedEdgeMemo::Entry* findReusable(SharedEdgeMemo* memo, const WaterState& s, float x, float y,
                                           int32_t key, bool left, bool top, int32_t c) {
     if (!memo) return nullptr;
     if (left)
         for (int i = 0; i < memo->leftCount; ++i)
-            if (reusable(memo->left[i], s, x, y, key)) return &memo->left[i];
+            if (reusable(memo->left()[i], s, x, y, key)) return &memo->left()[i];
     if (top)
         for (size_t i = memo->aboveCursor; i < memo->above.size() && memo->above[i].column == c; ++i)
             if (reusable(memo->above[i], s, x, y, key)) return &memo->above[i];
@@ -260,7 +265,7 @@ public:
 
     Rgba run() {
         if (memo_) memo_->startPixel(c_);
-        truth_ = footprintCacheOf(s_);
+        readFootprintCache(s_, truth_);
         double sumR = 0, sumG = 0, sumB = 0, sumA = 0;
         for (int k = 0; k < count_; ++k) {
             PixelRecord& sub = accept(k);
@@ -279,7 +284,7 @@ public:
                 // The probes follow the sub-sample in the cache's order.
                 probesTraced_ = false;
                 f = probes_.footprint(s_, sub);
-                truth_ = footprintCacheOf(s_);
+                readFootprintCache(s_, truth_);
                 synced_ = false;  // the sub-samples traced ahead now need checking
                 if (cache_.count < 4) {
                     cache_.region[cache_.count] = region;
@@ -340,7 +345,7 @@ private:
         while (planned_ < count_ && tasks < raysAtOnce_) {
             Sub& p = subs_[planned_];
             place(planned_);
-            p.before = footprintCacheOf(s_);
+            readFootprintCache(s_, p.before);
             p.reused = findReusable(memo_, s_, p.x, p.y, p.key, p.side.left, p.side.top, c_);
             p.task = -1;
             if (p.reused) {
@@ -350,7 +355,7 @@ private:
                 p.task = tasks;
                 beginGeometry(s_, tasks_[tasks++], p.record, p.x, p.y, p.key);
             }
-            p.after = footprintCacheOf(s_);
+            readFootprintCache(s_, p.after);
             if (planned_++ == 0 && tasks + 4 <= raysAtOnce_) {
                 // The first sub-sample always meets a new region: its probes come next.
                 probes_.begin(s_, tasks_ + tasks, p.x, p.y);
@@ -379,7 +384,7 @@ private:
             beginGeometry(s_, check, scratch, p.x, p.y, p.key);
             if (check.usesCache && !sameFootprintCache(check.cache, tasks_[p.task].cache)) return false;
         }
-        p.after = footprintCacheOf(s_);
+        readFootprintCache(s_, p.after);
         return true;
     }
 
@@ -392,30 +397,41 @@ private:
         return p.record;
     }
 
-    void remember(const Sub& p) {
-        SharedEdgeMemo::Entry made;
-        const SharedEdgeMemo::Entry* e = p.reused;
-        if (!e) {
+    // The memo's entry for sub-sample p, written straight into `out` rather than through a
+    // temporary: the entries are large and this runs for every edge sub-sample.
+    void describe(const Sub& p, SharedEdgeMemo::Entry& out) const {
+        if (p.reused) {
+            out = *p.reused;
+        } else {
             // A ray that reaches the water always leaves its key in the cache; one that left
             // the key unchanged from a different one never looked at it.
             const bool fresh = p.before.key != p.key;
-            made.readCache = !fresh || p.after.key == p.key;
-            made.rebuiltCache = fresh && p.after.key == p.key;
-            made.x = p.x;
-            made.y = p.y;
-            made.key = p.key;
-            made.record = p.record;
-            made.cache = p.after;
-            e = &made;
+            out.readCache = !fresh || p.after.key == p.key;
+            out.rebuiltCache = fresh && p.after.key == p.key;
+            out.x = p.x;
+            out.y = p.y;
+            out.key = p.key;
+            out.record = p.record;
+            out.cache = p.after;
         }
+        out.column = c_;
+    }
+
+    void remember(const Sub& p) {
+        const SharedEdgeMemo::Entry* kept = nullptr;
         if (p.side.right && memo_->rightCount < SharedEdgeMemo::kColumnRows) {
-            memo_->right[memo_->rightCount] = *e;
-            memo_->right[memo_->rightCount++].column = c_;
+            SharedEdgeMemo::Entry& e = memo_->right()[memo_->rightCount++];
+            describe(p, e);
+            kept = &e;
         }
         if (p.side.bottom) {
             try {
-                memo_->below.push_back(*e);
-                memo_->below.back().column = c_;
+                if (kept) {
+                    memo_->below.push_back(*kept);
+                } else {
+                    memo_->below.emplace_back();
+                    describe(p, memo_->below.back());
+                }
             } catch (const std::bad_alloc&) {
                 // Without room the row below simply recomputes this geometry.
             }

@@ -273,17 +273,6 @@ SliderValues sanitisedSliders(const RenderParams& p) {
     return v;
 }
 
-Plane2 imageToPlane(const WaterState& s, double u, double v) {
-    const double c = s.spinMatrix[0][0], sn = s.spinMatrix[1][0];
-    const double C = s.aspect * (v - 0.5), U = u - 0.5;
-    return {U * c + C * sn, -U * sn + C * c};
-}
-
-Plane2 planeToImage(const WaterState& s, double x, double y) {
-    const double c = s.spinMatrix[0][0], sn = s.spinMatrix[1][0];
-    return {0.5 + x * c - y * sn, 0.5 + (x * sn + y * c) / s.aspect};
-}
-
 void setupWaterState(WaterState& s, const RenderParams& p, const NoiseTables& noise,
                      const PassImage& image, ImageBuffer* source, const TileRect& job) {
     // 0. Beyond the left and right edges the picture folds back; above the top it blurs.

@@ -134,11 +134,20 @@ void setupWaterState(WaterState& state, const RenderParams& params, const NoiseT
 // plain default. Exposed so the dialog and tests use the very same rule.
 SliderValues sanitisedSliders(const RenderParams& params);
 
-// Plane mapping of a normalised image position (u, v) and its inverse.
+// Plane mapping of a normalised image position (u, v) and its inverse. Defined here so
+// the per-ray code keeps both halves of the result in registers: through a call they came
+// back in two registers that the caller paired up again through memory, and waited on it.
 struct Plane2 {
     double x, y;
 };
-Plane2 imageToPlane(const WaterState& s, double u, double v);
-Plane2 planeToImage(const WaterState& s, double x, double y);
+inline Plane2 imageToPlane(const WaterState& s, double u, double v) {
+    const double c = s.spinMatrix[0][0], sn = s.spinMatrix[1][0];
+    const double C = s.aspect * (v - 0.5), U = u - 0.5;
+    return {U * c + C * sn, -U * sn + C * c};
+}
+inline Plane2 planeToImage(const WaterState& s, double x, double y) {
+    const double c = s.spinMatrix[0][0], sn = s.spinMatrix[1][0];
+    return {0.5 + x * c - y * sn, 0.5 + (x * sn + y * c) / s.aspect};
+}
 
 }  // namespace tw

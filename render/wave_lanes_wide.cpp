@@ -218,7 +218,17 @@ TW_AVX512 void waveLanesAvx512(const WaterState& s, const WaveLanes& lanes, int 
         a *= s.octaveGain;
     }
     const __m512d ripple = _mm512_cvtps_pd(_mm512_cvtpd_ps(rippleHeight8(s, x, z)));
-    _mm512_mask_storeu_pd(out, used, y - (ripple + sum));
+    const __m512d result = y - (ripple + sum);
+    // The caller reads its lanes back at once, and a load cannot take its value straight
+    // from a masked store: it waits until the store has left for the cache. A full group is
+    // stored whole; a short one goes through a plain store here, lane by lane into `out`.
+    if (used == 0xff) {
+        _mm512_storeu_pd(out, result);
+    } else {
+        alignas(64) double lanesOut[kWaveLanes];
+        _mm512_store_pd(lanesOut, result);
+        for (int i = 0; i < lanes.count; ++i) out[i] = lanesOut[i];
+    }
 }
 
 namespace {
