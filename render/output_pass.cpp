@@ -81,9 +81,9 @@ Rgba sampleSource(const WaterState& s, float u, float v, const Footprint& f, con
     return {p.r, p.g, p.b, p.a};
 }
 
-Rgba shade(const WaterState& s, PixelRecord& r, Rgba c) {
+Rgba shade(const WaterState& s, PixelRecord& r, Rgba c, Highlight* kept = nullptr) {
     float rgba[4] = {c.r, c.g, c.b, c.a};
-    shadeWater(rgba, s, r, kShadeNormal);
+    shadeWaterKeeping(rgba, s, r, kShadeNormal, kept);
     Rgba out{rgba[0], rgba[1], rgba[2], rgba[3]};
     if (std::isnan(out.r)) out.r = 0;
     if (std::isnan(out.g)) out.g = 0;
@@ -186,6 +186,7 @@ struct SharedEdgeMemo {
         bool rebuiltCache;   // the computation rebuilt the cache from its own position
         PixelRecord record;
         FootprintCacheState cache;  // the cache after it
+        Highlight highlight;        // the record's shading, for the neighbour that reuses it
     };
     static constexpr int kColumnRows = 5;  // the 5 x 5 grid's column; line grids keep one
     // The previous pixel's right column and this pixel's, which trade places after each
@@ -268,7 +269,8 @@ public:
         readFootprintCache(s_, truth_);
         double sumR = 0, sumG = 0, sumB = 0, sumA = 0;
         for (int k = 0; k < count_; ++k) {
-            PixelRecord& sub = accept(k);
+            Sub& p = accept(k);
+            PixelRecord& sub = p.record;
             const int region = regionOf(sub);
             int slot = 0;
             while (slot < cache_.count && cache_.region[slot] != region) ++slot;
@@ -291,7 +293,8 @@ public:
                     cache_.footprint[cache_.count++] = f;
                 }
             }
-            const Rgba col = shade(s_, sub, sampleSource(s_, sub.sourceU, sub.sourceV, f, sub));
+            const Rgba col = shade(s_, sub, sampleSource(s_, sub.sourceU, sub.sourceV, f, sub), &p.highlight);
+            if (memo_ && (p.side.right || p.side.bottom)) remember(p);
             const double a = col.a;
             sumR += col.r * a;
             sumG += col.g * a;
@@ -315,6 +318,7 @@ private:
         int task;                             // its slot in tasks_ when traced
         FootprintCacheState before, after;    // the cache around it, as planned
         PixelRecord record;
+        Highlight highlight;                  // its shading's highlight, once known
     };
 
     void place(int k) {
@@ -350,8 +354,10 @@ private:
             p.task = -1;
             if (p.reused) {
                 p.record = p.reused->record;
+                p.highlight = p.reused->highlight;
                 takeCacheOf(s_, *p.reused);
             } else {
+                p.highlight = {0, false};
                 p.task = tasks;
                 beginGeometry(s_, tasks_[tasks++], p.record, p.x, p.y, p.key);
             }
@@ -388,13 +394,13 @@ private:
         return true;
     }
 
-    // Sub-sample k's final record; keeps the memo's edges and the true cache up to date.
-    PixelRecord& accept(int k) {
+    // Sub-sample k with its final record; keeps the true cache up to date. The caller hands
+    // it to the memo once shaded, so the neighbour reusing the record reuses its highlight.
+    Sub& accept(int k) {
         if (k >= planned_ || (!synced_ && !stillHolds(k))) plan(k);
         Sub& p = subs_[k];
         truth_ = p.after;
-        if (memo_ && (p.side.right || p.side.bottom)) remember(p);
-        return p.record;
+        return p;
     }
 
     // The memo's entry for sub-sample p, written straight into `out` rather than through a
@@ -414,6 +420,7 @@ private:
             out.record = p.record;
             out.cache = p.after;
         }
+        out.highlight = p.highlight;
         out.column = c_;
     }
 

@@ -113,6 +113,10 @@ double glitterTone(double y) {
 }
 
 int shadeWater(float (&rgba)[4], const WaterState& s, PixelRecord& rec, int mode) {
+    return shadeWaterKeeping(rgba, s, rec, mode, nullptr);
+}
+
+int shadeWaterKeeping(float (&rgba)[4], const WaterState& s, PixelRecord& rec, int mode, Highlight* kept) {
     rec.luminance = -99;
     const int k = rec.kind & 7;
     if (k == kKindSimpleWater) {
@@ -144,19 +148,25 @@ int shadeWater(float (&rgba)[4], const WaterState& s, PixelRecord& rec, int mode
     if (x > 0) q = x * (0.110237 + x * (4.73301 + x * (133.759 + x * (2798.76 + x * 46240.4))));
     for (int i = 0; i < 3; ++i) C[i] += s.skyTint[i] * tint + s.skyTint[i] * (0.12 * q);
 
-    // The sun's own mirror image.
-    const double vn = dot(v, n);
-    const V3 R{v.x - 2 * vn * n.x, v.y - 2 * vn * n.y, v.z - 2 * vn * n.z};
-    const double t = dot(L, R);
-    const double g = t > 0.99 ? 2 : (t > 0.98 ? (t - 0.98) * 100 * 2 : 0);
-    const double f = std::clamp(fifthPower(1 - (-vn)) * 0.98 + 0.02, 0.0, 1.0);
-    const double sun = (f + 1) * g * 0.5;
+    double highlight;
+    if (kept && kept->known) {
+        highlight = kept->value;
+    } else {
+        // The sun's own mirror image.
+        const double vn = dot(v, n);
+        const V3 R{v.x - 2 * vn * n.x, v.y - 2 * vn * n.y, v.z - 2 * vn * n.z};
+        const double t = dot(L, R);
+        const double g = t > 0.99 ? 2 : (t > 0.98 ? (t - 0.98) * 100 * 2 : 0);
+        const double f = std::clamp(fifthPower(1 - (-vn)) * 0.98 + 0.02, 0.0, 1.0);
+        const double sun = (f + 1) * g * 0.5;
 
-    // Glitter from the unresolved wave detail, in its own axis order.
-    const V3 gn{n.x, -n.z, n.y};
-    const V3 gv{rec.reversedView[0], rec.reversedView[2], rec.reversedView[1]};
-    const double G = glitter(light, gv, gn, rec.roughness[0], rec.roughness[1]);
-    const double highlight = (glitterTone(G * 200 * 5) + sun) * 1.8;
+        // Glitter from the unresolved wave detail, in its own axis order.
+        const V3 gn{n.x, -n.z, n.y};
+        const V3 gv{rec.reversedView[0], rec.reversedView[2], rec.reversedView[1]};
+        const double G = glitter(light, gv, gn, rec.roughness[0], rec.roughness[1]);
+        highlight = (glitterTone(G * 200 * 5) + sun) * 1.8;
+        if (kept) *kept = {highlight, true};
+    }
     for (int i = 0; i < 3; ++i) C[i] += s.glitterColour[i] * highlight;
 
     // Contrast, milder for rays close to the horizon.

@@ -18,6 +18,19 @@ enum ShadeMode : int {
 // record's luminance to -99 first; the white mode overwrites it for Complex water.
 int shadeWater(float (&rgba)[4], const WaterState& state, PixelRecord& record, int mode);
 
+// The sun's mirror image and the glitter of a Complex water record: most of shading's cost,
+// and independent of the colour being shaded. A record shaded again with another colour (a
+// sub-sample two neighbouring pixels share) can take them from its first shading.
+struct Highlight {
+    double value;
+    bool known;  // false until a shading of the record has filled `value`
+};
+
+// shadeWater, with `kept` (may be null) holding the record's highlight: taken from there when
+// known, otherwise computed and stored there. Only for a record and a state unchanged since
+// the highlight was stored; the result is then bit for bit shadeWater's.
+int shadeWaterKeeping(float (&rgba)[4], const WaterState& state, PixelRecord& record, int mode, Highlight* kept);
+
 // Derives the state's shading light from its light direction; set-up calls it once, so no
 // sample pays for the normalisation and the light's azimuth again.
 void prepareShadingLight(WaterState& state);
