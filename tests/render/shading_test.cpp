@@ -1,7 +1,9 @@
 // Water shading of both styles.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "render/shading.h"
 #include "render_test_util.h"
@@ -162,6 +164,64 @@ TEST(ShadeWater, DegenerateInputsNeverGiveNaN) {
     float d[4] = {0.5f, 0.5f, 0.5f, 1};
     shadeWater(d, f.state, up, kShadeNormal);
     for (float v : d) EXPECT_TRUE(std::isfinite(v));
+}
+
+// Two neighbouring supersampled pixels shade a shared sub-sample with different colours; the
+// second takes the highlight the first stored. Either way the result must be shadeWater's bits.
+TEST(ShadeWater, KeptHighlightGivesShadeWatersBits) {
+    StateFixture f;
+    f.setup(plainParams(kStyleComplex));
+    WaterState s = f.state;
+    const double views[][3] = {{0, -0.3, 0.95}, {0.4, -0.2, 0.9}, {-0.7, -0.6, 0.3}, {0, -1e-9, 1}};
+    const double normals[][3] = {{0, 1, 0}, {0.2, 0.97, -0.1}, {-0.3, 0.9, 0.3}};
+    const float colours[][4] = {{0.2f, 0.5f, 0.9f, 1}, {1, 0.1f, 0, 0.5f}};
+    int lit = 0;
+    for (const auto& view : views) {
+        for (const auto& normal : normals) {
+            PixelRecord r = complexRecord(view[0], view[1], view[2]);
+            const double len = std::sqrt(normal[0] * normal[0] + normal[1] * normal[1] + normal[2] * normal[2]);
+            for (int i = 0; i < 3; ++i) r.hitNormal[i] = normal[i] / len;
+            r.roughness[0] = 0.05;
+            r.roughness[1] = 0.09;
+            // The sun along the mirrored view, so the glitter and the sun's image are not 0.
+            s.lightDirection[0] = r.viewDirection[0];
+            s.lightDirection[1] = std::fabs(r.viewDirection[1]) + 0.05;
+            s.lightDirection[2] = r.viewDirection[2];
+            prepareShadingLight(s);
+            Highlight kept{0, false};
+            for (const auto& colour : colours) {
+                for (int mode : {kShadeNormal, kShadeWhite}) {
+                    float want[4], got[4];
+                    std::copy(colour, colour + 4, want);
+                    std::copy(colour, colour + 4, got);
+                    PixelRecord a = r, b = r;
+                    shadeWater(want, s, a, mode);
+                    EXPECT_EQ(shadeWaterKeeping(got, s, b, mode, &kept), kKindComplexWater);
+                    EXPECT_TRUE(kept.known);
+                    EXPECT_EQ(std::memcmp(want, got, sizeof want), 0) << view[0] << ", " << view[1] << " mode " << mode;
+                    EXPECT_EQ(std::memcmp(&a.luminance, &b.luminance, sizeof a.luminance), 0);
+                }
+            }
+            lit += kept.value > 0.01;
+            // A kept value is really taken, not computed again.
+            float once[4] = {0.5f, 0.5f, 0.5f, 1}, other[4] = {0.5f, 0.5f, 0.5f, 1};
+            PixelRecord a = r, b = r;
+            Highlight wrong{kept.value + 1, true};
+            shadeWaterKeeping(once, s, a, kShadeNormal, &kept);
+            shadeWaterKeeping(other, s, b, kShadeNormal, &wrong);
+            EXPECT_NE(once[0], other[0]);
+        }
+    }
+    EXPECT_GT(lit, 0);  // some of the cases have a highlight worth keeping
+
+    // Other kinds have no highlight: nothing is stored.
+    PixelRecord simple{};
+    simple.kind = kKindSimpleWater;
+    simple.weight = 0.5f;
+    Highlight none{0, false};
+    float c[4] = {0.5f, 0.5f, 0.5f, 1};
+    EXPECT_EQ(shadeWaterKeeping(c, s, simple, kShadeNormal, &none), kKindSimpleWater);
+    EXPECT_FALSE(none.known);
 }
 
 }  // namespace
