@@ -226,7 +226,7 @@ TW_AVX512 void waveLanesAvx512(const WaterState& s, const WaveLanes& lanes, int 
         _mm512_storeu_pd(out, result);
     } else {
         alignas(64) double lanesOut[kWaveLanes];
-        _mm512_store_pd(lanesOut, result);
+        _mm512_storeu_pd(lanesOut, result);  // unaligned form: no fault where a stack is not realigned
         for (int i = 0; i < lanes.count; ++i) out[i] = lanesOut[i];
     }
 }
