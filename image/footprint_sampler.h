@@ -105,6 +105,8 @@ struct SampleBy {
     uint32_t Place(const TapRow& row, int first, int count, float* tu, float* tv) const {
         return PlaceTaps(row, first, count, tu, tv);
     }
+    // Two taps at once: this sampler takes them one by one.
+    bool Pair(const ImageBuffer&, float, float, float, float, float, PixelRgba&, PixelRgba&) const { return false; }
 };
 
 // The footprint sampler over a given point sampler, inlined into each of its callers.
@@ -171,12 +173,23 @@ inline __attribute__((always_inline)) PixelRgba FootprintSampleWith(const ImageB
         const int count = std::min(kTapBatch, n - first_tap);
         alignas(32) float tus[kTapBatch], tvs[kTapBatch];
         const uint32_t kept = Sample.Place(row, first_tap, count, tus, tvs);
-        for (int k = 0; k < count; ++k) {
-            if (!(kept >> k & 1u)) continue;
-            const PixelRgba c = Sample(b, lod, tus[k], tvs[k]);
+        const auto add = [&](const PixelRgba& c) {
             const f64x4 d = {double(c.r), double(c.g), double(c.b), double(c.a)};
             sum += d * f64x4{d[0], d[1], d[2], 1.0};
             ++used;
+        };
+        for (int k = 0; k < count; ++k) {
+            if (!(kept >> k & 1u)) continue;
+            // Two kept taps in a row may be sampled together; they are still added in order.
+            PixelRgba c, next;
+            if (k + 1 < count && (kept >> (k + 1) & 1u) &&
+                Sample.Pair(b, lod, tus[k], tvs[k], tus[k + 1], tvs[k + 1], c, next)) {
+                add(c);
+                add(next);
+                ++k;
+                continue;
+            }
+            add(Sample(b, lod, tus[k], tvs[k]));
         }
     }
     if (used == 0) return Sample(b, lod, u, v);  // cannot happen: one end is kept
@@ -191,6 +204,10 @@ inline __attribute__((always_inline)) PixelRgba FootprintSampleWith(const ImageB
 __attribute__((target("avx2"))) PixelRgba FootprintSampleRgba8Wide(const ImageBuffer& b, float u, float v,
                                                                    const Footprint& fp, float blur, float softness,
                                                                    const SamplingState& state);
+// The same with AVX-512 (sampler_rgba8_avx512.cpp), where kAvx512Taps holds; the same bits.
+__attribute__((target("avx2,avx512f,avx512bw,avx512dq,avx512vl"))) PixelRgba FootprintSampleRgba8Avx512(
+    const ImageBuffer& b, float u, float v, const Footprint& fp, float blur, float softness,
+    const SamplingState& state);
 #endif
 
 }  // namespace tw::image_detail

@@ -192,6 +192,13 @@ PixelRgba PointSampleNarrow(const ImageBuffer& b, float lod, float u, float v);
 // footprintSample over PointSampleNarrow, the reference of the AVX2 footprint loop.
 PixelRgba FootprintSampleNarrow(const ImageBuffer& b, float u, float v, const Footprint& fp, float blur,
                                 float softness, const SamplingState& state);
+// The same footprint by every tap loop this processor can run: the plain loop in out[0],
+// then for 8-bit pictures the AVX2 loop and the AVX-512 one where the processor has them.
+// Returns how many were filled in (at most kFootprintPaths); the tests hold them to one
+// set of bits.
+constexpr int kFootprintPaths = 3;
+int FootprintSampleEveryPath(const ImageBuffer& b, float u, float v, const Footprint& fp, float blur, float softness,
+                             const SamplingState& state, PixelRgba* out);
 
 // The integer reduction of one whole job in its direct 6 x 6 form: what the job falls back
 // to when its scratch rows cannot be allocated, and the reference the separable form must

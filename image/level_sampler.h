@@ -89,6 +89,8 @@ __attribute__((target("avx2"))) f32x4 FilterRgba8Wide(const uint8_t* const* rowP
 
 // Whether this processor has AVX2, asked once at start-up; the wide paths run only then.
 extern const bool kWideRows;
+// Whether it has the AVX-512 parts the footprint sampler's 512-bit tap loop needs.
+extern const bool kAvx512Taps;
 #endif
 
 }  // namespace tw::image_detail

@@ -3,6 +3,12 @@
 // footprint sampler's tap loop built on it. Each is chosen at run time (kWideRows) and
 // gives the plain code's bits exactly: every lane does the plain steps in the plain order
 // and precision, and tests/image/level_sampler_test.cpp holds them to it path against path.
+//
+// sampler_rgba8_avx512.cpp compiles this file a second time with AVX-512 allowed
+// (TW_SAMPLER_AVX512_TAPS): there the footprint sampler's tap loop filters two rows of both
+// levels in one 512-bit register, and the compiler may use the wider instruction set's
+// encodings and registers everywhere in the loop. The parts that are not per tap are built
+// in the AVX2 pass only.
 #include "image/level_sampler.h"
 
 #if defined(TW_SAMPLER_WIDE_ROWS)
@@ -13,7 +19,15 @@
 #include "image/image_access.h"
 #include "image/point_sampler.h"
 
+#if defined(TW_SAMPLER_AVX512_TAPS)
+#define TW_WIDE_TARGET "avx2,avx512f,avx512bw,avx512dq,avx512vl"
+#else
+#define TW_WIDE_TARGET "avx2"
+#endif
+
 namespace tw::image_detail {
+
+#if !defined(TW_SAMPLER_AVX512_TAPS)
 namespace {
 
 bool ProcessorHasAvx2() {
@@ -21,16 +35,27 @@ bool ProcessorHasAvx2() {
     return __builtin_cpu_supports("avx2");
 }
 
+// The 512-bit tap loop needs the byte and word instructions (BW) and the 128- and 256-bit
+// forms of the new encodings (VL) besides the foundation; the library's check also asks
+// whether the system saves the 512-bit registers.
+bool ProcessorHasAvx512() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
+           __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq") &&
+           __builtin_cpu_supports("avx512vl");
+}
+
 }  // namespace
 
 const bool kWideRows = ProcessorHasAvx2();
+const bool kAvx512Taps = ProcessorHasAvx512();
 
 // ---- The level sampler's row pass -----------------------------------------------------------
 
 // The 8-bit filter of the level sampler with two rows at a time in 256-bit lanes. Each
 // 128-bit half does exactly the integer work of the SSE2 form (FilterRgba8), so the rows,
 // and with the shared column pass the result, are the same bits.
-__attribute__((target("avx2"))) f32x4 FilterRgba8Wide(const uint8_t* const* rowPointers, const size_t* offsets,
+__attribute__((target(TW_WIDE_TARGET))) f32x4 FilterRgba8Wide(const uint8_t* const* rowPointers, const size_t* offsets,
                                                       const Weights& w) {
     int16_t k[kTaps];
     for (int i = 0; i < kTaps; ++i) k[i] = int16_t(w.x[i] * 2048.0f);
@@ -73,6 +98,7 @@ __attribute__((target("avx2"))) f32x4 FilterRgba8Wide(const uint8_t* const* rowP
     }
     return ColumnPass(rows, w);
 }
+#endif  // !TW_SAMPLER_AVX512_TAPS
 
 namespace {
 
@@ -114,7 +140,7 @@ __attribute__((noinline)) bool WindowRowsOutOfLine(const ImageBuffer& b, int32_t
 
 // Indices first .. first + 4 (the last repeated in lanes 5..7) brought back into 0..size-1,
 // by clamping or by one turn around.
-__attribute__((target("avx2"))) inline __m256i BringBack(int32_t first, int32_t size, bool wrap) {
+__attribute__((target(TW_WIDE_TARGET))) inline __m256i BringBack(int32_t first, int32_t size, bool wrap) {
     const __m256i i = _mm256_add_epi32(_mm256_set1_epi32(first), _mm256_setr_epi32(0, 1, 2, 3, 4, 4, 4, 4));
     const __m256i n = _mm256_set1_epi32(size), last = _mm256_set1_epi32(size - 1);
     if (!wrap) return _mm256_min_epi32(_mm256_max_epi32(i, _mm256_setzero_si256()), last);
@@ -127,7 +153,7 @@ __attribute__((target("avx2"))) inline __m256i BringBack(int32_t first, int32_t 
 // column and row indices brought back into the level together, by the wrap flag. False
 // when a wrapped index would need more than one turn around the level (levels narrower
 // than the window): the general code takes those.
-__attribute__((target("avx2"))) inline bool PlaceOverhangingWindow(const ImageBuffer& b, const ImageLevel& l,
+__attribute__((target(TW_WIDE_TARGET))) inline bool PlaceOverhangingWindow(const ImageBuffer& b, const ImageLevel& l,
                                                                    int32_t x, int32_t y, Window& w) {
     const bool wrapX = WrapsX(b), wrapY = WrapsY(b);
     if (wrapX && !(x >= -l.width && x + kTaps - 1 < 2 * l.width)) return false;
@@ -155,7 +181,7 @@ __attribute__((target("avx2"))) inline bool PlaceOverhangingWindow(const ImageBu
 
 // Row pointers of a one-tile level for rows y .. y + 4 clamped to the level, each pointing
 // where `first` points in the tile's first row.
-__attribute__((target("avx2"))) inline void PlaceClampedRows(const ImageTile& t, int32_t height, int32_t y,
+__attribute__((target(TW_WIDE_TARGET))) inline void PlaceClampedRows(const ImageTile& t, int32_t height, int32_t y,
                                                              const uint8_t* first, Window& w) {
     const int32_t rowBytes = t.width * 4;
     if constexpr (sizeof(void*) == 8) {
@@ -174,7 +200,7 @@ __attribute__((target("avx2"))) inline void PlaceClampedRows(const ImageTile& t,
 }
 
 // The window around the lookup's pixel. False when its columns come from two tile columns.
-__attribute__((target("avx2"), always_inline)) inline bool PlaceWindow(const ImageBuffer& b, int32_t level,
+__attribute__((target(TW_WIDE_TARGET), always_inline)) inline bool PlaceWindow(const ImageBuffer& b, int32_t level,
                                                                        const Spot& s, Window& w) {
     static_assert((kTileSize & (kTileSize - 1)) == 0, "tile indices are taken by shifting");
     const ImageLevel& l = b.levels[level];
@@ -232,12 +258,12 @@ inline bool FirstRowsShared(const Window& w) { return w.rows[0] == w.rows[2] && 
 // Pixels 0..3 of row r as 16 bytes, and pixel 4 in four bytes of another 16: the low four
 // here (kFifthAt 0), the top four from a window whose pixels are all neighbours, read as
 // pixels 1..4 in one load (kFifthAt 12).
-__attribute__((target("avx2"))) inline __m128i FirstFour(const Window& w, int r) {
+__attribute__((target(TW_WIDE_TARGET))) inline __m128i FirstFour(const Window& w, int r) {
     if (w.sideBySide) return _mm_loadu_si128(reinterpret_cast<const __m128i*>(w.rows[r]));
     return _mm_i32gather_epi32(reinterpret_cast<const int*>(w.rows[r]), w.offsets, 1);
 }
 constexpr int FifthAt(const Window*) { return 0; }
-__attribute__((target("avx2"))) inline __m128i Fifth(const Window& w, int r) {
+__attribute__((target(TW_WIDE_TARGET))) inline __m128i Fifth(const Window& w, int r) {
     int32_t last;
     std::memcpy(&last, w.rows[r] + (w.sideBySide ? 16 : w.offset4), 4);
     return _mm_cvtsi32_si128(last);
@@ -249,11 +275,11 @@ struct StridedWindow {
     const uint8_t* first;
     intptr_t row_bytes;
 };
-__attribute__((target("avx2"))) inline __m128i FirstFour(const StridedWindow& w, int r) {
+__attribute__((target(TW_WIDE_TARGET))) inline __m128i FirstFour(const StridedWindow& w, int r) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(w.first + r * w.row_bytes));
 }
 constexpr int FifthAt(const StridedWindow*) { return 12; }
-__attribute__((target("avx2"))) inline __m128i Fifth(const StridedWindow& w, int r) {
+__attribute__((target(TW_WIDE_TARGET))) inline __m128i Fifth(const StridedWindow& w, int r) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(w.first + r * w.row_bytes + 4));
 }
 template <class AnyWindow>
@@ -295,7 +321,7 @@ PairTable MakePairTable(const ResampleKernel& K) {
 }
 const PairTable kPairTable = MakePairTable(TheResampleKernel());
 
-__attribute__((target("avx2"))) inline PairWeights PairWeightsOf(const ResampleKernel& K, int phase) {
+__attribute__((target(TW_WIDE_TARGET))) inline PairWeights PairWeightsOf(const ResampleKernel& K, int phase) {
     if (&K == kPairTable.kernel) {
         const PairTable::Phase& p = kPairTable.phase[phase];
         return {_mm_load_si128(reinterpret_cast<const __m128i*>(p.w01)),
@@ -318,7 +344,7 @@ __attribute__((target("avx2"))) inline PairWeights PairWeightsOf(const ResampleK
 // and (p2, p3) of each channel, and (p4, 0), ready for the multiply-adds. The sums are
 // exact integers, the same whatever the order of the additions.
 template <int kLow, int kHigh>
-__attribute__((target("avx2"))) inline __m256 RowPass(__m256i first, __m256i last, __m256i w01, __m256i w23,
+__attribute__((target(TW_WIDE_TARGET))) inline __m256 RowPass(__m256i first, __m256i last, __m256i w01, __m256i w23,
                                                       __m256i w4) {
     const __m256i pairs01 = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1,  //
                                              0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
@@ -335,7 +361,7 @@ __attribute__((target("avx2"))) inline __m256 RowPass(__m256i first, __m256i las
 }
 
 // The column pass of ColumnPass, on eight lanes with each half's own weights.
-__attribute__((target("avx2"))) inline f32x8 ColumnPass8(const f32x8* rows, const f32x8* wy) {
+__attribute__((target(TW_WIDE_TARGET))) inline f32x8 ColumnPass8(const f32x8* rows, const f32x8* wy) {
     f32x8 sum = (rows[0] - rows[2]) * wy[0];
     sum += (rows[1] - rows[2]) * wy[1];
     sum += (rows[3] - rows[2]) * wy[3];
@@ -343,22 +369,75 @@ __attribute__((target("avx2"))) inline f32x8 ColumnPass8(const f32x8* rows, cons
     return rows[2] + sum;
 }
 
-__attribute__((target("avx2"))) inline __m256i Halves(__m128i lo, __m128i hi) { return _mm256_set_m128i(hi, lo); }
+__attribute__((target(TW_WIDE_TARGET))) inline __m256i Halves(__m128i lo, __m128i hi) { return _mm256_set_m128i(hi, lo); }
+
+#if defined(TW_SAMPLER_AVX512_TAPS)
+// RowPass on two 256-bit registers' worth at once, in a 512-bit one: the byte shuffles work
+// within each 128-bit quarter, so the same masks and weights, repeated in both halves, do
+// each quarter's row exactly as RowPass does it.
+template <int kLow, int kHigh>
+__attribute__((target(TW_WIDE_TARGET))) inline __m512 RowPass2(__m512i first, __m512i last, __m512i w01, __m512i w23,
+                                                                __m512i w4) {
+    const __m256i pairs01 = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1,  //
+                                             0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
+    const __m256i pairs23 = _mm256_setr_epi8(8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1,  //
+                                             8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1);
+    const __m256i single4 =
+        _mm256_setr_epi8(kLow, -1, -1, -1, kLow + 1, -1, -1, -1, kLow + 2, -1, -1, -1, kLow + 3, -1, -1, -1,  //
+                         kHigh, -1, -1, -1, kHigh + 1, -1, -1, -1, kHigh + 2, -1, -1, -1, kHigh + 3, -1, -1, -1);
+    const __m512i a = _mm512_madd_epi16(_mm512_shuffle_epi8(first, _mm512_broadcast_i64x4(pairs01)),
+                                        w01);
+    const __m512i b = _mm512_madd_epi16(_mm512_shuffle_epi8(first, _mm512_broadcast_i64x4(pairs23)),
+                                        w23);
+    const __m512i c = _mm512_madd_epi16(_mm512_shuffle_epi8(last, _mm512_broadcast_i64x4(single4)),
+                                        w4);
+    return _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_add_epi32(_mm512_add_epi32(a, b), c)),
+                         _mm512_set1_ps(1.0f / 2048));
+}
+
+// Four 128-bit parts in one 512-bit register, a in the lowest.
+__attribute__((target(TW_WIDE_TARGET))) inline __m512i Quarters(__m128i a, __m128i b, __m128i c, __m128i d) {
+    return _mm512_inserti64x4(_mm512_castsi256_si512(Halves(a, b)), Halves(c, d), 1);
+}
+// The same from four addresses, 16 bytes each.
+__attribute__((target(TW_WIDE_TARGET))) inline __m512i LoadQuarters(const void* a, const void* b, const void* c,
+                                                                     const void* d) {
+    return Quarters(_mm_loadu_si128(static_cast<const __m128i*>(a)), _mm_loadu_si128(static_cast<const __m128i*>(b)),
+                    _mm_loadu_si128(static_cast<const __m128i*>(c)), _mm_loadu_si128(static_cast<const __m128i*>(d)));
+}
+#endif
 
 // Two levels at once: the filtered fine window in lanes 0..3, the coarse one in 4..7.
 // With kTopRow the windows' rows 0, 1 and 2 are one row (FirstRowsShared): its row pass is
 // done once and copied.
 template <bool kTopRow = false, class FineWindow, class CoarseWindow>
-__attribute__((target("avx2"))) inline f32x8 FilterTwoLevels(const FineWindow& fine, const Spot& sf,
+__attribute__((target(TW_WIDE_TARGET))) inline f32x8 FilterTwoLevels(const FineWindow& fine, const Spot& sf,
                                                              const CoarseWindow& coarse, const Spot& sc,
                                                              const ResampleKernel& K) {
     const PairWeights pf = PairWeightsOf(K, sf.phase_x);
     const PairWeights pc = PairWeightsOf(K, sc.phase_x);
     const __m256i w01 = Halves(pf.w01, pc.w01), w23 = Halves(pf.w23, pc.w23), w4 = Halves(pf.w4, pc.w4);
     f32x8 rows[kTaps], wy[kTaps];
+#if defined(TW_SAMPLER_AVX512_TAPS)
+    // Rows 0 and 1 of both levels in one register, then 2 and 3 (fine, coarse, fine, coarse
+    // from the lowest quarter up), then row 4 as below.
+    constexpr int kFine = kFifthAt<FineWindow>, kCoarse = kFifthAt<CoarseWindow>;
+    for (int r = kTopRow ? 2 : 0; r + 1 < kTaps; r += 2) {
+        const __m512 two = RowPass2<kFine, kCoarse>(
+            Quarters(FirstFour(fine, r), FirstFour(coarse, r), FirstFour(fine, r + 1), FirstFour(coarse, r + 1)),
+            Quarters(Fifth(fine, r), Fifth(coarse, r), Fifth(fine, r + 1), Fifth(coarse, r + 1)),
+            _mm512_broadcast_i64x4(w01), _mm512_broadcast_i64x4(w23), _mm512_broadcast_i64x4(w4));
+        rows[r] = f32x8(_mm512_castps512_ps256(two));
+        rows[r + 1] = f32x8(_mm512_extractf32x8_ps(two, 1));
+    }
+    static_assert(kTaps == 5, "rows in pairs, and the last alone");
+    rows[4] = f32x8(RowPass<kFine, kCoarse>(Halves(FirstFour(fine, 4), FirstFour(coarse, 4)),
+                                            Halves(Fifth(fine, 4), Fifth(coarse, 4)), w01, w23, w4));
+#else
     for (int r = kTopRow ? 2 : 0; r < kTaps; ++r)
         rows[r] = f32x8(RowPass<kFifthAt<FineWindow>, kFifthAt<CoarseWindow>>(
             Halves(FirstFour(fine, r), FirstFour(coarse, r)), Halves(Fifth(fine, r), Fifth(coarse, r)), w01, w23, w4));
+#endif
     if (kTopRow) rows[0] = rows[1] = rows[2];
     if (&K == kPairTable.kernel) {
         // The row weights of both phases as they stand in the table: two loads a row.
@@ -377,7 +456,7 @@ __attribute__((target("avx2"))) inline f32x8 FilterTwoLevels(const FineWindow& f
 // One level: rows 0 and 1, 2 and 3, then 4 in both halves (with kTopRow, as above, rows 0
 // and 1 copied from row 2).
 template <bool kTopRow = false, class AnyWindow>
-__attribute__((target("avx2"))) inline f32x4 FilterOneLevel(const AnyWindow& w, const Spot& s, const ResampleKernel& K) {
+__attribute__((target(TW_WIDE_TARGET))) inline f32x4 FilterOneLevel(const AnyWindow& w, const Spot& s, const ResampleKernel& K) {
     const PairWeights p = PairWeightsOf(K, s.phase_x);
     const __m256i w01 = Halves(p.w01, p.w01), w23 = Halves(p.w23, p.w23), w4 = Halves(p.w4, p.w4);
     f32x4 rows[kTaps + 1];
@@ -395,7 +474,7 @@ __attribute__((target("avx2"))) inline f32x4 FilterOneLevel(const AnyWindow& w, 
 
 // Locate for two levels at once, lane by lane the same float steps: x and y of the finer
 // level in lanes 0 and 1, of the coarser one in lanes 2 and 3.
-__attribute__((target("avx2"))) inline void LocateInTwoLevels(const ImageLevel& fine, const ImageLevel& coarse,
+__attribute__((target(TW_WIDE_TARGET))) inline void LocateInTwoLevels(const ImageLevel& fine, const ImageLevel& coarse,
                                                               float u, float v, Spot& sf, Spot& sc) {
     static_assert(offsetof(ImageLevel, height) == offsetof(ImageLevel, width) + 4, "width and height side by side");
     const __m128i sizes = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&fine.width)),
@@ -435,7 +514,7 @@ inline LevelPair LevelPairOf(const ImageBuffer& b, float lod) {
 // With kMayShareRows, windows whose first three rows are one row have that row filtered
 // once (the filters give the same bits either way).
 template <bool kMayShareRows = false>
-__attribute__((target("avx2"), always_inline)) inline PixelRgba SampleLevelPair(const ImageBuffer& b,
+__attribute__((target(TW_WIDE_TARGET), always_inline)) inline PixelRgba SampleLevelPair(const ImageBuffer& b,
                                                                                 const LevelPair& p, float u, float v,
                                                                                 Window& fine, Window& coarse) {
     const int32_t level = p.level;
@@ -516,7 +595,7 @@ struct Rgba8Taps {
 
     // JitterFraction's cell of eight positions. The clamp keeps a NaN, whose conversion, like
     // the scalar one, lands on a multiple of 256.
-    __attribute__((target("avx2"))) static __m256i Cell(__m256 p, float scale) {
+    __attribute__((target(TW_WIDE_TARGET))) static __m256i Cell(__m256 p, float scale) {
         const __m256 s = _mm256_mul_ps(p, _mm256_set1_ps(scale));
         const __m256 lo = _mm256_set1_ps(-1.0e9f), hi = _mm256_set1_ps(1.0e9f);
         __m256 c = _mm256_blendv_ps(s, lo, _mm256_cmp_ps(s, lo, _CMP_LT_OQ));
@@ -525,7 +604,7 @@ struct Rgba8Taps {
     }
 
     // PlaceTaps for eight taps at once, lane by lane the same float steps and table reads.
-    __attribute__((target("avx2"))) uint32_t Place(const TapRow& row, int first, int count, float* tu,
+    __attribute__((target(TW_WIDE_TARGET))) uint32_t Place(const TapRow& row, int first, int count, float* tu,
                                                    float* tv) const {
         const __m256i tap = _mm256_add_epi32(_mm256_set1_epi32(first), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
         __m256 t = _mm256_add_ps(_mm256_set1_ps(row.start), _mm256_cvtepi32_ps(tap));
@@ -562,16 +641,108 @@ struct Rgba8Taps {
         return kept;
     }
 
-    __attribute__((target("avx2"))) PixelRgba operator()(const ImageBuffer& b, float lod, float u, float v) {
-        if (!std::isfinite(u) || !std::isfinite(v)) return {0, 0, 0, 0};
-        if (!ready) {
-            // Every tap is given the footprint's level of detail.
-            footprint_lod = lod;
-            pair = LevelPairOf(b, lod);
-            fine_view = ViewOf(b, pair.level);
-            if (pair.mix) coarse_view = ViewOf(b, pair.level + 1);
-            ready = true;
+    // The level pair and views, from the footprint's level of detail, which every tap is given.
+    void Prepare(const ImageBuffer& b, float lod) {
+        footprint_lod = lod;
+        pair = LevelPairOf(b, lod);
+        fine_view = ViewOf(b, pair.level);
+        if (pair.mix) coarse_view = ViewOf(b, pair.level + 1);
+        ready = true;
+    }
+
+#if defined(TW_SAMPLER_AVX512_TAPS)
+    // Two taps side by side when both take the common way: inside the picture, where the
+    // edge mode leaves them be, on two mixed levels each held in one tile with all four
+    // windows inside, and with the shared kernel's tables. Each 128-bit quarter of the
+    // 512-bit registers then does one level of one tap exactly as FilterTwoLevels does it,
+    // and each tap is mixed and scaled as Sample does it. False leaves both taps to the
+    // one-by-one way, untouched.
+    __attribute__((target(TW_WIDE_TARGET))) bool Pair(const ImageBuffer& b, float lod, float u0, float v0, float u1,
+                                                      float v1, PixelRgba& c0, PixelRgba& c1) {
+        if (!ready) Prepare(b, lod);
+        if (!(lod == footprint_lod) || !pair.mix || !fine_view.origin || !coarse_view.origin ||
+            b.kernel != kPairTable.kernel)
+            return false;
+        const __m256 u = _mm256_setr_ps(u0, v0, u0, v0, u1, v1, u1, v1);
+        // ApplyEdgeMode's first test on both taps, x in lanes 0, 2, 4, 6 and y in the others:
+        // x in 0..1 and y in 0..1 with 1 left out. A NaN fails it, as it does there.
+        const __m256 one = _mm256_set1_ps(1.0f);
+        const __mmask8 inside = _mm256_cmp_ps_mask(u, _mm256_setzero_ps(), _CMP_GE_OQ) &
+                                _mm256_cmp_ps_mask(u, one, _CMP_LE_OQ) &
+                                (_mm256_cmp_ps_mask(u, one, _CMP_LT_OQ) | __mmask8(0x55));
+        if (inside != 0xff) return false;
+        // LocateInTwoLevels for both taps: the same steps lane by lane.
+        const ImageLevel& lf = b.levels[pair.level];
+        const ImageLevel& lc = b.levels[pair.level + 1];
+        const __m128i sizes = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&lf.width)),
+                                                 _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&lc.width)));
+        const __m256 xy = _mm256_mul_ps(u, _mm256_cvtepi32_ps(_mm256_broadcastsi128_si256(sizes)));
+        const __m256 whole = _mm256_round_ps(xy, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
+        const __m256i pixel = _mm256_cvttps_epi32(whole);
+        const __m256i phase = _mm256_min_epi32(
+            _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_sub_ps(xy, whole), _mm256_set1_ps(float(kKernelPhases)))),
+            _mm256_set1_epi32(kKernelPhases - 1));
+        // InsideWindow for the four windows at once.
+        const __m256i corner = _mm256_sub_epi32(pixel, _mm256_set1_epi32(2));
+        const __m256i spans = _mm256_setr_epi32(int32_t(fine_view.span_x), int32_t(fine_view.span_y),
+                                                int32_t(coarse_view.span_x), int32_t(coarse_view.span_y),
+                                                int32_t(fine_view.span_x), int32_t(fine_view.span_y),
+                                                int32_t(coarse_view.span_x), int32_t(coarse_view.span_y));
+        if (_mm256_cmplt_epu32_mask(corner, spans) != 0xff) return false;
+        alignas(32) int32_t at[8], ph[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(at), corner);
+        _mm256_store_si256(reinterpret_cast<__m256i*>(ph), phase);
+        const intptr_t fineRow = fine_view.row_bytes, coarseRow = coarse_view.row_bytes;
+        const uint8_t* const f0 = fine_view.origin + intptr_t(at[1]) * fineRow + intptr_t(at[0]) * 4;
+        const uint8_t* const q0 = coarse_view.origin + intptr_t(at[3]) * coarseRow + intptr_t(at[2]) * 4;
+        const uint8_t* const f1 = fine_view.origin + intptr_t(at[5]) * fineRow + intptr_t(at[4]) * 4;
+        const uint8_t* const q1 = coarse_view.origin + intptr_t(at[7]) * coarseRow + intptr_t(at[6]) * 4;
+        const PairTable::Phase& xf0 = kPairTable.phase[ph[0]];
+        const PairTable::Phase& xq0 = kPairTable.phase[ph[2]];
+        const PairTable::Phase& xf1 = kPairTable.phase[ph[4]];
+        const PairTable::Phase& xq1 = kPairTable.phase[ph[6]];
+        const __m512i w01 = LoadQuarters(xf0.w01, xq0.w01, xf1.w01, xq1.w01);
+        const __m512i w23 = LoadQuarters(xf0.w23, xq0.w23, xf1.w23, xq1.w23);
+        const __m512i w4 = LoadQuarters(xf0.w4, xq0.w4, xf1.w4, xq1.w4);
+        // The row passes, pixel 4 of each row read as pixels 1..4 as StridedWindow does.
+        typedef float f32x16 __attribute__((vector_size(64)));
+        f32x16 rows[kTaps];
+        for (int r = 0; r < kTaps; ++r) {
+            const intptr_t fr = r * fineRow, cr = r * coarseRow;
+            rows[r] = f32x16(RowPass2<12, 12>(LoadQuarters(f0 + fr, q0 + cr, f1 + fr, q1 + cr),
+                                              LoadQuarters(f0 + fr + 4, q0 + cr + 4, f1 + fr + 4, q1 + cr + 4), w01, w23, w4));
         }
+        // ColumnPass8's steps, with each quarter's row weights.
+        const PairTable::Phase& yf0 = kPairTable.phase[ph[1]];
+        const PairTable::Phase& yq0 = kPairTable.phase[ph[3]];
+        const PairTable::Phase& yf1 = kPairTable.phase[ph[5]];
+        const PairTable::Phase& yq1 = kPairTable.phase[ph[7]];
+        f32x16 wy[kTaps];
+        for (int r = 0; r < kTaps; ++r)
+            wy[r] = f32x16(_mm512_castsi512_ps(LoadQuarters(yf0.y[r], yq0.y[r], yf1.y[r], yq1.y[r])));
+        f32x16 sum = (rows[0] - rows[2]) * wy[0];
+        sum += (rows[1] - rows[2]) * wy[1];
+        sum += (rows[3] - rows[2]) * wy[3];
+        sum += (rows[4] - rows[2]) * wy[4];
+        const f32x16 both = rows[2] + sum;
+        // Each tap's two levels mixed as Sample mixes them.
+        f32x4 near0 = __builtin_shufflevector(both, both, 0, 1, 2, 3);
+        const f32x4 far0 = __builtin_shufflevector(both, both, 4, 5, 6, 7);
+        f32x4 near1 = __builtin_shufflevector(both, both, 8, 9, 10, 11);
+        const f32x4 far1 = __builtin_shufflevector(both, both, 12, 13, 14, 15);
+        near0 += (far0 - near0) * pair.f;
+        near1 += (far1 - near1) * pair.f;
+        c0 = ToRgba(b, Rgba8ToRgba(near0));
+        c1 = ToRgba(b, Rgba8ToRgba(near1));
+        return true;
+    }
+#else
+    bool Pair(const ImageBuffer&, float, float, float, float, float, PixelRgba&, PixelRgba&) const { return false; }
+#endif
+
+    __attribute__((target(TW_WIDE_TARGET))) PixelRgba operator()(const ImageBuffer& b, float lod, float u, float v) {
+        if (!std::isfinite(u) || !std::isfinite(v)) return {0, 0, 0, 0};
+        if (!ready) Prepare(b, lod);
         if (!ApplyEdgeMode(b, u, v, lod)) return {0, 0, 0, 0};
         // Taps above the picture, where the edge mode raised the level, go the general way;
         // they all lie on a level's first row.
@@ -580,7 +751,7 @@ struct Rgba8Taps {
     }
 
     // SampleLevelPair, with windows inside one-tile levels addressed straight from the views.
-    __attribute__((target("avx2"))) PixelRgba Sample(const ImageBuffer& b, float u, float v) {
+    __attribute__((target(TW_WIDE_TARGET))) PixelRgba Sample(const ImageBuffer& b, float u, float v) {
         const int32_t level = pair.level;
         const ResampleKernel& K = *b.kernel;
         Spot sf{}, sc{};
@@ -615,6 +786,7 @@ struct Rgba8Taps {
 
 }  // namespace
 
+#if !defined(TW_SAMPLER_AVX512_TAPS)
 __attribute__((target("avx2"))) PixelRgba PointSampleRgba8Wide(const ImageBuffer& b, float lod, float u, float v) {
     // The steps of PointSampleWith, in the same order.
     if (b.empty() || !std::isfinite(u) || !std::isfinite(v)) return {0, 0, 0, 0};
@@ -632,6 +804,15 @@ __attribute__((target("avx2"), flatten)) PixelRgba FootprintSampleRgba8Wide(cons
     Rgba8Taps taps;
     return FootprintSampleWith(b, u, v, fp, blur, softness, state, taps);
 }
+#else
+// The same loop in AVX-512 code.
+__attribute__((target(TW_WIDE_TARGET), flatten)) PixelRgba FootprintSampleRgba8Avx512(
+    const ImageBuffer& b, float u, float v, const Footprint& fp, float blur, float softness,
+    const SamplingState& state) {
+    Rgba8Taps taps;
+    return FootprintSampleWith(b, u, v, fp, blur, softness, state, taps);
+}
+#endif
 
 }  // namespace tw::image_detail
 

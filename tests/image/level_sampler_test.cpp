@@ -8,6 +8,7 @@
 #include <cstring>
 #include <iterator>
 #include <limits>
+#include <random>
 
 #include "image/image_access.h"
 #include "image/image_buffer.h"
@@ -234,10 +235,14 @@ TEST(LevelSampler, WideFootprintLoopGivesThePlainBits) {
                                -width * std::sin(angle) * px, width * std::cos(angle) * py};
             const float u = -0.2f + float(k % 29) * 0.05f, v = -0.25f + float(k % 31) * 0.047f;
             const float blur = float(k % 6) * 0.15f, softness = float(k % 4) * 0.3f;
-            const PixelRgba wide = footprintSample(*b, u, v, fp, blur, softness, state);
-            const PixelRgba narrow = image_detail::FootprintSampleNarrow(*b, u, v, fp, blur, softness, state);
-            ASSERT_EQ(0, std::memcmp(&wide, &narrow, sizeof wide))
-                << pc.width << " x " << pc.height << ", footprint " << k << ": " << wide.r << " against " << narrow.r;
+            PixelRgba paths[image_detail::kFootprintPaths];
+            const int n = image_detail::FootprintSampleEveryPath(*b, u, v, fp, blur, softness, state, paths);
+            for (int i = 1; i < n; ++i)
+                ASSERT_EQ(0, std::memcmp(&paths[i], &paths[0], sizeof paths[0]))
+                    << pc.width << " x " << pc.height << ", footprint " << k << ", path " << i << ": " << paths[i].r
+                    << " against " << paths[0].r;
+            const PixelRgba used = footprintSample(*b, u, v, fp, blur, softness, state);
+            ASSERT_EQ(0, std::memcmp(&used, &paths[0], sizeof used)) << "footprint " << k;
             ++compared;
             anisotropic += length > 1.25f * width;
         }
@@ -252,17 +257,71 @@ TEST(LevelSampler, WideFootprintLoopGivesThePlainBits) {
 namespace tw {
 namespace {
 
-// One footprint from both loops, compared bit for bit; false (with a message) on a difference.
+// One footprint from every loop this processor runs (the plain one, AVX2, AVX-512) and from
+// footprintSample, compared bit for bit; false (with a message) on a difference.
 ::testing::AssertionResult SameFootprint(const ImageBuffer& b, float u, float v, const Footprint& fp, float blur,
                                          float softness, const SamplingState& state) {
-    const PixelRgba wide = footprintSample(b, u, v, fp, blur, softness, state);
-    const PixelRgba narrow = image_detail::FootprintSampleNarrow(b, u, v, fp, blur, softness, state);
-    if (std::memcmp(&wide, &narrow, sizeof wide) == 0) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << b.width << " x " << b.height << (b.apron ? " with apron" : "") << ", wrap "
-                                         << b.wrap << ", edge mode " << b.edge_mode << ", blur " << blur << " at " << u
-                                         << ", " << v << ": " << wide.r << " " << wide.g << " " << wide.b << " "
-                                         << wide.a << " against " << narrow.r << " " << narrow.g << " " << narrow.b
-                                         << " " << narrow.a;
+    PixelRgba paths[image_detail::kFootprintPaths + 1];
+    const int n = image_detail::FootprintSampleEveryPath(b, u, v, fp, blur, softness, state, paths);
+    paths[n] = footprintSample(b, u, v, fp, blur, softness, state);
+    for (int i = 1; i <= n; ++i) {
+        const PixelRgba& wide = paths[i];
+        const PixelRgba& narrow = paths[0];
+        if (std::memcmp(&wide, &narrow, sizeof wide) == 0) continue;
+        return ::testing::AssertionFailure() << b.width << " x " << b.height << (b.apron ? " with apron" : "")
+                                             << ", wrap " << b.wrap << ", edge mode " << b.edge_mode << ", blur "
+                                             << blur << " at " << u << ", " << v << ", path " << i << ": " << wide.r
+                                             << " " << wide.g << " " << wide.b << " " << wide.a << " against "
+                                             << narrow.r << " " << narrow.g << " " << narrow.b << " " << narrow.a;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// The AVX-512 loop filters two neighbouring taps at once when both lie inside the picture
+// with all four windows inside one-tile levels, and takes them one by one otherwise. Random
+// footprints near every border and corner mix the two ways within one footprint (a pair
+// whose second tap hangs over a border, wraps, or lands above the picture on a raised
+// level), on pictures of one tile per level and of several, under every wrap flag and edge
+// mode. Each must give the plain loop's bits on every path the processor has.
+TEST(LevelSampler, RandomFootprintsNearTheBordersGiveThePlainBits) {
+    const int32_t edgeModes[] = {kEdgeNoSample, kEdgeFoldBlur, kEdgeClamp,    kEdgeWrapU,
+                                 kEdgeWrapBoth, kEdgeWrapBothToo, kEdgeMirrorRows};
+    const PictureCase pictures[] = {{480, 320, false}, {300, 200, true}, {1030, 600, false}, {64, 40, true},
+                                    {9, 700, false}};
+    std::mt19937 random(20261209);
+    auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random); };
+    int32_t permutation[512];
+    for (int i = 0; i < 512; ++i) permutation[i] = (i * 211 + 3) & 255;
+    int compared = 0;
+    for (const PictureCase& pc : pictures) {
+        for (const int32_t wrap : kWrapFlags) {
+            test::BufferPtr b = PatternWithChain(pc.width, pc.height, pc.apron, wrap);
+            ASSERT_TRUE(b);
+            const float px = 1.0f / float(pc.width), py = 1.0f / float(pc.height);
+            for (int k = 0; k < 300; ++k) {
+                b->edge_mode = edgeModes[k % std::size(edgeModes)];
+                SamplingState state;
+                state.max_taps = 2 + int(random() % 49);
+                state.jitter_taps = uint8_t(random() % 2);
+                state.permutation = permutation;
+                // Anywhere, or within a few pixels of a border or corner, inside or out.
+                const int where = int(random() % 4);
+                float u = uniform(-0.1f, 1.1f), v = uniform(-0.1f, 1.1f);
+                if (where == 1 || where == 3) u = (random() % 2 ? 1.0f : 0.0f) + uniform(-6.0f, 6.0f) * px;
+                if (where == 2 || where == 3) v = (random() % 2 ? 1.0f : 0.0f) + uniform(-6.0f, 6.0f) * py;
+                // Minor radii from under a pixel (level 0 alone) to several (two levels
+                // mixed), two to forty times as long, at any angle.
+                const float minor = uniform(0.3f, 6.0f), major = minor * uniform(1.3f, 40.0f);
+                const float angle = uniform(0.0f, 6.2832f);
+                const Footprint fp{major * std::cos(angle) * px, major * std::sin(angle) * py,
+                                   -minor * std::sin(angle) * px, minor * std::cos(angle) * py};
+                const float blur = random() % 3 == 0 ? uniform(0.0f, 1.0f) : 0.0f;
+                ASSERT_TRUE(SameFootprint(*b, u, v, fp, blur, uniform(0.0f, 1.0f), state)) << "case " << k;
+                ++compared;
+            }
+        }
+    }
+    EXPECT_EQ(compared, int(std::size(pictures) * std::size(kWrapFlags)) * 300);
 }
 
 // The 8-bit footprint loop works out the level pair and where each level's pixels lie once
