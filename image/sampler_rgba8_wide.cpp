@@ -473,13 +473,14 @@ __attribute__((target(TW_WIDE_TARGET))) inline f32x4 FilterOneLevel(const AnyWin
 }
 
 // Locate for two levels at once, lane by lane the same float steps: x and y of the finer
-// level in lanes 0 and 1, of the coarser one in lanes 2 and 3.
+// level in lanes 0 and 1, of the coarser one in lanes 2 and 3, from the positions in uv's
+// lanes 0 and 1 and in 2 and 3.
 __attribute__((target(TW_WIDE_TARGET))) inline void LocateInTwoLevels(const ImageLevel& fine, const ImageLevel& coarse,
-                                                              float u, float v, Spot& sf, Spot& sc) {
+                                                                     __m128 uv, Spot& sf, Spot& sc) {
     static_assert(offsetof(ImageLevel, height) == offsetof(ImageLevel, width) + 4, "width and height side by side");
     const __m128i sizes = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&fine.width)),
                                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&coarse.width)));
-    const __m128 xy = _mm_mul_ps(_mm_setr_ps(u, v, u, v), _mm_cvtepi32_ps(sizes));
+    const __m128 xy = _mm_mul_ps(uv, _mm_cvtepi32_ps(sizes));
     const __m128 whole = _mm_round_ps(xy, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC);
     const __m128i pixel = _mm_cvttps_epi32(whole);
     const __m128i phase =
@@ -493,6 +494,15 @@ __attribute__((target(TW_WIDE_TARGET))) inline void LocateInTwoLevels(const Imag
     sf.phase_y = _mm_extract_epi32(phase, 1);
     sc.phase_x = _mm_extract_epi32(phase, 2);
     sc.phase_y = _mm_extract_epi32(phase, 3);
+}
+__attribute__((target(TW_WIDE_TARGET))) inline void LocateInTwoLevels(const ImageLevel& fine, const ImageLevel& coarse,
+                                                                     float u, float v, Spot& sf, Spot& sc) {
+    LocateInTwoLevels(fine, coarse, _mm_setr_ps(u, v, u, v), sf, sc);
+}
+// Two taps on one level, the first in sf's place.
+__attribute__((target(TW_WIDE_TARGET))) inline void LocateInTwoLevels(const ImageLevel& l, float u0, float v0, float u1,
+                                                                     float v1, Spot& s0, Spot& s1) {
+    LocateInTwoLevels(l, l, _mm_setr_ps(u0, v0, u1, v1), s0, s1);
 }
 
 // The level pair of a level of detail: the steps of PointSampleWith after the edge mode.
@@ -652,17 +662,16 @@ struct Rgba8Taps {
 
 #if defined(TW_SAMPLER_AVX512_TAPS)
     // Two taps side by side when both take the common way: inside the picture, where the
-    // edge mode leaves them be, on two mixed levels each held in one tile with all four
-    // windows inside, and with the shared kernel's tables. Each 128-bit quarter of the
-    // 512-bit registers then does one level of one tap exactly as FilterTwoLevels does it,
-    // and each tap is mixed and scaled as Sample does it. False leaves both taps to the
-    // one-by-one way, untouched.
+    // edge mode leaves them be, with their windows inside levels held in one tile. On one
+    // level the two taps' windows are filtered as FilterTwoLevels filters two levels'. On two
+    // mixed levels (with the shared kernel's tables) each 128-bit quarter of the 512-bit
+    // registers does one level of one tap exactly as FilterTwoLevels does it, and each tap
+    // is mixed and scaled as Sample does it. False leaves both taps to the one-by-one way,
+    // untouched.
     __attribute__((target(TW_WIDE_TARGET))) bool Pair(const ImageBuffer& b, float lod, float u0, float v0, float u1,
                                                       float v1, PixelRgba& c0, PixelRgba& c1) {
         if (!ready) Prepare(b, lod);
-        if (!(lod == footprint_lod) || !pair.mix || !fine_view.origin || !coarse_view.origin ||
-            b.kernel != kPairTable.kernel)
-            return false;
+        if (!(lod == footprint_lod) || !fine_view.origin) return false;
         const __m256 u = _mm256_setr_ps(u0, v0, u0, v0, u1, v1, u1, v1);
         // ApplyEdgeMode's first test on both taps, x in lanes 0, 2, 4, 6 and y in the others:
         // x in 0..1 and y in 0..1 with 1 left out. A NaN fails it, as it does there.
@@ -671,6 +680,18 @@ struct Rgba8Taps {
                                 _mm256_cmp_ps_mask(u, one, _CMP_LE_OQ) &
                                 (_mm256_cmp_ps_mask(u, one, _CMP_LT_OQ) | __mmask8(0x55));
         if (inside != 0xff) return false;
+        if (!pair.mix) {
+            // One level: the two taps' windows take the places of the two levels'.
+            Spot s0, s1;
+            LocateInTwoLevels(b.levels[pair.level], u0, v0, u1, v1, s0, s1);
+            StridedWindow w0, w1;
+            if (!InsideWindow(fine_view, s0, w0) || !InsideWindow(fine_view, s1, w1)) return false;
+            const f32x8 both = FilterTwoLevels(w0, s0, w1, s1, *b.kernel);
+            c0 = ToRgba(b, Rgba8ToRgba(__builtin_shufflevector(both, both, 0, 1, 2, 3)));
+            c1 = ToRgba(b, Rgba8ToRgba(__builtin_shufflevector(both, both, 4, 5, 6, 7)));
+            return true;
+        }
+        if (!coarse_view.origin || b.kernel != kPairTable.kernel) return false;
         // LocateInTwoLevels for both taps: the same steps lane by lane.
         const ImageLevel& lf = b.levels[pair.level];
         const ImageLevel& lc = b.levels[pair.level + 1];
