@@ -5,10 +5,9 @@
 // and precision, and tests/image/level_sampler_test.cpp holds them to it path against path.
 //
 // sampler_rgba8_avx512.cpp compiles this file a second time with AVX-512 allowed
-// (TW_SAMPLER_AVX512_TAPS): there the footprint sampler's tap loop filters two rows of both
-// levels in one 512-bit register, and the compiler may use the wider instruction set's
-// encodings and registers everywhere in the loop. The parts that are not per tap are built
-// in the AVX2 pass only.
+// (TW_SAMPLER_AVX512_TAPS): there the footprint sampler's tap loop filters two neighbouring
+// taps side by side where it can (Rgba8Taps::Pair), and otherwise two rows of both levels in
+// one 512-bit register. The parts that are not per tap are built in the AVX2 pass only.
 #include "image/level_sampler.h"
 
 #if defined(TW_SAMPLER_WIDE_ROWS)
@@ -40,9 +39,8 @@ bool ProcessorHasAvx2() {
 // whether the system saves the 512-bit registers.
 bool ProcessorHasAvx512() {
     __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") &&
-           __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512dq") &&
-           __builtin_cpu_supports("avx512vl");
+    return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl");
 }
 
 }  // namespace
@@ -56,7 +54,7 @@ const bool kAvx512Taps = ProcessorHasAvx512();
 // 128-bit half does exactly the integer work of the SSE2 form (FilterRgba8), so the rows,
 // and with the shared column pass the result, are the same bits.
 __attribute__((target(TW_WIDE_TARGET))) f32x4 FilterRgba8Wide(const uint8_t* const* rowPointers, const size_t* offsets,
-                                                      const Weights& w) {
+                                                              const Weights& w) {
     int16_t k[kTaps];
     for (int i = 0; i < kTaps; ++i) k[i] = int16_t(w.x[i] * 2048.0f);
     auto pair = [](int16_t lo, int16_t hi) { return int32_t(uint32_t(uint16_t(lo)) | uint32_t(uint16_t(hi)) << 16); };
@@ -154,7 +152,7 @@ __attribute__((target(TW_WIDE_TARGET))) inline __m256i BringBack(int32_t first, 
 // when a wrapped index would need more than one turn around the level (levels narrower
 // than the window): the general code takes those.
 __attribute__((target(TW_WIDE_TARGET))) inline bool PlaceOverhangingWindow(const ImageBuffer& b, const ImageLevel& l,
-                                                                   int32_t x, int32_t y, Window& w) {
+                                                                           int32_t x, int32_t y, Window& w) {
     const bool wrapX = WrapsX(b), wrapY = WrapsY(b);
     if (wrapX && !(x >= -l.width && x + kTaps - 1 < 2 * l.width)) return false;
     if (wrapY && !(y >= -l.height && y + kTaps - 1 < 2 * l.height)) return false;
@@ -182,7 +180,7 @@ __attribute__((target(TW_WIDE_TARGET))) inline bool PlaceOverhangingWindow(const
 // Row pointers of a one-tile level for rows y .. y + 4 clamped to the level, each pointing
 // where `first` points in the tile's first row.
 __attribute__((target(TW_WIDE_TARGET))) inline void PlaceClampedRows(const ImageTile& t, int32_t height, int32_t y,
-                                                             const uint8_t* first, Window& w) {
+                                                                     const uint8_t* first, Window& w) {
     const int32_t rowBytes = t.width * 4;
     if constexpr (sizeof(void*) == 8) {
         const __m128i rows = _mm_min_epi32(
@@ -201,7 +199,7 @@ __attribute__((target(TW_WIDE_TARGET))) inline void PlaceClampedRows(const Image
 
 // The window around the lookup's pixel. False when its columns come from two tile columns.
 __attribute__((target(TW_WIDE_TARGET), always_inline)) inline bool PlaceWindow(const ImageBuffer& b, int32_t level,
-                                                                       const Spot& s, Window& w) {
+                                                                               const Spot& s, Window& w) {
     static_assert((kTileSize & (kTileSize - 1)) == 0, "tile indices are taken by shifting");
     const ImageLevel& l = b.levels[level];
     const int32_t x = s.h - 2, y = s.m - 2;
@@ -345,7 +343,7 @@ __attribute__((target(TW_WIDE_TARGET))) inline PairWeights PairWeightsOf(const R
 // exact integers, the same whatever the order of the additions.
 template <int kLow, int kHigh>
 __attribute__((target(TW_WIDE_TARGET))) inline __m256 RowPass(__m256i first, __m256i last, __m256i w01, __m256i w23,
-                                                      __m256i w4) {
+                                                              __m256i w4) {
     const __m256i pairs01 = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1,  //
                                              0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
     const __m256i pairs23 = _mm256_setr_epi8(8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1,  //
@@ -369,7 +367,9 @@ __attribute__((target(TW_WIDE_TARGET))) inline f32x8 ColumnPass8(const f32x8* ro
     return rows[2] + sum;
 }
 
-__attribute__((target(TW_WIDE_TARGET))) inline __m256i Halves(__m128i lo, __m128i hi) { return _mm256_set_m128i(hi, lo); }
+__attribute__((target(TW_WIDE_TARGET))) inline __m256i Halves(__m128i lo, __m128i hi) {
+    return _mm256_set_m128i(hi, lo);
+}
 
 #if defined(TW_SAMPLER_AVX512_TAPS)
 // RowPass on two 256-bit registers' worth at once, in a 512-bit one: the byte shuffles work
@@ -377,7 +377,7 @@ __attribute__((target(TW_WIDE_TARGET))) inline __m256i Halves(__m128i lo, __m128
 // each quarter's row exactly as RowPass does it.
 template <int kLow, int kHigh>
 __attribute__((target(TW_WIDE_TARGET))) inline __m512 RowPass2(__m512i first, __m512i last, __m512i w01, __m512i w23,
-                                                                __m512i w4) {
+                                                               __m512i w4) {
     const __m256i pairs01 = _mm256_setr_epi8(0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1,  //
                                              0, -1, 4, -1, 1, -1, 5, -1, 2, -1, 6, -1, 3, -1, 7, -1);
     const __m256i pairs23 = _mm256_setr_epi8(8, -1, 12, -1, 9, -1, 13, -1, 10, -1, 14, -1, 11, -1, 15, -1,  //
@@ -385,14 +385,10 @@ __attribute__((target(TW_WIDE_TARGET))) inline __m512 RowPass2(__m512i first, __
     const __m256i single4 =
         _mm256_setr_epi8(kLow, -1, -1, -1, kLow + 1, -1, -1, -1, kLow + 2, -1, -1, -1, kLow + 3, -1, -1, -1,  //
                          kHigh, -1, -1, -1, kHigh + 1, -1, -1, -1, kHigh + 2, -1, -1, -1, kHigh + 3, -1, -1, -1);
-    const __m512i a = _mm512_madd_epi16(_mm512_shuffle_epi8(first, _mm512_broadcast_i64x4(pairs01)),
-                                        w01);
-    const __m512i b = _mm512_madd_epi16(_mm512_shuffle_epi8(first, _mm512_broadcast_i64x4(pairs23)),
-                                        w23);
-    const __m512i c = _mm512_madd_epi16(_mm512_shuffle_epi8(last, _mm512_broadcast_i64x4(single4)),
-                                        w4);
-    return _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_add_epi32(_mm512_add_epi32(a, b), c)),
-                         _mm512_set1_ps(1.0f / 2048));
+    const __m512i a = _mm512_madd_epi16(_mm512_shuffle_epi8(first, _mm512_broadcast_i64x4(pairs01)), w01);
+    const __m512i b = _mm512_madd_epi16(_mm512_shuffle_epi8(first, _mm512_broadcast_i64x4(pairs23)), w23);
+    const __m512i c = _mm512_madd_epi16(_mm512_shuffle_epi8(last, _mm512_broadcast_i64x4(single4)), w4);
+    return _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_add_epi32(_mm512_add_epi32(a, b), c)), _mm512_set1_ps(1.0f / 2048));
 }
 
 // Four 128-bit parts in one 512-bit register, a in the lowest.
@@ -401,7 +397,7 @@ __attribute__((target(TW_WIDE_TARGET))) inline __m512i Quarters(__m128i a, __m12
 }
 // The same from four addresses, 16 bytes each.
 __attribute__((target(TW_WIDE_TARGET))) inline __m512i LoadQuarters(const void* a, const void* b, const void* c,
-                                                                     const void* d) {
+                                                                    const void* d) {
     return Quarters(_mm_loadu_si128(static_cast<const __m128i*>(a)), _mm_loadu_si128(static_cast<const __m128i*>(b)),
                     _mm_loadu_si128(static_cast<const __m128i*>(c)), _mm_loadu_si128(static_cast<const __m128i*>(d)));
 }
@@ -412,8 +408,8 @@ __attribute__((target(TW_WIDE_TARGET))) inline __m512i LoadQuarters(const void* 
 // done once and copied.
 template <bool kTopRow = false, class FineWindow, class CoarseWindow>
 __attribute__((target(TW_WIDE_TARGET))) inline f32x8 FilterTwoLevels(const FineWindow& fine, const Spot& sf,
-                                                             const CoarseWindow& coarse, const Spot& sc,
-                                                             const ResampleKernel& K) {
+                                                                     const CoarseWindow& coarse, const Spot& sc,
+                                                                     const ResampleKernel& K) {
     const PairWeights pf = PairWeightsOf(K, sf.phase_x);
     const PairWeights pc = PairWeightsOf(K, sc.phase_x);
     const __m256i w01 = Halves(pf.w01, pc.w01), w23 = Halves(pf.w23, pc.w23), w4 = Halves(pf.w4, pc.w4);
@@ -456,7 +452,8 @@ __attribute__((target(TW_WIDE_TARGET))) inline f32x8 FilterTwoLevels(const FineW
 // One level: rows 0 and 1, 2 and 3, then 4 in both halves (with kTopRow, as above, rows 0
 // and 1 copied from row 2).
 template <bool kTopRow = false, class AnyWindow>
-__attribute__((target(TW_WIDE_TARGET))) inline f32x4 FilterOneLevel(const AnyWindow& w, const Spot& s, const ResampleKernel& K) {
+__attribute__((target(TW_WIDE_TARGET))) inline f32x4 FilterOneLevel(const AnyWindow& w, const Spot& s,
+                                                                    const ResampleKernel& K) {
     const PairWeights p = PairWeightsOf(K, s.phase_x);
     const __m256i w01 = Halves(p.w01, p.w01), w23 = Halves(p.w23, p.w23), w4 = Halves(p.w4, p.w4);
     f32x4 rows[kTaps + 1];
@@ -476,7 +473,7 @@ __attribute__((target(TW_WIDE_TARGET))) inline f32x4 FilterOneLevel(const AnyWin
 // level in lanes 0 and 1, of the coarser one in lanes 2 and 3, from the positions in uv's
 // lanes 0 and 1 and in 2 and 3.
 __attribute__((target(TW_WIDE_TARGET))) inline void LocateInTwoLevels(const ImageLevel& fine, const ImageLevel& coarse,
-                                                                     __m128 uv, Spot& sf, Spot& sc) {
+                                                                      __m128 uv, Spot& sf, Spot& sc) {
     static_assert(offsetof(ImageLevel, height) == offsetof(ImageLevel, width) + 4, "width and height side by side");
     const __m128i sizes = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&fine.width)),
                                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&coarse.width)));
@@ -496,12 +493,12 @@ __attribute__((target(TW_WIDE_TARGET))) inline void LocateInTwoLevels(const Imag
     sc.phase_y = _mm_extract_epi32(phase, 3);
 }
 __attribute__((target(TW_WIDE_TARGET))) inline void LocateInTwoLevels(const ImageLevel& fine, const ImageLevel& coarse,
-                                                                     float u, float v, Spot& sf, Spot& sc) {
+                                                                      float u, float v, Spot& sf, Spot& sc) {
     LocateInTwoLevels(fine, coarse, _mm_setr_ps(u, v, u, v), sf, sc);
 }
 // Two taps on one level, the first in sf's place.
 __attribute__((target(TW_WIDE_TARGET))) inline void LocateInTwoLevels(const ImageLevel& l, float u0, float v0, float u1,
-                                                                     float v1, Spot& s0, Spot& s1) {
+                                                                      float v1, Spot& s0, Spot& s1) {
     LocateInTwoLevels(l, l, _mm_setr_ps(u0, v0, u1, v1), s0, s1);
 }
 
@@ -525,8 +522,9 @@ inline LevelPair LevelPairOf(const ImageBuffer& b, float lod) {
 // once (the filters give the same bits either way).
 template <bool kMayShareRows = false>
 __attribute__((target(TW_WIDE_TARGET), always_inline)) inline PixelRgba SampleLevelPair(const ImageBuffer& b,
-                                                                                const LevelPair& p, float u, float v,
-                                                                                Window& fine, Window& coarse) {
+                                                                                        const LevelPair& p, float u,
+                                                                                        float v, Window& fine,
+                                                                                        Window& coarse) {
     const int32_t level = p.level;
     const ResampleKernel& K = *b.kernel;
     Spot sf{}, sc{};  // sc is read only when two levels mix
@@ -615,7 +613,7 @@ struct Rgba8Taps {
 
     // PlaceTaps for eight taps at once, lane by lane the same float steps and table reads.
     __attribute__((target(TW_WIDE_TARGET))) uint32_t Place(const TapRow& row, int first, int count, float* tu,
-                                                   float* tv) const {
+                                                           float* tv) const {
         const __m256i tap = _mm256_add_epi32(_mm256_set1_epi32(first), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
         __m256 t = _mm256_add_ps(_mm256_set1_ps(row.start), _mm256_cvtepi32_ps(tap));
         const __m256 u = _mm256_set1_ps(row.u), v = _mm256_set1_ps(row.v);
@@ -705,10 +703,10 @@ struct Rgba8Taps {
             _mm256_set1_epi32(kKernelPhases - 1));
         // InsideWindow for the four windows at once.
         const __m256i corner = _mm256_sub_epi32(pixel, _mm256_set1_epi32(2));
-        const __m256i spans = _mm256_setr_epi32(int32_t(fine_view.span_x), int32_t(fine_view.span_y),
-                                                int32_t(coarse_view.span_x), int32_t(coarse_view.span_y),
-                                                int32_t(fine_view.span_x), int32_t(fine_view.span_y),
-                                                int32_t(coarse_view.span_x), int32_t(coarse_view.span_y));
+        const __m256i spans =
+            _mm256_setr_epi32(int32_t(fine_view.span_x), int32_t(fine_view.span_y), int32_t(coarse_view.span_x),
+                              int32_t(coarse_view.span_y), int32_t(fine_view.span_x), int32_t(fine_view.span_y),
+                              int32_t(coarse_view.span_x), int32_t(coarse_view.span_y));
         if (_mm256_cmplt_epu32_mask(corner, spans) != 0xff) return false;
         alignas(32) int32_t at[8], ph[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(at), corner);
@@ -731,7 +729,8 @@ struct Rgba8Taps {
         for (int r = 0; r < kTaps; ++r) {
             const intptr_t fr = r * fineRow, cr = r * coarseRow;
             rows[r] = f32x16(RowPass2<12, 12>(LoadQuarters(f0 + fr, q0 + cr, f1 + fr, q1 + cr),
-                                              LoadQuarters(f0 + fr + 4, q0 + cr + 4, f1 + fr + 4, q1 + cr + 4), w01, w23, w4));
+                                              LoadQuarters(f0 + fr + 4, q0 + cr + 4, f1 + fr + 4, q1 + cr + 4), w01,
+                                              w23, w4));
         }
         // ColumnPass8's steps, with each quarter's row weights.
         const PairTable::Phase& yf0 = kPairTable.phase[ph[1]];
@@ -827,9 +826,10 @@ __attribute__((target("avx2"), flatten)) PixelRgba FootprintSampleRgba8Wide(cons
 }
 #else
 // The same loop in AVX-512 code.
-__attribute__((target(TW_WIDE_TARGET), flatten)) PixelRgba FootprintSampleRgba8Avx512(
-    const ImageBuffer& b, float u, float v, const Footprint& fp, float blur, float softness,
-    const SamplingState& state) {
+__attribute__((target(TW_WIDE_TARGET), flatten)) PixelRgba FootprintSampleRgba8Avx512(const ImageBuffer& b, float u,
+                                                                                      float v, const Footprint& fp,
+                                                                                      float blur, float softness,
+                                                                                      const SamplingState& state) {
     Rgba8Taps taps;
     return FootprintSampleWith(b, u, v, fp, blur, softness, state, taps);
 }

@@ -268,11 +268,11 @@ namespace {
         const PixelRgba& wide = paths[i];
         const PixelRgba& narrow = paths[0];
         if (std::memcmp(&wide, &narrow, sizeof wide) == 0) continue;
-        return ::testing::AssertionFailure() << b.width << " x " << b.height << (b.apron ? " with apron" : "")
-                                             << ", wrap " << b.wrap << ", edge mode " << b.edge_mode << ", blur "
-                                             << blur << " at " << u << ", " << v << ", path " << i << ": " << wide.r
-                                             << " " << wide.g << " " << wide.b << " " << wide.a << " against "
-                                             << narrow.r << " " << narrow.g << " " << narrow.b << " " << narrow.a;
+        return ::testing::AssertionFailure()
+               << b.width << " x " << b.height << (b.apron ? " with apron" : "") << ", wrap " << b.wrap
+               << ", edge mode " << b.edge_mode << ", blur " << blur << " at " << u << ", " << v << ", path " << i
+               << ": " << wide.r << " " << wide.g << " " << wide.b << " " << wide.a << " against " << narrow.r << " "
+               << narrow.g << " " << narrow.b << " " << narrow.a;
     }
     return ::testing::AssertionSuccess();
 }
@@ -284,10 +284,10 @@ namespace {
 // level), on pictures of one tile per level and of several, under every wrap flag and edge
 // mode. Each must give the plain loop's bits on every path the processor has.
 TEST(LevelSampler, RandomFootprintsNearTheBordersGiveThePlainBits) {
-    const int32_t edgeModes[] = {kEdgeNoSample, kEdgeFoldBlur, kEdgeClamp,    kEdgeWrapU,
+    const int32_t edgeModes[] = {kEdgeNoSample, kEdgeFoldBlur,    kEdgeClamp,     kEdgeWrapU,
                                  kEdgeWrapBoth, kEdgeWrapBothToo, kEdgeMirrorRows};
-    const PictureCase pictures[] = {{480, 320, false}, {300, 200, true}, {1030, 600, false}, {64, 40, true},
-                                    {9, 700, false}};
+    const PictureCase pictures[] = {
+        {480, 320, false}, {300, 200, true}, {1030, 600, false}, {64, 40, true}, {9, 700, false}};
     std::mt19937 random(20261209);
     auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random); };
     int32_t permutation[512];
