@@ -106,6 +106,7 @@ struct SampleBy {
         return PlaceTaps(row, first, count, tu, tv);
     }
     // Two taps at once: this sampler takes them one by one.
+    uint32_t Pairable() const { return 0; }
     bool Pair(const ImageBuffer&, float, float, float, float, float, PixelRgba&, PixelRgba&) const { return false; }
 };
 
@@ -173,6 +174,7 @@ inline __attribute__((always_inline)) PixelRgba FootprintSampleWith(const ImageB
         const int count = std::min(kTapBatch, n - first_tap);
         alignas(32) float tus[kTapBatch], tvs[kTapBatch];
         const uint32_t kept = Sample.Place(row, first_tap, count, tus, tvs);
+        const uint32_t pairable = kept & Sample.Pairable();
         const auto add = [&](const PixelRgba& c) {
             const f64x4 d = {double(c.r), double(c.g), double(c.b), double(c.a)};
             sum += d * f64x4{d[0], d[1], d[2], 1.0};
@@ -180,9 +182,10 @@ inline __attribute__((always_inline)) PixelRgba FootprintSampleWith(const ImageB
         };
         for (int k = 0; k < count; ++k) {
             if (!(kept >> k & 1u)) continue;
-            // Two kept taps in a row may be sampled together; they are still added in order.
+            // Two kept taps in a row that the sampler may take together (Pairable) are tried
+            // as a pair; they are still added in order.
             PixelRgba c, next;
-            if (k + 1 < count && (kept >> (k + 1) & 1u) &&
+            if ((pairable >> k & 3u) == 3u &&
                 Sample.Pair(b, lod, tus[k], tvs[k], tus[k + 1], tvs[k + 1], c, next)) {
                 add(c);
                 add(next);

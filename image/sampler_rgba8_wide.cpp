@@ -600,6 +600,7 @@ struct Rgba8Taps {
     LevelPair pair;
     LevelView fine_view, coarse_view;
     Window fine, coarse;
+    uint32_t pairable = 0;  // the last batch's taps inside the picture (bit k for its tap k)
 
     // JitterFraction's cell of eight positions. The clamp keeps a NaN, whose conversion, like
     // the scalar one, lands on a multiple of 256.
@@ -613,7 +614,7 @@ struct Rgba8Taps {
 
     // PlaceTaps for eight taps at once, lane by lane the same float steps and table reads.
     __attribute__((target(TW_WIDE_TARGET))) uint32_t Place(const TapRow& row, int first, int count, float* tu,
-                                                           float* tv) const {
+                                                           float* tv) {
         const __m256i tap = _mm256_add_epi32(_mm256_set1_epi32(first), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
         __m256 t = _mm256_add_ps(_mm256_set1_ps(row.start), _mm256_cvtepi32_ps(tap));
         const __m256 u = _mm256_set1_ps(row.u), v = _mm256_set1_ps(row.v);
@@ -646,8 +647,17 @@ struct Rgba8Taps {
         }
         _mm256_store_ps(tu, x);
         _mm256_store_ps(tv, y);
+#if defined(TW_SAMPLER_AVX512_TAPS)
+        // Taps above the picture come in long runs; marking the taps inside here spares
+        // Pair its tests on the others.
+        const __m256 one = _mm256_set1_ps(1.0f);
+        pairable = _mm256_cmp_ps_mask(x, _mm256_setzero_ps(), _CMP_GE_OQ) & _mm256_cmp_ps_mask(x, one, _CMP_LE_OQ) &
+                   _mm256_cmp_ps_mask(y, _mm256_setzero_ps(), _CMP_GE_OQ) & _mm256_cmp_ps_mask(y, one, _CMP_LT_OQ);
+#endif
         return kept;
     }
+    // The taps of the last batch worth trying in pairs.
+    uint32_t Pairable() const { return pairable; }
 
     // The level pair and views, from the footprint's level of detail, which every tap is given.
     void Prepare(const ImageBuffer& b, float lod) {
