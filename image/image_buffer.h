@@ -239,6 +239,8 @@ bool makeScaledBitmap(const ImageBuffer& source, int32_t width, int32_t height,
 // green and blue with alpha 1.
 PixelRgba pointSample(const ImageBuffer& buffer, float lod, float u, float v);
 
+struct TopRowTable;
+
 // The caller's sampling state for footprint lookups (the renderer fills it per pass).
 struct SamplingState {
     int32_t max_taps = 20;        // most anisotropic taps per lookup (1 or more)
@@ -252,6 +254,9 @@ struct SamplingState {
     float mirror_line[6] = {};
     // The noise permutation, 512 entries of 0..255; needed only with jitter_taps.
     const int32_t* permutation = nullptr;
+    // Lookups above the picture worked out beforehand (top_row_table.h), or null. It saves
+    // work only; the values are the same either way.
+    const TopRowTable* top_rows = nullptr;
 };
 
 // Footprint of one output pixel: the change of (u, v) from one pixel to the next, along

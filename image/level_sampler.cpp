@@ -141,7 +141,11 @@ f32x4 FilterRgba8(const uint8_t* const* rowPointers, const size_t* offsets, cons
 
 template <bool kWide>
 f32x4 SampleLevel(const ImageBuffer& b, int32_t level, float u, float v) {
-    const Spot s = Locate(b.levels[level], u, v);
+    return SampleLevelAt<kWide>(b, level, Locate(b.levels[level], u, v));
+}
+
+template <bool kWide>
+f32x4 SampleLevelAt(const ImageBuffer& b, int32_t level, const Spot& s) {
     const int32_t h = s.h, m = s.m;
     const int phase_x = s.phase_x, phase_y = s.phase_y;
 
@@ -189,5 +193,6 @@ f32x4 SampleLevel(const ImageBuffer& b, int32_t level, float u, float v) {
 
 template f32x4 SampleLevel<false>(const ImageBuffer& b, int32_t level, float u, float v);
 template f32x4 SampleLevel<true>(const ImageBuffer& b, int32_t level, float u, float v);
+template f32x4 SampleLevelAt<false>(const ImageBuffer& b, int32_t level, const Spot& s);
 
 }  // namespace tw::image_detail

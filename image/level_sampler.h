@@ -79,6 +79,10 @@ template <bool kWide>
 f32x4 SampleLevel(const ImageBuffer& b, int32_t level, float u, float v);
 extern template f32x4 SampleLevel<false>(const ImageBuffer& b, int32_t level, float u, float v);
 extern template f32x4 SampleLevel<true>(const ImageBuffer& b, int32_t level, float u, float v);
+// The same at a located spot.
+template <bool kWide>
+f32x4 SampleLevelAt(const ImageBuffer& b, int32_t level, const Spot& s);
+extern template f32x4 SampleLevelAt<false>(const ImageBuffer& b, int32_t level, const Spot& s);
 
 #if defined(TW_SAMPLER_WIDE_ROWS)
 // The 8-bit row pass of the level sampler with two rows at a time in 256-bit lanes

@@ -8,6 +8,9 @@
 // (TW_SAMPLER_AVX512_TAPS): there the footprint sampler's tap loop filters two neighbouring
 // taps side by side where it can (Rgba8Taps::Pair), and otherwise two rows of both levels in
 // one 512-bit register. The parts that are not per tap are built in the AVX2 pass only.
+//
+// Taps above the picture on the small levels, half of a Complex render's taps, are read
+// from the pass's table of such lookups (top_row_table.h) when the sampling state has one.
 #include "image/level_sampler.h"
 
 #if defined(TW_SAMPLER_WIDE_ROWS)
@@ -17,6 +20,7 @@
 #include "image/footprint_sampler.h"
 #include "image/image_access.h"
 #include "image/point_sampler.h"
+#include "image/top_row_table.h"
 
 #if defined(TW_SAMPLER_AVX512_TAPS)
 #define TW_WIDE_TARGET "avx2,avx512f,avx512bw,avx512dq,avx512vl"
@@ -601,6 +605,7 @@ struct Rgba8Taps {
     LevelView fine_view, coarse_view;
     Window fine, coarse;
     uint32_t pairable = 0;  // the last batch's taps inside the picture (bit k for its tap k)
+    const TopRowTable* top_rows = nullptr;  // the sampling state's table of lookups above the picture
 
     // JitterFraction's cell of eight positions. The clamp keeps a NaN, whose conversion, like
     // the scalar one, lands on a multiple of 256.
@@ -776,8 +781,36 @@ struct Rgba8Taps {
         if (!ApplyEdgeMode(b, u, v, lod)) return {0, 0, 0, 0};
         // Taps above the picture, where the edge mode raised the level, go the general way;
         // they all lie on a level's first row.
-        if (!(lod == footprint_lod)) return SampleLevelPair<true>(b, LevelPairOf(b, lod), u, v, fine, coarse);
+        if (!(lod == footprint_lod)) {
+            PixelRgba c;
+            if (top_rows && FromTopRows(b, lod, u, v, c)) return c;
+            return SampleLevelPair<true>(b, LevelPairOf(b, lod), u, v, fine, coarse);
+        }
         return Sample(b, u, v);
+    }
+
+    // A tap above the picture read from the table of first rows, when its levels are there:
+    // each level's value as the filter gives it, mixed and scaled as SampleLevelPair does.
+    __attribute__((target(TW_WIDE_TARGET))) bool FromTopRows(const ImageBuffer& b, float lod, float u, float v,
+                                                             PixelRgba& out) const {
+        if (top_rows->buffer != &b || !(v == 0.0f)) return false;
+        const LevelPair p = LevelPairOf(b, lod);
+        if (p.level < top_rows->first_level) return false;
+        const auto value = [&](int32_t level) {
+            // u is inside 0..1 here, so the pixel is 0 .. width, all in the table.
+            const Spot s = Locate(b.levels[level], u, 0.0f);
+            const size_t entry = size_t(top_rows->start[level]) + size_t(s.h) * kKernelPhases + size_t(s.phase_x);
+            f32x4 c;
+            std::memcpy(&c, top_rows->values.data() + 4 * entry, sizeof c);
+            return c;
+        };
+        f32x4 c = value(p.level);
+        if (p.mix) {
+            const f32x4 far = value(p.level + 1);
+            c += (far - c) * p.f;
+        }
+        out = ToRgba(b, c);
+        return true;
     }
 
     // SampleLevelPair, with windows inside one-tile levels addressed straight from the views.
@@ -832,6 +865,7 @@ __attribute__((target("avx2"), flatten)) PixelRgba FootprintSampleRgba8Wide(cons
                                                                             const Footprint& fp, float blur,
                                                                             float softness, const SamplingState& state) {
     Rgba8Taps taps;
+    taps.top_rows = state.top_rows;
     return FootprintSampleWith(b, u, v, fp, blur, softness, state, taps);
 }
 #else
@@ -841,6 +875,7 @@ __attribute__((target(TW_WIDE_TARGET), flatten)) PixelRgba FootprintSampleRgba8A
                                                                                       float blur, float softness,
                                                                                       const SamplingState& state) {
     Rgba8Taps taps;
+    taps.top_rows = state.top_rows;
     return FootprintSampleWith(b, u, v, fp, blur, softness, state, taps);
 }
 #endif

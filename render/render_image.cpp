@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "image/image_buffer.h"
+#include "image/top_row_table.h"
 #include "render/geometry.h"
 #include "render/output_pass.h"
 #include "render/water_state.h"
@@ -24,6 +25,7 @@ struct Shared {
     // Built once, read by every worker; at over 100 KB it lives on the heap, since the
     // caller's thread may have a small stack.
     std::unique_ptr<NoiseTables> noise = std::make_unique<NoiseTables>();
+    TopRowTable topRows;  // empty (buffer null) when it could not be made
     PassImage image;
     int32_t width, height, across, jobs;
     std::vector<float>* out;
@@ -48,7 +50,8 @@ void runJobs(Shared& sh) {
         const TileRect job = jobRect(sh, index);
         // Not cleared between jobs: the geometry pass writes every field a later pass reads.
         grid.resize(gridRecordCount(job.right - job.left, job.bottom - job.top));
-        setupWaterState(state, *sh.params, *sh.noise, sh.image, sh.source, job);
+        const TopRowTable* topRows = sh.topRows.buffer ? &sh.topRows : nullptr;
+        setupWaterState(state, *sh.params, *sh.noise, sh.image, sh.source, job, topRows);
         geometryPass(state, grid.data());
         luminancePass(state, grid.data());
         outputPass(state, grid.data());
@@ -77,6 +80,7 @@ bool renderImage(ImageBuffer& source, const RenderParams& params, const RenderIm
     sh.source = &source;
     sh.params = &params;
     buildNoiseTables(*sh.noise, params.seed);
+    buildTopRowTable(source, sh.topRows);
     sh.image = {source.width, source.height};
     sh.width = request.width;
     sh.height = request.height;

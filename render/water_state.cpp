@@ -274,7 +274,8 @@ SliderValues sanitisedSliders(const RenderParams& p) {
 }
 
 void setupWaterState(WaterState& s, const RenderParams& p, const NoiseTables& noise,
-                     const PassImage& image, ImageBuffer* source, const TileRect& job) {
+                     const PassImage& image, ImageBuffer* source, const TileRect& job,
+                     const TopRowTable* topRows) {
     // 0. Beyond the left and right edges the picture folds back; above the top it blurs.
     if (source && source->edge_mode != kEdgeFoldBlur) source->edge_mode = kEdgeFoldBlur;
     s = WaterState{};
@@ -311,6 +312,7 @@ void setupWaterState(WaterState& s, const RenderParams& p, const NoiseTables& no
     // 5. Style, colours, waterline distance, then the pass mode and sampling state.
     setupColours(s, p);
     setupSampling(s);
+    s.sampling.top_rows = topRows;
     // 6. Complex-style ripples.
     setupComplexRipples(s);
     // 7, 8. Wave-shape normalisation and the ripple profile mean.

@@ -126,9 +126,11 @@ struct WaterState {
 // Fills `state` for one job. `noise` must already be built from the same seed. `source` is
 // the picture to reflect; set-up switches it to the folding edge mode the water needs
 // (written only when it differs, so jobs set up while others sample do not race). It may
-// be null for geometry-only use; nothing is sampled then. Never fails.
+// be null for geometry-only use; nothing is sampled then. `topRows`, when given, is the
+// pass's table of lookups above `source` (image/top_row_table.h). Never fails.
 void setupWaterState(WaterState& state, const RenderParams& params, const NoiseTables& noise,
-                     const PassImage& image, ImageBuffer* source, const TileRect& job);
+                     const PassImage& image, ImageBuffer* source, const TileRect& job,
+                     const TopRowTable* topRows = nullptr);
 
 // The sanitised sliders of `params`: clamped to range, non-finite values replaced by the
 // plain default. Exposed so the dialog and tests use the very same rule.

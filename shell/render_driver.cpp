@@ -10,6 +10,7 @@
 
 #include "hostapi/host_constants.h"
 #include "image/image_buffer.h"
+#include "image/top_row_table.h"
 #include "platform/platform.h"
 #include "render/geometry.h"
 #include "render/noise.h"
@@ -173,6 +174,7 @@ bool RunMipLevel(void* context, ImageBuffer& buffer, int32_t kind, const MipJob&
 struct PassContext {
     const ShellContext* shell;
     const NoiseTables* noise;
+    const TopRowTable* top_rows;     // null when the table could not be made
     ImageBuffer* source;
     ImageBuffer* export_image;       // offscreen target
     const ImageBuffer* background;   // offscreen background
@@ -184,7 +186,7 @@ void PrepareWaterJob(void* context, TileJob& job) {
     const auto& pass = *static_cast<const PassContext*>(context);
     const TileRect rect{job.rect.top, job.rect.left, job.rect.bottom, job.rect.right};
     setupWaterState(*job.engine, *pass.shell->params, *pass.noise,
-                    PassImage{pass.source->width, pass.source->height}, pass.source, rect);
+                    PassImage{pass.source->width, pass.source->height}, pass.source, rect, pass.top_rows);
 }
 
 void WaterWork(void*, TileJob& job) {
@@ -240,7 +242,12 @@ void RunWaterPass(const ShellContext& shell, ImageBuffer& source, ImageBuffer* e
     g.render_last_row = g.render_height - 1;
     g.render_last_column = g.render_width - 1;
 
-    PassContext pass{&shell, noise.get(), &source, export_image, background, progress,
+    // Lookups above the picture, worked out once for the pass; without the memory for them
+    // the pass filters each one as it comes.
+    TopRowTable topRows;
+    const bool tabled = buildTopRowTable(source, topRows);
+
+    PassContext pass{&shell, noise.get(), tabled ? &topRows : nullptr, &source, export_image, background, progress,
                      platform::ClockSeconds()};
     SchedulerRun run;
     run.kind = kJobWaterTile;

@@ -1,12 +1,13 @@
 // Speed of the image buffers: point samples per format (one level and trilinear),
 // footprint samples at 1, 10 and 50 taps, over coarse levels and as reflections read them,
-// and the mip-chain build of a 12-megapixel picture.
+// the mip-chain build of a 12-megapixel picture, and the table of lookups above a picture.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
 #include <vector>
 
 #include "image/image_buffer.h"
+#include "image/top_row_table.h"
 
 namespace {
 
@@ -128,12 +129,15 @@ BENCHMARK(BM_FootprintSampleCoarse)->ArgNames({"format", "blur_pct"})->ArgsProdu
 
 // Footprints as a reflection reads them: long and nearly level, over a picture of a few
 // hundred pixels held in one tile per level, and a good share of them reaching above the
-// picture's top, where the fold mode gives every tap a level of detail of its own.
+// picture's top, where the fold mode gives every tap a level of detail of its own. With
+// table 1 the small levels' lookups above the top come from the table a render makes.
 void BM_FootprintSampleReflection(benchmark::State& state) {
     const float above = float(state.range(0)) / 100.0f;  // share of positions above the top
     ImageBuffer* b = ReflectedPicture(kRgba8);
     std::vector<int32_t> permutation;
-    const SamplingState sampling = JitteredTaps(20, permutation);
+    SamplingState sampling = JitteredTaps(20, permutation);
+    TopRowTable table;
+    if (state.range(1) != 0 && buildTopRowTable(*b, table)) sampling.top_rows = &table;
     std::vector<float> p;
     std::vector<Footprint> footprints;
     for (int i = 0; i < 4096; ++i) {
@@ -153,7 +157,21 @@ void BM_FootprintSampleReflection(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations());
     destroyImageBuffer(b);
 }
-BENCHMARK(BM_FootprintSampleReflection)->ArgNames({"above_pct"})->Arg(0)->Arg(40);
+BENCHMARK(BM_FootprintSampleReflection)->ArgNames({"above_pct", "table"})->ArgsProduct({{0, 40, 100}, {0, 1}});
+
+// The table of lookups above the picture, made once per render pass, for a 1920 x 1080
+// picture.
+void BM_BuildTopRowTable(benchmark::State& state) {
+    ImageBuffer* b = PatternBuffer(1920, 1080, kRgba8);
+    buildMipChain(*b);
+    for (auto _ : state) {
+        TopRowTable table;
+        buildTopRowTable(*b, table);
+        benchmark::DoNotOptimize(table.values.data());
+    }
+    destroyImageBuffer(b);
+}
+BENCHMARK(BM_BuildTopRowTable)->Unit(benchmark::kMillisecond);
 
 void BM_BuildMipChain(benchmark::State& state) {
     const int32_t format = int32_t(state.range(0));

@@ -13,6 +13,7 @@
 #include "image/image_access.h"
 #include "image/image_buffer.h"
 #include "image/resample_kernel.h"
+#include "image/top_row_table.h"
 #include "tests/image/image_test_util.h"
 
 namespace tw {
@@ -371,18 +372,27 @@ TEST(LevelSampler, FootprintTapsGiveThePlainBitsOnEveryWrapFlagAndEdgeMode) {
 
 // Above the picture the fold edge mode puts every tap on the top row of a level raised tap
 // by tap; the 8-bit loop filters those windows with one row pass for the three rows that
-// read the first row. Footprints reaching from inside the picture far above it, upright
-// and slanted, on levels of one tile and of several, with and without the apron, and on
-// levels one or two rows high, must still give the plain loop's bits.
+// read the first row, or, given the pass's table of such lookups, reads the small levels'
+// values from it. Footprints reaching from inside the picture far above it, upright and
+// slanted, on levels of one tile and of several, with and without the apron, on levels one
+// or two rows high, and on pictures whose every level or none is in the table, must still
+// give the plain loop's bits either way.
 TEST(LevelSampler, TapsAboveThePictureGiveThePlainBits) {
     const PictureCase pictures[] = {{1200, 700, false}, {1030, 600, true}, {530, 67, false}, {300, 2, true},
-                                    {700, 1, false},    {64, 64, true}};
+                                    {700, 1, false},    {64, 64, true},    {129, 40, false}, {1, 1, true}};
     int compared = 0;
     for (const PictureCase& pc : pictures) {
         for (const int32_t wrap : {kWrapNone, kWrapHorizontal, kWrapBoth}) {
             test::BufferPtr b = PatternWithChain(pc.width, pc.height, pc.apron, wrap);
             ASSERT_TRUE(b);
             b->edge_mode = kEdgeFoldBlur;
+            TopRowTable table;
+            ASSERT_TRUE(buildTopRowTable(*b, table));
+            // Every level at most the table's width, and only those.
+            EXPECT_LE(b->levels[table.first_level].width, kTopRowTableWidth);
+            if (table.first_level > 0) {
+                EXPECT_GT(b->levels[table.first_level - 1].width, kTopRowTableWidth);
+            }
             const float px = 1.0f / float(pc.width), py = 1.0f / float(pc.height);
             for (int k = 0; k < 160; ++k) {
                 SamplingState state;
@@ -399,11 +409,46 @@ TEST(LevelSampler, TapsAboveThePictureGiveThePlainBits) {
                                    -minor * std::sin(angle) * px, minor * std::cos(angle) * py};
                 const float u = 0.003f + float(k % 37) * 0.0271f, v = -0.35f + float(k % 23) * 0.02f;
                 ASSERT_TRUE(SameFootprint(*b, u, v, fp, float(k % 4) * 0.1f, 0.0f, state));
+                state.top_rows = &table;
+                ASSERT_TRUE(SameFootprint(*b, u, v, fp, float(k % 4) * 0.1f, 0.0f, state)) << "with the table";
+                // Far above, where the taps reach the coarsest levels.
+                ASSERT_TRUE(SameFootprint(*b, u * 1.7f - 0.3f, v - 0.8f, fp, 0.0f, 0.0f, state)) << "far above";
                 ++compared;
             }
         }
     }
-    EXPECT_EQ(compared, 6 * 3 * 160);
+    EXPECT_EQ(compared, int(std::size(pictures)) * 3 * 160);
+}
+
+// The table of lookups above the picture is worked out only for 8-bit pictures, and read
+// only for the buffer it was made from: a pass handing another buffer's table over (a
+// snapshot, a resized copy) gets that buffer's own values, not the table's.
+TEST(LevelSampler, TopRowTableServesOnlyItsOwnBuffer) {
+    test::BufferPtr made = PatternWithChain(300, 200, false, kWrapNone);
+    test::BufferPtr other = PatternWithChain(300, 200, false, kWrapNone);
+    ASSERT_TRUE(made && other);
+    // Another picture of the same size: the first row differs.
+    for (int x = 0; x < 300; ++x) writePixel(*other, 0, x, 0, {0.9f, 0.1f, 0.4f, 1.0f});
+    buildMipChain(*other);
+    TopRowTable table;
+    ASSERT_TRUE(buildTopRowTable(*made, table));
+    EXPECT_EQ(table.buffer, made.get());
+    other->edge_mode = made->edge_mode = kEdgeFoldBlur;
+    SamplingState state;
+    state.max_taps = 40;
+    state.top_rows = &table;
+    const Footprint fp{0.002f, 0.3f, -0.004f, 0.0005f};  // upright, 60 rows long
+    for (int k = 0; k < 50; ++k) {
+        const float u = 0.01f + float(k) * 0.0197f, v = -0.2f - float(k) * 0.01f;
+        ASSERT_TRUE(SameFootprint(*other, u, v, fp, 0.0f, 0.0f, state)) << k;
+    }
+
+    test::BufferPtr floats = test::Make(40, 30, kRgbaFloat);
+    ASSERT_TRUE(floats);
+    TopRowTable none;
+    EXPECT_FALSE(buildTopRowTable(*floats, none));
+    EXPECT_EQ(none.buffer, nullptr);
+    EXPECT_TRUE(none.values.empty());
 }
 
 // A buffer bound to a kernel other than the shared one takes its weights from that kernel,
