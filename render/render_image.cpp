@@ -80,7 +80,7 @@ bool renderImage(ImageBuffer& source, const RenderParams& params, const RenderIm
     sh.source = &source;
     sh.params = &params;
     buildNoiseTables(*sh.noise, params.seed);
-    buildTopRowTable(source, sh.topRows);
+    if (passWantsTopRowTable(params)) buildTopRowTable(source, sh.topRows);
     sh.image = {source.width, source.height};
     sh.width = request.width;
     sh.height = request.height;

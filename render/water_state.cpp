@@ -273,6 +273,8 @@ SliderValues sanitisedSliders(const RenderParams& p) {
     return v;
 }
 
+bool passWantsTopRowTable(const RenderParams& p) { return p.style == kStyleComplex; }
+
 void setupWaterState(WaterState& s, const RenderParams& p, const NoiseTables& noise,
                      const PassImage& image, ImageBuffer* source, const TileRect& job,
                      const TopRowTable* topRows) {

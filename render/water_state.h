@@ -132,6 +132,11 @@ void setupWaterState(WaterState& state, const RenderParams& params, const NoiseT
                      const PassImage& image, ImageBuffer* source, const TileRect& job,
                      const TopRowTable* topRows = nullptr);
 
+// Whether a pass with these settings should make the table of lookups above the picture
+// for setupWaterState: the Complex style's long footprints send half their taps there,
+// while the Simple style's few such lookups would not repay the table's half millisecond.
+bool passWantsTopRowTable(const RenderParams& params);
+
 // The sanitised sliders of `params`: clamped to range, non-finite values replaced by the
 // plain default. Exposed so the dialog and tests use the very same rule.
 SliderValues sanitisedSliders(const RenderParams& params);

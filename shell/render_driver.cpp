@@ -245,7 +245,7 @@ void RunWaterPass(const ShellContext& shell, ImageBuffer& source, ImageBuffer* e
     // Lookups above the picture, worked out once for the pass; without the memory for them
     // the pass filters each one as it comes.
     TopRowTable topRows;
-    const bool tabled = buildTopRowTable(source, topRows);
+    const bool tabled = passWantsTopRowTable(*shell.params) && buildTopRowTable(source, topRows);
 
     PassContext pass{&shell, noise.get(), tabled ? &topRows : nullptr, &source, export_image, background, progress,
                      platform::ClockSeconds()};
